@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "GPSMetadataInfo.h"
+
+TEST(GPSMetadataInfo, NewRecordAndItsCloneHaveNoField)
+{
+    CGPSMetadataInfo r;
+    std::unique_ptr<CGPSMetadataInfo> c(r.Clone());
+    // The record is 27 pointers; every one must be null in both.
+    const auto* a = reinterpret_cast<void* const*>(&r);
+    const auto* b = reinterpret_cast<void* const*>(c.get());
+    static_assert(sizeof(CGPSMetadataInfo) == 27 * sizeof(void*), "layout contract");
+    for (int i = 0; i < 27; ++i) {
+        EXPECT_EQ(a[i], nullptr) << i;
+        EXPECT_EQ(b[i], nullptr) << i;
+    }
+}
+
+TEST(GPSMetadataInfo, CloneIsDeep)
+{
+    CGPSMetadataInfo r;
+    SetField(r.City, std::wstring(L"Sèvres"));
+    SetField(r.Latitude, GPSCoordinate{48, 51, 24.5, 'N'});
+    SetField(r.DateTaken, AutomationDate::FromParts(2013, 5, 7, 14, 3, 9));
+    std::unique_ptr<CGPSMetadataInfo> c(r.Clone());
+    ASSERT_NE(c->City, r.City);
+    EXPECT_EQ(*c->City, L"Sèvres");
+    EXPECT_EQ(c->Latitude->Seconds, 24.5);
+    EXPECT_EQ(c->Latitude->Ref, 'N');
+    EXPECT_EQ(*c->DateTaken, *r.DateTaken);
+    EXPECT_EQ(c->Longitude, nullptr);
+    *r.City = L"x";
+    EXPECT_EQ(*c->City, L"Sèvres");
+}
+
+TEST(GPSMetadataInfo, CoordinateConversions)
+{
+    EXPECT_NEAR(CGPSMetadataInfo::CoordinateToDecimal({12, 30, 36, 'S'}), -12.51, 1e-12);
+    EXPECT_NEAR(CGPSMetadataInfo::CoordinateToDecimal({12, 30, 36, 'w'}), -12.51, 1e-12);
+    EXPECT_NEAR(CGPSMetadataInfo::CoordinateToDecimal({12, 30, 36, 'E'}), 12.51, 1e-12);
+
+    GPSCoordinate* f = nullptr;
+    EXPECT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(f, -0.5, 'N', 'S'));
+    EXPECT_EQ(f->Degrees, 0);
+    EXPECT_EQ(f->Minutes, 30);
+    EXPECT_NEAR(f->Seconds, 0, 1e-9);
+    EXPECT_EQ(f->Ref, 'S');
+    EXPECT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(f, 0, 'N', 'S'));
+    EXPECT_EQ(f->Ref, 'N');
+    ClearField(f);
+}
+
+TEST(GPSMetadataInfo, NearlyEqualCoordinateIsNoChange)
+{
+    GPSCoordinate* f = nullptr;
+    const double v = 48 + 51 / 60.0 + 24.0 / 3600.0;
+    ASSERT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(f, v, 'N', 'S'));
+    GPSCoordinate* before = f;
+    const GPSCoordinate old = *f;
+    EXPECT_FALSE(CGPSMetadataInfo::DecimalToCoordinate(f, v + 0.005 / 3600.0, 'N', 'S'));
+    EXPECT_EQ(f, before);
+    EXPECT_EQ(f->Seconds, old.Seconds);
+    EXPECT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(f, v + 0.02 / 3600.0, 'N', 'S'));
+    // Same magnitude in the other hemisphere is a change.
+    EXPECT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(f, -v, 'N', 'S'));
+    EXPECT_EQ(f->Ref, 'S');
+    ClearField(f);
+}
+
+TEST(GPSMetadataInfo, RateDOP)
+{
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(1.0), L"Ideal");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(1.0000001), L"Excellent");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(5.0), L"Good");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(10.0), L"Moderate");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(20.0), L"Fair");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(20.5), L"Poor");
+    EXPECT_EQ(CGPSMetadataInfo::RateDOP(-3), L"Ideal");
+
+    CGPSMetadataInfo r;
+    r.SetDOP(3.5);
+    EXPECT_EQ(*r.PrecisionRating, L"Good");
+    r.SetDOP(std::nan(""));
+    EXPECT_EQ(*r.PrecisionRating, L"Good");  // NaN keeps the word
+    EXPECT_TRUE(std::isnan(*r.DOP));
+}
+
+TEST(GPSMetadataInfo, AltitudeSignRule)
+{
+    CGPSMetadataInfo r;
+    r.SetSignedAltitude(0);
+    EXPECT_EQ(*r.AltitudeRef, 1);
+    r.SetSignedAltitude(0.5);
+    EXPECT_EQ(*r.AltitudeRef, 0);
+    r.SetSignedAltitude(-12.5);
+    EXPECT_EQ(*r.AltitudeRef, 1);
+    EXPECT_EQ(*r.Altitude, -12.5);
+}
