@@ -1,0 +1,273 @@
+#include "CliCommands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "GeoTagFile.h"
+#include "ImageMetadataManipulationOperation.h"
+#include "MetadataTable.h"
+#include "StringUtil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct LoadedPicture {
+    std::string Path;
+    std::unique_ptr<CGPSMetadataInfo> Record;
+};
+
+void ReportFailure(const std::string& path, const std::string& reason)
+{
+    std::cerr << path << ": " << reason << "\n";
+}
+
+// Reads every picture; failures are reported and leave the picture out.
+bool LoadPictures(const CliOptions& o, std::vector<LoadedPicture>& pictures)
+{
+    std::vector<std::string> missing;
+    const auto files = ExpandInputs(o.Inputs, missing);
+    bool ok = missing.empty();
+    for (const auto& m : missing) ReportFailure(m, "unreadable: no such file or folder");
+    for (const auto& path : files) {
+        std::string error;
+        auto record = ReadGeoTag(path, nullptr, &error);
+        if (!record) {
+            ReportFailure(path, error);
+            ok = false;
+            continue;
+        }
+        pictures.push_back({path, std::move(record)});
+    }
+    return ok;
+}
+
+std::wstring FileName(const std::string& path)
+{
+    return Utf8OrLatin1ToWide(fs::path(path).filename().string());
+}
+
+void PrintTable(const std::vector<LoadedPicture>& pictures)
+{
+    using namespace MetadataTable;
+    std::vector<std::vector<std::wstring>> cells;
+    std::vector<size_t> widths(ColumnCount, 0);
+    std::vector<std::wstring> header;
+    for (int c = 0; c < ColumnCount; ++c) header.push_back(ColumnTitle(c));
+    cells.push_back(header);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        std::vector<std::wstring> row;
+        for (int c = 0; c < ColumnCount; ++c)
+            row.push_back(CellText(pictures[i].Record.get(), c, static_cast<int>(i) + 1, FileName(pictures[i].Path)));
+        cells.push_back(row);
+    }
+    for (const auto& row : cells)
+        for (int c = 0; c < ColumnCount; ++c) widths[c] = std::max(widths[c], row[c].size());
+    for (const auto& row : cells) {
+        std::wstring line;
+        for (int c = 0; c < ColumnCount; ++c) {
+            line += row[c];
+            if (c + 1 < ColumnCount) line += std::wstring(widths[c] - row[c].size() + 2, L' ');
+        }
+        while (!line.empty() && line.back() == L' ') line.pop_back();
+        std::cout << WideToUtf8(line) << "\n";
+    }
+}
+
+}  // namespace
+
+int RunShow(const CliOptions& o)
+{
+    std::vector<LoadedPicture> pictures;
+    const bool ok = LoadPictures(o, pictures);
+    if (o.Csv) {
+        std::vector<MetadataTable::Row> rows;
+        rows.reserve(pictures.size());
+        for (const auto& p : pictures) rows.push_back({FileName(p.Path), p.Record.get()});
+        std::cout << MetadataTable::ToCsv(rows, o.Separator ? *o.Separator : MetadataTable::LocaleListSeparator());
+    } else {
+        PrintTable(pictures);
+    }
+    std::cout.flush();
+    return ok ? 0 : 1;
+}
+
+namespace {
+
+using EntryList = std::vector<std::unique_ptr<UpdateEntry>>;
+
+UpdateEntry& AddEntry(EntryList& entries, GeoField field, bool clear)
+{
+    entries.push_back(std::make_unique<UpdateEntry>());
+    entries.back()->Field = field;
+    entries.back()->Clear = clear;
+    return *entries.back();
+}
+
+// The fixed precision value the table stores with each word.
+double DopOfWord(const std::wstring& word)
+{
+    const std::pair<const wchar_t*, double> table[] = {{L"Ideal", 1.0},    {L"Excellent", 1.5}, {L"Good", 3.5},
+                                                       {L"Moderate", 7.5}, {L"Fair", 15.0},     {L"Poor", 25.0}};
+    for (const auto& t : table)
+        if (word == t.first) return t.second;
+    return 25.0;
+}
+
+void WarnOutOfRange(const CliOptions& o)
+{
+    auto warn = [](const char* what, double v, const char* range) {
+        std::cerr << "corvane-cli: " << what << " " << v << " is outside " << range << "; it is not changed\n";
+    };
+    if (o.Latitude && !(*o.Latitude >= -90 && *o.Latitude <= 90)) warn("latitude", *o.Latitude, "-90 to 90");
+    if (o.Longitude && !(*o.Longitude >= -180 && *o.Longitude <= 180)) warn("longitude", *o.Longitude, "-180 to 180");
+    if (o.Direction && !(o.Direction->Degrees >= 0 && o.Direction->Degrees <= 359.99))
+        warn("image direction", o.Direction->Degrees, "0 to 359.99");
+}
+
+EntryList SetEntries(const CliOptions& o)
+{
+    EntryList e;
+    if (o.Date) AddEntry(e, DateTakenField, false).Number = o.Date->Value;
+    if (o.Latitude) AddEntry(e, LatitudeField, false).Number = *o.Latitude;
+    if (o.Longitude) AddEntry(e, LongitudeField, false).Number = *o.Longitude;
+    if (o.Altitude) AddEntry(e, AltitudeField, false).Number = *o.Altitude;
+    if (o.Direction) {
+        UpdateEntry& d = AddEntry(e, ImageDirectionField, false);
+        d.Number = o.Direction->Degrees;
+        d.Reference = o.Direction->Reference;
+    }
+    if (o.Precision) {
+        UpdateEntry& p = AddEntry(e, MeasurementPrecisionField, false);
+        p.SetExtraText(*o.Precision);
+        p.Number = DopOfWord(*o.Precision);
+    }
+    if (o.Datum) AddEntry(e, MapDatumField, false).SetText(*o.Datum);
+    if (o.GpsDate) AddEntry(e, GPSDateField, false).Number = *o.GpsDate;
+    if (o.GpsTime) AddEntry(e, GPSTimeField, false).Number = *o.GpsTime;
+    if (o.Location) AddEntry(e, LocationField, false).SetText(*o.Location);
+    if (o.City) AddEntry(e, CityField, false).SetText(*o.City);
+    if (o.State) AddEntry(e, StateField, false).SetText(*o.State);
+    if (o.Country) AddEntry(e, CountryField, false).SetText(*o.Country);
+    return e;
+}
+
+const GeoField kGpsColumns[] = {LatitudeField,  LongitudeField, AltitudeField, ImageDirectionField,
+                                MeasurementPrecisionField, MapDatumField, GPSDateField, GPSTimeField};
+const GeoField kAddressColumns[] = {LocationField, CityField, StateField, CountryField};
+
+struct ClearPlan {
+    EntryList Entries;
+    bool GpsWithoutColumns = false;  // version, speed, track, satellites, status...
+};
+
+ClearPlan ClearEntries(const CliOptions& o)
+{
+    const char* const names[] = {"",         "",         "date",     "latitude", "longitude",
+                                 "altitude", "direction", "precision", "datum",   "gps-date",
+                                 "gps-time", "location", "city",      "state",    "country"};
+    std::vector<bool> wanted(GeoFieldCount, false);
+    ClearPlan plan;
+    for (const auto& f : o.Fields) {
+        for (int i = DateTakenField; i < GeoFieldCount; ++i) wanted[i] = wanted[i] || f == names[i];
+        if (f == "gps" || f == "all") {
+            for (GeoField g : kGpsColumns) wanted[g] = true;
+            plan.GpsWithoutColumns = true;
+        }
+        if (f == "address" || f == "all")
+            for (GeoField g : kAddressColumns) wanted[g] = true;
+        if (f == "all") wanted[DateTakenField] = true;
+    }
+    for (int i = DateTakenField; i < GeoFieldCount; ++i)
+        if (wanted[i]) AddEntry(plan.Entries, static_cast<GeoField>(i), true);
+    return plan;
+}
+
+// The GPS fields no column shows; true when one was present.
+bool ClearGpsWithoutColumns(CGPSMetadataInfo& r)
+{
+    const bool any = r.GPSVersion || r.Satellites || r.Status || r.MeasureMode || r.SpeedRef || r.Speed ||
+                     r.TrackRef || r.Track || r.Differential || r.HPositioningError;
+    ClearField(r.GPSVersion);
+    ClearField(r.Satellites);
+    ClearField(r.Status);
+    ClearField(r.MeasureMode);
+    ClearField(r.SpeedRef);
+    ClearField(r.Speed);
+    ClearField(r.TrackRef);
+    ClearField(r.Track);
+    ClearField(r.Differential);
+    ClearField(r.HPositioningError);
+    return any;
+}
+
+std::string TargetPath(const CliOptions& o, const std::string& path)
+{
+    if (o.OutDir.empty()) return path;
+    return (fs::path(o.OutDir) / fs::path(path).filename()).string();
+}
+
+std::string ChangedNames(const std::vector<std::int32_t>& changed)
+{
+    std::string names;
+    for (std::int32_t f : changed) {
+        if (!names.empty()) names += ", ";
+        names += WideToUtf8(MetadataTable::ColumnTitle(f));
+    }
+    return names;
+}
+
+}  // namespace
+
+int RunSetOrClear(const CliOptions& o)
+{
+    const bool clearing = o.Verb == "clear";
+    ClearPlan plan;
+    if (clearing)
+        plan = ClearEntries(o);
+    else
+        plan.Entries = SetEntries(o);
+    if (plan.Entries.empty() && !plan.GpsWithoutColumns) {
+        std::cerr << "corvane-cli: nothing to " << o.Verb << "\n" << CliUsage();
+        return 2;
+    }
+    if (!clearing) WarnOutOfRange(o);
+    std::error_code ec;
+    if (!o.OutDir.empty() && !o.DryRun && !fs::is_directory(o.OutDir, ec) && !fs::create_directories(o.OutDir, ec)) {
+        std::cerr << o.OutDir << ": write failed: cannot create the folder (" << ec.message() << ")\n";
+        return 1;
+    }
+    std::vector<UpdateEntry*> raw;
+    for (auto& e : plan.Entries) raw.push_back(e.get());
+
+    std::vector<LoadedPicture> pictures;
+    bool ok = LoadPictures(o, pictures);
+    for (auto& p : pictures) {
+        std::unique_ptr<CGPSMetadataInfo> version(p.Record->Clone());
+        CImageMetadataManipulationOperation operation;
+        std::vector<std::int32_t> changed;
+        operation.AttachRecord(version.get());
+        if (!raw.empty()) operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
+        operation.Uninitialize();
+        const bool extra = plan.GpsWithoutColumns && ClearGpsWithoutColumns(*version);
+        if (changed.empty() && !extra) {
+            std::cout << p.Path << ": no change\n";
+            continue;
+        }
+        if (o.DryRun) {
+            std::cout << p.Path << ": would change " << (changed.empty() ? "GPS fields" : ChangedNames(changed)) << "\n";
+            continue;
+        }
+        std::string error;
+        const std::string target = TargetPath(o, p.Path);
+        if (FAILED(SaveGeoTag(p.Path, target, *version, &error))) {
+            ReportFailure(p.Path, error);
+            ok = false;
+            continue;
+        }
+        std::cout << target << ": saved\n";
+    }
+    return ok ? 0 : 1;
+}

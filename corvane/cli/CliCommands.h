@@ -1,0 +1,8 @@
+// The verbs of corvane-cli. Each returns the process exit status: 0 when
+// every file succeeded, 1 when some failed (named on stderr with the reason).
+#pragma once
+
+#include "CliOptions.h"
+
+int RunShow(const CliOptions& options);
+int RunSetOrClear(const CliOptions& options);

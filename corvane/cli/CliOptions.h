@@ -1,0 +1,42 @@
+// The command line of corvane-cli: a verb, its options and the pictures it
+// works on (files, or folders whose JPEG and TIFF pictures are taken).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AutomationDate.h"
+
+struct DirectionOption {
+    double Degrees = 0;
+    char Reference = 'M';
+};
+
+struct CliOptions {
+    std::string Verb;
+    std::vector<std::string> Inputs;  // as given
+    std::vector<std::string> Fields;  // clear: field or group names
+    std::string OutDir;               // --out
+    bool DryRun = false;
+    bool Csv = false;
+    std::optional<std::wstring> Separator;
+
+    std::optional<AutomationDate> Date;
+    std::optional<double> Latitude, Longitude, Altitude;
+    std::optional<DirectionOption> Direction;
+    std::optional<std::wstring> Precision;
+    std::optional<std::wstring> Datum;
+    std::optional<double> GpsDate, GpsTime;  // as day counts, as the table's pickers give them
+    std::optional<std::wstring> Location, City, State, Country;
+};
+
+// Parses argv; false with `error` set on a usage error.
+bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& error);
+// The pictures named by the inputs: files as given, folders' JPEG and TIFF
+// pictures in name order. Inputs that do not exist are reported in `missing`.
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::vector<std::string>& missing);
+// The names clear accepts, in the order the table shows them.
+bool IsClearFieldName(const std::string& name);
+
+const char* CliUsage();

@@ -1,0 +1,25 @@
+// corvane-cli: the geotag engine without windows, for batches and scripts.
+#include <clocale>
+#include <iostream>
+
+#include "CliCommands.h"
+#include "CliOptions.h"
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_CTYPE, "");
+    CliOptions options;
+    std::string error;
+    if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << CliUsage();
+        return 0;
+    }
+    if (!ParseCliOptions(argc, argv, options, error)) {
+        std::cerr << "corvane-cli: " << error << "\n" << CliUsage();
+        return 2;
+    }
+    if (options.Verb == "show") return RunShow(options);
+    if (options.Verb == "set" || options.Verb == "clear") return RunSetOrClear(options);
+    std::cerr << "corvane-cli: unknown verb \"" << options.Verb << "\"\n" << CliUsage();
+    return 2;
+}

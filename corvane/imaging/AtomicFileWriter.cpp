@@ -1,0 +1,125 @@
+#include "AtomicFileWriter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    int Close()
+    {
+        const int rc = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+// Removes the temporary file unless the rename took it.
+class TemporaryPath {
+public:
+    explicit TemporaryPath(std::string path) : path_(std::move(path)) {}
+    ~TemporaryPath()
+    {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    const std::string& Get() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool Fail(std::string* error, const std::string& what)
+{
+    if (error) *error = "write failed: " + what + ": " + std::strerror(errno);
+    return false;
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+mode_t ModeFor(const std::string& target)
+{
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+HRESULT WriteFileAtomically(const std::string& target, const std::string& bytes, std::string* error)
+{
+    const std::string folder = FolderOf(target);
+    std::string pattern = folder + "/TFRXXXXXX";
+    FileDescriptor fd(::mkstemp(&pattern[0]));
+    if (fd.Get() < 0) return Fail(error, "cannot create a temporary file in " + folder), E_FAIL;
+    TemporaryPath temp(pattern);
+    if (!WriteAll(fd.Get(), bytes)) return Fail(error, target), E_FAIL;
+    if (::fchmod(fd.Get(), ModeFor(target)) != 0) return Fail(error, target), E_FAIL;
+    // The data must be on disk before the name points at it.
+    if (::fsync(fd.Get()) != 0) return Fail(error, target), E_FAIL;
+    if (fd.Close() != 0) return Fail(error, target), E_FAIL;
+    if (::rename(temp.Get().c_str(), target.c_str()) != 0) return Fail(error, target), E_FAIL;
+    temp.Release();
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.Get() >= 0) ::fsync(dir.Get());  // makes the rename itself durable
+    return S_OK;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error)
+{
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+        if (error) *error = std::string("unreadable: ") + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (error) *error = "unreadable: not a regular file";
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.Get(), &bytes[done], bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (error) *error = std::string("unreadable: ") + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return true;
+}

@@ -1,0 +1,33 @@
+// The marker segments of a JPEG stream up to its first scan: where APP0,
+// APP13, COM and the quantisation tables sit. Bounded by the data given; a
+// stream that is cut short or malformed gives what was found before the fault.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct JpegSegment {
+    std::uint8_t Marker = 0;   // the byte after 0xFF
+    size_t Offset = 0;         // of the 0xFF byte
+    size_t PayloadOffset = 0;  // after the two length bytes
+    size_t PayloadSize = 0;
+};
+
+// False when the data does not start with a JPEG SOI marker.
+bool ScanJpegSegments(const std::uint8_t* data, size_t size, std::vector<JpegSegment>& segments);
+
+constexpr std::uint8_t kJpegApp0 = 0xE0;
+constexpr std::uint8_t kJpegApp13 = 0xED;
+constexpr std::uint8_t kJpegCom = 0xFE;
+constexpr std::uint8_t kJpegDqt = 0xDB;
+
+// The Photoshop resource block of APP13 segments (after "Photoshop 3.0\0"),
+// joined when it spans several segments, with the offset in the stream of each
+// piece. Empty when there is none.
+struct JpegPhotoshopBlock {
+    std::string Data;
+    std::vector<std::pair<size_t, size_t>> Pieces;  // stream offset, length
+};
+JpegPhotoshopBlock FindJpegPhotoshopBlock(const std::uint8_t* data, size_t size);
