@@ -124,8 +124,13 @@ void TreeBuilder::AddXmp(const Exiv2::XmpData& data)
 {
     if (data.empty()) return;
     BlockPtr xmp = Child(Format == PictureFormatJpeg ? Root : Ifd, "/xmp", ContainerFormat::Xmp);
-    for (const auto& d : data)
-        xmp->Append("/" + d.groupName() + ":" + d.tagName(), TypedFromExiv2(NativeValue::Xmp, d.key(), d.value()));
+    for (const auto& d : data) {
+        // Members of structures and arrays ("exif:Flash/exif:Fired") keep
+        // their '/' inside braces, where a path does not split.
+        std::string name = d.groupName() + ":" + d.tagName();
+        name = name.find('/') == std::string::npos ? "/" + name : "/{xmp=" + name + "}";
+        xmp->Append(name, TypedFromExiv2(NativeValue::Xmp, d.key(), d.value()));
+    }
 }
 
 void TreeBuilder::AddJpegSegments(const std::uint8_t* bytes, size_t size, const JpegPhotoshopBlock& irb)
@@ -295,9 +300,11 @@ struct TreeCollector {
 
     void Walk(const MetadataBlock& block);
     void AddExif(ContainerFormat format, const std::string& name, const MetadataValue& value);
-    void AddIptc(const std::string& name, const MetadataValue& value);
+    void AddIptc(const std::string& name, const MetadataValue& value, bool utf8);
     void AddXmp(const std::string& name, const MetadataValue& value);
 };
+
+bool DeclaresUtf8(const MetadataBlock& iptc);
 
 const char* ExifGroupOf(ContainerFormat format)
 {
@@ -319,6 +326,7 @@ void TreeCollector::Walk(const MetadataBlock& block)
         if (IptcSource && IptcSource != &block) return;
         IptcSource = &block;
     }
+    const bool utf8 = format == ContainerFormat::Iptc && DeclaresUtf8(block);
     for (const auto& item : block.Items()) {
         if (item.second.IsBlock()) {
             Walk(*item.second.Block());
@@ -330,7 +338,7 @@ void TreeCollector::Walk(const MetadataBlock& block)
             continue;
         }
         switch (format) {
-        case ContainerFormat::Iptc: AddIptc(item.first, item.second); break;
+        case ContainerFormat::Iptc: AddIptc(item.first, item.second, utf8); break;
         case ContainerFormat::Xmp: AddXmp(item.first, item.second); break;
         case ContainerFormat::Comment:
             Comment = item.second.Bytes();
@@ -359,17 +367,30 @@ void TreeCollector::FinishExif()
     for (const auto& item : ExifItems) Exif.add(item.second);
 }
 
-void TreeCollector::AddIptc(const std::string& name, const MetadataValue& value)
+void TreeCollector::AddIptc(const std::string& name, const MetadataValue& value, bool utf8)
 {
     const auto& native = value.Native();
-    if (native && native->ValueKind == NativeValue::Iptc) {
+    // Under a UTF-8 character-set record every text is written in UTF-8,
+    // whatever character set the picture held it in before.
+    const bool recode = utf8 && value.Type() == ValueType::WideText;
+    if (native && native->ValueKind == NativeValue::Iptc && !recode) {
         Iptc.add(Exiv2::Iptcdatum(Exiv2::IptcKey(native->Key), native->Value.get()));
         return;
     }
     IptcDataset dataset;
-    if (!IptcDatasetOfName(name, dataset)) return;
+    std::unique_ptr<Exiv2::IptcKey> key;
+    if (native && native->ValueKind == NativeValue::Iptc)
+        key.reset(new Exiv2::IptcKey(native->Key));
+    else if (IptcDatasetOfName(name, dataset))
+        key.reset(new Exiv2::IptcKey(dataset.Number, dataset.Record));
     auto v = Exiv2FromTyped(value, true);
-    if (v) Iptc.add(Exiv2::IptcKey(dataset.Number, dataset.Record), v.get());
+    if (key && v) Iptc.add(*key, v.get());
+}
+
+bool DeclaresUtf8(const MetadataBlock& iptc)
+{
+    MetadataValue marker;
+    return SUCCEEDED(iptc.GetMetadataByName(kIptcCharacterSetName, marker)) && marker.Bytes() == kIptcUtf8Marker;
 }
 
 void TreeCollector::AddXmp(const std::string& name, const MetadataValue& value)

@@ -177,26 +177,28 @@ bool CGeoTagMetadataEncoder::SetIptcField(const char* path, const std::wstring* 
     return true;
 }
 
-// Once we write IPTC text as UTF-8, text the picture held in another
-// character set is rewritten in UTF-8 too, so no dataset changes meaning.
+// Once we write IPTC text as UTF-8, the character-set record says so, and
+// text the picture held in another character set is written in UTF-8 too
+// (the metadata layer recodes every text under that record), so no dataset
+// changes meaning.
 void CGeoTagMetadataEncoder::ConvertIptcToUtf8()
 {
+    // A character set with no text left to describe goes too.
+    if (iptc_->Size() == 0 || (iptc_->Size() == 1 && iptc_->Items().front().first == kIptcCharacterSetName)) {
+        iptc_->Clear();
+        return;
+    }
+    const MetadataValue marker = MetadataValue::FromAscii(kIptcUtf8Marker);
+    MetadataValue existing;
+    if (SUCCEEDED(iptc_->GetMetadataByName(kIptcCharacterSetName, existing))) {
+        if (existing.Bytes() != kIptcUtf8Marker) iptc_->SetMetadataByName(kIptcCharacterSetName, marker);
+        return;
+    }
+    // The envelope record comes before the application record.
     std::vector<MetadataBlock::Item> items = iptc_->Items();
-    for (auto& item : items) {
-        if (item.second.Type() != ValueType::WideText || !item.second.Native()) continue;
-        item.second = MetadataValue::FromWideText(item.second.Text());  // drops the stored bytes
-    }
     iptc_->Clear();
-    bool marked = false;
-    for (auto& item : items) {
-        if (item.first == kIptcCharacterSetName) {
-            if (marked) continue;
-            item.second = MetadataValue::FromAscii(kIptcUtf8Marker);
-            marked = true;
-        }
-        iptc_->Append(item.first, item.second);
-    }
-    if (!marked) iptc_->Append(kIptcCharacterSetName, MetadataValue::FromAscii(kIptcUtf8Marker));
+    iptc_->Append(kIptcCharacterSetName, marker);
+    for (auto& item : items) iptc_->Append(item.first, item.second);
 }
 
 HRESULT CGeoTagMetadataEncoder::WriteIPTCLocation(const CGPSMetadataInfo& r)
