@@ -219,6 +219,22 @@ std::string ChangedNames(const std::vector<std::int32_t>& changed)
     return names;
 }
 
+// Replaces the staged targets; reports each as saved or failed.
+bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
+{
+    const auto failures = batch.Commit();
+    for (const auto& target : staged) {
+        auto failed = std::find_if(failures.begin(), failures.end(),
+                                   [&](const CAtomicFileBatch::Failure& f) { return f.Target == target; });
+        if (failed == failures.end())
+            std::cout << target << ": saved\n";
+        else
+            ReportFailure(target, failed->Error);
+    }
+    staged.clear();
+    return failures.empty();
+}
+
 }  // namespace
 
 int RunSetOrClear(const CliOptions& o)
@@ -242,10 +258,23 @@ int RunSetOrClear(const CliOptions& o)
     std::vector<UpdateEntry*> raw;
     for (auto& e : plan.Entries) raw.push_back(e.get());
 
-    std::vector<LoadedPicture> pictures;
-    bool ok = LoadPictures(o, pictures);
-    for (auto& p : pictures) {
-        std::unique_ptr<CGPSMetadataInfo> version(p.Record->Clone());
+    std::vector<std::string> missing;
+    const auto files = ExpandInputs(o.Inputs, missing);
+    bool ok = missing.empty();
+    for (const auto& m : missing) ReportFailure(m, "unreadable: no such file or folder");
+    // One picture at a time: read once, change, stage its new file, let go.
+    // The staged files reach the disk together, then replace their targets.
+    CAtomicFileBatch batch;
+    std::vector<std::string> staged;
+    for (const auto& path : files) {
+        std::string error;
+        auto picture = OpenPictureForEdit(path, &error);
+        if (!picture) {
+            ReportFailure(path, error);
+            ok = false;
+            continue;
+        }
+        std::unique_ptr<CGPSMetadataInfo> version = DecodeGeoTag(*picture);
         CImageMetadataManipulationOperation operation;
         std::vector<std::int32_t> changed;
         operation.AttachRecord(version.get());
@@ -253,21 +282,22 @@ int RunSetOrClear(const CliOptions& o)
         operation.Uninitialize();
         const bool extra = plan.GpsWithoutColumns && ClearGpsWithoutColumns(*version);
         if (changed.empty() && !extra) {
-            std::cout << p.Path << ": no change\n";
+            std::cout << path << ": no change\n";
             continue;
         }
         if (o.DryRun) {
-            std::cout << p.Path << ": would change " << (changed.empty() ? "GPS fields" : ChangedNames(changed)) << "\n";
+            std::cout << path << ": would change " << (changed.empty() ? "GPS fields" : ChangedNames(changed)) << "\n";
             continue;
         }
-        std::string error;
-        const std::string target = TargetPath(o, p.Path);
-        if (FAILED(SaveGeoTag(p.Path, target, *version, &error))) {
-            ReportFailure(p.Path, error);
+        const std::string target = TargetPath(o, path);
+        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch))) {
+            ReportFailure(path, error);
             ok = false;
             continue;
         }
-        std::cout << target << ": saved\n";
+        staged.push_back(target);
+        if (batch.Full()) ok = CommitBatch(batch, staged) && ok;
     }
+    ok = CommitBatch(batch, staged) && ok;
     return ok ? 0 : 1;
 }

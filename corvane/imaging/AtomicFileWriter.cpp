@@ -1,6 +1,7 @@
 #include "AtomicFileWriter.h"
 
 #include <cerrno>
+#include <set>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,6 +35,14 @@ public:
     {
         if (!path_.empty()) ::unlink(path_.c_str());
     }
+    TemporaryPath(const TemporaryPath&) = delete;
+    TemporaryPath& operator=(TemporaryPath&& other)
+    {
+        if (!path_.empty()) ::unlink(path_.c_str());
+        path_ = std::move(other.path_);
+        other.path_.clear();
+        return *this;
+    }
     const std::string& Get() const { return path_; }
     void Release() { path_.clear(); }
 
@@ -54,7 +63,7 @@ bool Fail(std::string* error, const std::string& what)
     return false;
 }
 
-bool WriteAll(int fd, const std::string& bytes)
+bool WriteAll(int fd, std::string_view bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -75,25 +84,97 @@ mode_t ModeFor(const std::string& target)
     return 0666 & ~mask;
 }
 
-}  // namespace
 
-HRESULT WriteFileAtomically(const std::string& target, const std::string& bytes, std::string* error)
+// Writes `bytes` to a new temporary file beside `target`; flushed when `flush`.
+bool WriteTemporary(const std::string& target, std::string_view bytes, bool flush, TemporaryPath& temp,
+                    std::string* error)
 {
     const std::string folder = FolderOf(target);
     std::string pattern = folder + "/TFRXXXXXX";
     FileDescriptor fd(::mkstemp(&pattern[0]));
-    if (fd.Get() < 0) return Fail(error, "cannot create a temporary file in " + folder), E_FAIL;
-    TemporaryPath temp(pattern);
-    if (!WriteAll(fd.Get(), bytes)) return Fail(error, target), E_FAIL;
-    if (::fchmod(fd.Get(), ModeFor(target)) != 0) return Fail(error, target), E_FAIL;
+    if (fd.Get() < 0) return Fail(error, "cannot create a temporary file in " + folder);
+    temp = TemporaryPath(pattern);
+    if (!WriteAll(fd.Get(), bytes)) return Fail(error, target);
+    if (::fchmod(fd.Get(), ModeFor(target)) != 0) return Fail(error, target);
     // The data must be on disk before the name points at it.
-    if (::fsync(fd.Get()) != 0) return Fail(error, target), E_FAIL;
-    if (fd.Close() != 0) return Fail(error, target), E_FAIL;
+    if (flush && ::fsync(fd.Get()) != 0) return Fail(error, target);
+    if (fd.Close() != 0) return Fail(error, target);  // a failed close is a failed write
+    return true;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0) ::fsync(dir.Get());  // makes the renames themselves durable
+}
+
+}  // namespace
+
+HRESULT WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error)
+{
+    TemporaryPath temp("");
+    if (!WriteTemporary(target, bytes, true, temp, error)) return E_FAIL;
     if (::rename(temp.Get().c_str(), target.c_str()) != 0) return Fail(error, target), E_FAIL;
     temp.Release();
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY));
-    if (dir.Get() >= 0) ::fsync(dir.Get());  // makes the rename itself durable
+    SyncFolder(FolderOf(target));
     return S_OK;
+}
+
+CAtomicFileBatch::~CAtomicFileBatch()
+{
+    Discard();
+}
+
+void CAtomicFileBatch::Discard()
+{
+    for (const auto& s : staged_) ::unlink(s.Temp.c_str());
+    staged_.clear();
+    stagedBytes_ = 0;
+}
+
+HRESULT CAtomicFileBatch::Stage(const std::string& target, std::string_view bytes, std::string* error)
+{
+    TemporaryPath temp("");
+    if (!WriteTemporary(target, bytes, false, temp, error)) return E_FAIL;
+    staged_.push_back({temp.Get(), target});
+    temp.Release();
+    stagedBytes_ += bytes.size();
+    return S_OK;
+}
+
+std::vector<CAtomicFileBatch::Failure> CAtomicFileBatch::Commit()
+{
+    std::vector<Failure> failures;
+    // One flush per file system holding staged files.
+    std::set<dev_t> flushed;
+    for (const auto& s : staged_) {
+        struct stat st;
+        if (::stat(s.Temp.c_str(), &st) != 0 || flushed.count(st.st_dev)) continue;
+        FileDescriptor fd(::open(s.Temp.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.Get() < 0 || ::syncfs(fd.Get()) != 0) {
+            std::string error;
+            Fail(&error, s.Target);
+            for (const auto& all : staged_) failures.push_back({all.Target, error});
+            Discard();
+            return failures;
+        }
+        flushed.insert(st.st_dev);
+    }
+    std::set<std::string> folders;
+    for (const auto& s : staged_) {
+        if (::rename(s.Temp.c_str(), s.Target.c_str()) != 0) {
+            std::string error;
+            Fail(&error, s.Target);
+            failures.push_back({s.Target, error});
+            ::unlink(s.Temp.c_str());
+        } else {
+            folders.insert(FolderOf(s.Target));
+        }
+    }
+    staged_.clear();
+    stagedBytes_ = 0;
+    for (const auto& folder : folders) SyncFolder(folder);
+    return failures;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error)

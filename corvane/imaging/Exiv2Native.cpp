@@ -49,8 +49,9 @@ MetadataValue TypedScalarOrVector(const Exiv2::Value& value, ValueType scalar, V
 
 }  // namespace
 
-MetadataValue TypedFromExiv2(NativeValue::Kind kind, const std::string& key, const Exiv2::Value& value,
-                             bool iptcLatin1, size_t order)
+namespace {
+
+MetadataValue TypedOf(NativeValue::Kind kind, const Exiv2::Value& value, bool iptcLatin1)
 {
     MetadataValue typed;
     switch (value.typeId()) {
@@ -93,6 +94,15 @@ MetadataValue TypedFromExiv2(NativeValue::Kind kind, const std::string& key, con
         typed = kind == NativeValue::Xmp ? MetadataValue::FromAscii(value.toString()) : MetadataValue();
         break;
     }
+    return typed;
+}
+
+}  // namespace
+
+MetadataValue TypedFromExiv2(NativeValue::Kind kind, const std::string& key, const Exiv2::Value& value,
+                             bool iptcLatin1, size_t order)
+{
+    MetadataValue typed = TypedOf(kind, value, iptcLatin1);
     auto native = std::make_shared<NativeValue>();
     native->ValueKind = kind;
     native->Key = key;
@@ -104,8 +114,10 @@ MetadataValue TypedFromExiv2(NativeValue::Kind kind, const std::string& key, con
 
 MetadataValue TypedFromExifDatum(const Exiv2::Exifdatum& datum, size_t order)
 {
-    MetadataValue typed = TypedFromExiv2(NativeValue::Exif, datum.key(), datum.value(), false, order);
-    auto native = std::make_shared<NativeValue>(*typed.Native());
+    MetadataValue typed = TypedOf(NativeValue::Exif, datum.value(), false);
+    auto native = std::make_shared<NativeValue>();
+    native->ValueKind = NativeValue::Exif;
+    native->Order = order;
     native->ExifDatum = std::make_shared<const Exiv2::Exifdatum>(datum);
     typed.SetNative(std::move(native), ValueType::Other);
     return typed;

@@ -15,8 +15,8 @@
 struct NativeValue {
     enum Kind { Exif, Iptc, Xmp };
     Kind ValueKind;
-    std::string Key;
-    std::shared_ptr<const Exiv2::Value> Value;
+    std::string Key;                            // IPTC and XMP items
+    std::shared_ptr<const Exiv2::Value> Value;  // IPTC and XMP items
     size_t Order = 0;  // position in the picture's own list, kept when written back
     // EXIF items keep their whole library record: names are not unique within
     // maker notes, the tag number and its directory are.

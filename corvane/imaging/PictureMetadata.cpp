@@ -187,6 +187,29 @@ PictureFormat FormatOfImage(int type)
 
 namespace {
 
+// The marker segments of a JPEG up to its first scan, read in growing
+// pieces rather than mapped: the scan data is never needed here.
+std::string ReadJpegHeader(Exiv2::BasicIo& io)
+{
+    std::string header;
+    if (io.open() != 0) return header;
+    const size_t size = static_cast<size_t>(io.size());
+    size_t want = std::min<size_t>(size, 64 * 1024);
+    std::vector<JpegSegment> segments;
+    for (;;) {
+        header.resize(want);
+        io.seek(0, Exiv2::BasicIo::beg);
+        const long got = io.read(reinterpret_cast<Exiv2::byte*>(&header[0]), static_cast<long>(want));
+        header.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        ScanJpegSegments(reinterpret_cast<const std::uint8_t*>(header.data()), header.size(), segments);
+        const bool reachedScan = !segments.empty() && segments.back().Marker == 0xDA;
+        if (reachedScan || header.size() < want || want >= size) break;
+        want = std::min(size, want * 4);
+    }
+    io.close();
+    return header;
+}
+
 // The Photoshop resource block a TIFF keeps in its IFD0.
 std::string TiffPhotoshopBlock(const Exiv2::ExifData& exif)
 {
@@ -217,16 +240,11 @@ BlockPtr BuildTree(Exiv2::Image& image, PictureFormat format, IptcDigestState& d
     if (format == PictureFormatJpeg) {
         if (!image.comment().empty())
             Child(b.Root, "/com", ContainerFormat::Comment)->Append("/TextEntry", MetadataValue::FromAscii(image.comment()));
-        Exiv2::BasicIo& io = image.io();
-        if (io.open() == 0) {
-            const auto* bytes = reinterpret_cast<const std::uint8_t*>(io.mmap());
-            const size_t size = static_cast<size_t>(io.size());
-            const JpegPhotoshopBlock irb = FindJpegPhotoshopBlock(bytes, size);
-            digest = InspectIptcDigest(irb.Data);
-            b.AddJpegSegments(bytes, size, irb);
-            io.munmap();
-            io.close();
-        }
+        const std::string header = ReadJpegHeader(image.io());
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(header.data());
+        const JpegPhotoshopBlock irb = FindJpegPhotoshopBlock(bytes, header.size());
+        digest = InspectIptcDigest(irb.Data);
+        b.AddJpegSegments(bytes, header.size(), irb);
     } else {
         const std::string irb = TiffPhotoshopBlock(image.exifData());
         digest = InspectIptcDigest(irb);
@@ -414,14 +432,6 @@ bool SameXmp(const Exiv2::XmpData& a, const Exiv2::XmpData& b)
     return true;
 }
 
-std::string ReadAll(Exiv2::BasicIo& io)
-{
-    if (io.open() != 0) return {};
-    Exiv2::DataBuf buf = io.read(io.size());
-    io.close();
-    return std::string(reinterpret_cast<const char*>(buf.pData_), static_cast<size_t>(buf.size_));
-}
-
 // Makes a Photoshop block's digest the MD5 of its own IPTC resource.
 bool RefreshDigestInPlace(std::string& block)
 {
@@ -435,15 +445,15 @@ bool RefreshDigestInPlace(std::string& block)
 
 // A JPEG's APP13 digest is patched in the written stream: it has a fixed size,
 // so nothing else moves.
-void RefreshJpegDigest(std::string& stream)
+void RefreshJpegDigest(char* stream, size_t size)
 {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(stream.data());
-    JpegPhotoshopBlock irb = FindJpegPhotoshopBlock(data, stream.size());
+    const auto* data = reinterpret_cast<const std::uint8_t*>(stream);
+    JpegPhotoshopBlock irb = FindJpegPhotoshopBlock(data, size);
     std::string block = irb.Data;
     if (!RefreshDigestInPlace(block)) return;
     size_t consumed = 0;
     for (const auto& piece : irb.Pieces) {
-        stream.replace(piece.first, piece.second, block, consumed, piece.second);
+        std::memcpy(stream + piece.first, block.data() + consumed, piece.second);
         consumed += piece.second;
     }
 }
@@ -499,13 +509,16 @@ HRESULT CPictureMetadata::Commit(const MetadataBlock& root, std::string* error)
                 image.clearComment();
         }
         image.writeMetadata();
-        std::string written = ReadAll(image.io());
-        if (written.empty()) {
+        // The memory stream maps without copying; the bytes stay there.
+        Exiv2::BasicIo& io = image.io();
+        if (io.open() != 0 || io.size() <= 0) {
             if (error) *error = "write failed: no data written";
             return E_FAIL;
         }
-        if (refreshDigest && format_ == PictureFormatJpeg) RefreshJpegDigest(written);
-        bytes_ = std::move(written);
+        char* stream = reinterpret_cast<char*>(io.mmap(true));
+        const auto size = static_cast<size_t>(io.size());
+        if (refreshDigest && format_ == PictureFormatJpeg) RefreshJpegDigest(stream, size);
+        written_ = std::string_view(stream, size);
         return S_OK;
     } catch (const Exiv2::AnyError& e) {
         if (error) *error = std::string("write failed: ") + e.what();

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "HResult.h"
 #include "MetadataBlock.h"
@@ -34,9 +35,10 @@ public:
     // Writes `root` (a tree in the layout above) as the picture's metadata:
     // EXIF, IPTC, XMP and comment become exactly the tree's. Where the source
     // carried an IPTC digest that matched its IPTC, the digest is made to
-    // match the IPTC written. The new file is Bytes() afterwards.
+    // match the IPTC written. The new file is Bytes() afterwards (valid until
+    // the next Commit or the end of this object).
     HRESULT Commit(const MetadataBlock& root, std::string* error);
-    const std::string& Bytes() const { return bytes_; }
+    std::string_view Bytes() const { return written_.data() ? written_ : std::string_view(bytes_); }
 
 private:
     struct Impl;
@@ -46,5 +48,6 @@ private:
     PictureFormat format_ = PictureFormatOther;
     std::shared_ptr<MetadataBlock> root_;
     std::string bytes_;
+    std::string_view written_;  // inside the library's memory stream after a commit
     std::unique_ptr<Impl> impl_;
 };

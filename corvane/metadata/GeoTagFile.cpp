@@ -20,31 +20,48 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
         if (error) *error = kNotAPicture;
         return nullptr;
     }
+    return DecodeGeoTag(*picture);
+}
+
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error)
+{
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, error)) return nullptr;
+    auto picture = CPictureMetadata::OpenBytes(std::move(bytes), error);
+    if (picture && picture->Format() != PictureFormatJpeg && picture->Format() != PictureFormatTiff) {
+        if (error) *error = kNotAPicture;
+        return nullptr;
+    }
+    return picture;
+}
+
+std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture)
+{
     auto record = std::make_unique<CGPSMetadataInfo>();
-    CGeoTagMetadataDecoder(picture->Root(), picture->Format()).Decode(*record);
+    CGeoTagMetadataDecoder(picture.Root(), picture.Format()).Decode(*record);
     return record;
+}
+
+HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
+                   std::string* error, CAtomicFileBatch* batch)
+{
+    const PictureFormat format = picture.Format();
+    auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
+                                                                                  : ContainerFormat::TiffRoot);
+    HRESULT hr = TransferMetadata(picture.Root(), targetRoot, format, format, &record, TransferPolicy::KeepAll);
+    if (FAILED(hr)) {
+        if (error) *error = "write failed: the metadata could not be carried over";
+        return hr;
+    }
+    hr = picture.Commit(*targetRoot, error);
+    if (FAILED(hr)) return hr;
+    return batch ? batch->Stage(target, picture.Bytes(), error) : WriteFileAtomically(target, picture.Bytes(), error);
 }
 
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error)
 {
-    std::string bytes;
-    if (!ReadWholeFile(source, bytes, error)) return E_FAIL;
-    auto picture = CPictureMetadata::OpenBytes(std::move(bytes), error);
+    auto picture = OpenPictureForEdit(source, error);
     if (!picture) return E_FAIL;
-    const PictureFormat format = picture->Format();
-    if (format != PictureFormatJpeg && format != PictureFormatTiff) {
-        if (error) *error = kNotAPicture;
-        return E_FAIL;
-    }
-    auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
-                                                                                  : ContainerFormat::TiffRoot);
-    HRESULT hr = TransferMetadata(picture->Root(), targetRoot, format, format, &record, TransferPolicy::KeepAll);
-    if (FAILED(hr)) {
-        if (error) *error = "write failed: the metadata could not be carried over";
-        return hr;
-    }
-    hr = picture->Commit(*targetRoot, error);
-    if (FAILED(hr)) return hr;
-    return WriteFileAtomically(target, picture->Bytes(), error);
+    return SaveGeoTag(*picture, target, record, error);
 }

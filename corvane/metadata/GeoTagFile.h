@@ -8,6 +8,20 @@
 #include "GPSMetadataInfo.h"
 #include "HResult.h"
 #include "PictureFormat.h"
+#include "AtomicFileWriter.h"
+#include "PictureMetadata.h"
+
+
+// Opens a JPEG or TIFF file for editing (its bytes are read once and kept).
+// Null with `error` set when it cannot be opened or is not a JPEG or TIFF.
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error);
+// The geotag of an open picture.
+std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
+// Writes `record` as the geotag of an open picture into `target`, as
+// SaveGeoTag below does; with a batch, the new file is staged in it and
+// replaces the target when the batch commits.
+HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
+                   std::string* error, CAtomicFileBatch* batch = nullptr);
 
 // Reads the geotag of a JPEG or TIFF file. Null with `error` set ("unreadable:
 // ...", "not a JPEG or TIFF picture") when the file cannot give one.

@@ -108,6 +108,15 @@ std::shared_ptr<MetadataBlock> CMetadataTransferEngine::Writer(const std::string
     return nullptr;
 }
 
+HRESULT CMetadataTransferEngine::Put(const char* path, const std::string& name, const MetadataValue& value)
+{
+    const auto writer = Writer(path);
+    if (!writer) return E_ABORT;
+    if (value.IsEmpty() || name.empty()) return E_INVALIDARG;
+    writer->Append(name, value);
+    return S_OK;
+}
+
 HRESULT CMetadataTransferEngine::Nest(const std::shared_ptr<MetadataBlock>& parent, const char* path,
                                       const std::shared_ptr<MetadataBlock>& child)
 {
@@ -141,16 +150,16 @@ HRESULT CMetadataTransferEngine::RouteExif(const std::string& name, const Metada
         if (!date || !date->IsValid()) {
             // Absent: the dates leave with it. Invalid: neither tag is written;
             // a save that keeps everything keeps the picture's own.
-            if (keepAll && date) return Writer("/exif")->SetMetadataByName(name, value);
+            if (keepAll && date) return Put("/exif", name, value);
             datesHandled_ = true;
             return S_OK;
         }
         const HRESULT hr =
-            Writer("/exif")->SetMetadataByName(name, MetadataValue::FromAscii(date->Format("%Y:%m:%d %H:%M:%S")));
+            Put("/exif", name, MetadataValue::FromAscii(date->Format("%Y:%m:%d %H:%M:%S")));
         if (SUCCEEDED(hr)) datesHandled_ = true;
         return hr;
     }
-    return Writer("/exif")->SetMetadataByName(name, value);
+    return Put("/exif", name, value);
 }
 
 HRESULT CMetadataTransferEngine::Route(ContainerFormat format, const std::string& name, const MetadataValue& value)
@@ -159,17 +168,17 @@ HRESULT CMetadataTransferEngine::Route(ContainerFormat format, const std::string
     switch (format) {
     case ContainerFormat::Ifd:
         if (!keepAll && !IfdTagAllowed(TagNumberOf(name))) return S_OK;
-        return Writer("/ifd")->SetMetadataByName(name, value);
-    case ContainerFormat::Xmp: return Writer("/xmp")->SetMetadataByName(name, value);
+        return Put("/ifd", name, value);
+    case ContainerFormat::Xmp: return Put("/xmp", name, value);
     case ContainerFormat::Exif: return RouteExif(name, value);
     case ContainerFormat::Gps:
         if (record_ && rewriteGps_) return S_OK;  // rebuilt from the record
-        return Writer("/gps")->SetMetadataByName(name, value);
-    case ContainerFormat::Iptc: return Writer("/iptc")->SetMetadataByName(name, value);
-    case ContainerFormat::Thumbnail: return Writer("/thumb")->SetMetadataByName(name, value);
-    case ContainerFormat::Interop: return Writer("/interop")->SetMetadataByName(name, value);
-    case ContainerFormat::Irb: return Writer("/irb")->SetMetadataByName(name, value);
-    case ContainerFormat::PhotoshopIptc: return Writer("/8bimiptc")->SetMetadataByName(name, value);
+        return Put("/gps", name, value);
+    case ContainerFormat::Iptc: return Put("/iptc", name, value);
+    case ContainerFormat::Thumbnail: return Put("/thumb", name, value);
+    case ContainerFormat::Interop: return Put("/interop", name, value);
+    case ContainerFormat::Irb: return Put("/irb", name, value);
+    case ContainerFormat::PhotoshopIptc: return Put("/8bimiptc", name, value);
     default: return S_OK;
     }
 }

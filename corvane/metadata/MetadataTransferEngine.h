@@ -42,6 +42,9 @@ protected:
     // The block writer created for `path` ("/ifd", "/gps", ...), or null.
     std::shared_ptr<MetadataBlock> Writer(const std::string& path) const;
     void AddWriter(const char* path, ContainerFormat format);
+    // Adds an item to the writer for `path`. Items keep their order and
+    // repeated names (IPTC keywords) stay repeated.
+    HRESULT Put(const char* path, const std::string& name, const MetadataValue& value);
     // Encoder and XMP mirror: the record's changes to the routed blocks.
     void ApplyRecord();
     // Sets `child` as a nested block of `parent` under `path`.

@@ -19,19 +19,19 @@ HRESULT CToJPEGMetadataTransferEngine::Route(ContainerFormat format, const std::
 {
     HRESULT hr;
     switch (format) {
-    case ContainerFormat::App0: return Writer("/app0")->SetMetadataByName(name, value);
-    case ContainerFormat::App1: return Writer("/app1")->SetMetadataByName(name, value);
-    case ContainerFormat::App13: return Writer("/app13")->SetMetadataByName(name, value);
+    case ContainerFormat::App0: return Put("/app0", name, value);
+    case ContainerFormat::App1: return Put("/app1", name, value);
+    case ContainerFormat::App13: return Put("/app13", name, value);
     case ContainerFormat::Comment:
-        hr = Writer("/com")->SetMetadataByName(name, value);
+        hr = Put("/com", name, value);
         if (SUCCEEDED(hr)) hasComment_ = true;
         return hr;
     case ContainerFormat::Luminance:
-        hr = Writer("/luminance")->SetMetadataByName(name, value);
+        hr = Put("/luminance", name, value);
         if (SUCCEEDED(hr)) hasLuminance_ = true;
         return hr;
     case ContainerFormat::Chrominance:
-        hr = Writer("/chrominance")->SetMetadataByName(name, value);
+        hr = Put("/chrominance", name, value);
         if (SUCCEEDED(hr)) hasChrominance_ = true;
         return hr;
     default: return CMetadataTransferEngine::Route(format, name, value);

@@ -132,6 +132,22 @@ TEST(Transfer, KeepAllKeepsWhatTheRecordDidNotChange)
     EXPECT_EQ(v.Bytes(), "10,30.00000000N");
 }
 
+TEST(Transfer, RepeatedIptcDatasetsStayRepeated)
+{
+    TestTree src = CameraJpeg();
+    src.Iptc->Append("/{str=Application2.Keywords}", MetadataValue::FromWideText(L"alps"));
+    src.Iptc->Append("/{str=Application2.Keywords}", MetadataValue::FromWideText(L"snow"));
+    CGPSMetadataInfo record;
+    SetField(record.City, std::wstring(L"Chur"));
+    for (auto policy : {TransferPolicy::AllowList, TransferPolicy::KeepAll}) {
+        const auto t = Transfer(src, PictureFormatJpeg, &record, policy);
+        std::vector<std::wstring> keywords;
+        for (const auto& item : t->GetBlock("/app13/irb/8bimiptc/iptc")->Items())
+            if (item.first == "/{str=Application2.Keywords}") keywords.push_back(item.second.Text());
+        EXPECT_EQ(keywords, (std::vector<std::wstring>{L"alps", L"snow"}));
+    }
+}
+
 TEST(Transfer, WithoutRecordGpsIsCarried)
 {
     const TestTree src = CameraJpeg();
