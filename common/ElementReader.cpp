@@ -1,0 +1,88 @@
+#include "ElementReader.h"
+
+#include "XmlPullReader.h"
+
+namespace {
+
+bool IsXmlSpace(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+}  // namespace
+
+void TrimXmlSpace(std::wstring& text)
+{
+    std::size_t end = text.size();
+    while (end > 0 && IsXmlSpace(text[end - 1]))
+        --end;
+    std::size_t begin = 0;
+    while (begin < end && IsXmlSpace(text[begin]))
+        ++begin;
+    if (begin > 0 || end < text.size())
+        text = text.substr(begin, end - begin);
+}
+
+HRESULT ReadAttributes(CXmlPullReader& reader, CXAttributeList* attributes)
+{
+    if (!attributes || reader.AttributeCount() <= 0)
+        return S_FALSE;
+    HRESULT hr = reader.MoveToFirstAttribute();
+    if (hr != S_OK)
+        return hr;
+    while (hr == S_OK) {
+        if (!reader.IsDefault()) {
+            auto attribute = std::make_unique<CXAttribute>();
+            attribute->prefix = reader.Prefix();
+            attribute->localName = reader.LocalName();
+            if (SUCCEEDED(reader.GetValue(attribute->value)))
+                attributes->push_back(std::move(attribute));
+        }
+        hr = reader.MoveToNextAttribute();
+    }
+    return reader.MoveToElement();
+}
+
+HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes)
+{
+    const bool empty = reader.IsEmptyElement();
+    const std::wstring ownName = reader.LocalName();
+    HRESULT result = S_OK;
+    ReadAttributes(reader, attributes);
+    if (empty)
+        return result;
+
+    // The name of the last start or end tag seen decides which simple handler
+    // a text node goes to; before any, it is the element's own.
+    std::wstring currentName = ownName;
+    std::wstring text;
+    for (;;) {
+        const HRESULT hr = reader.Read();
+        if (hr != S_OK)
+            return hr;
+        switch (reader.NodeType()) {
+        case XmlNodeType::Element:
+            currentName.assign(reader.LocalName());
+            if (ElementHandler* handler = table.FindComplex(currentName))
+                (*handler)(std::wstring());
+            break;
+        case XmlNodeType::Text:
+        case XmlNodeType::CData:
+            // CDATA is text too: descriptions are often wrapped in it, and
+            // dropping them would lose data.
+            if (ElementHandler* handler = table.FindSimple(currentName))
+                if (SUCCEEDED(reader.GetValue(text))) {
+                    TrimXmlSpace(text);
+                    (*handler)(std::move(text));
+                }
+            break;
+        case XmlNodeType::EndElement:
+            currentName.assign(reader.LocalName());
+            if (table.GetSize() == 0 || currentName == ownName)
+                return result;
+            break;
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,66 @@
+#include "GPXMap.h"
+
+#include <algorithm>
+
+GPXMap::GPXMap() = default;
+
+GPXMap::~GPXMap() = default;
+
+void GPXMap::InsertSimpleHandler(const std::wstring& name, ElementHandler handler)
+{
+    ElementHandler& entry = simpleHandlers[name];
+    entry = std::move(handler);
+    simpleKeys.push_back(name);
+    simpleEntries.push_back(&entry);
+    ++size;
+}
+
+void GPXMap::InsertComplexHandler(const std::wstring& name, ElementHandler handler)
+{
+    ElementHandler& entry = complexHandlers[name];
+    entry = std::move(handler);
+    complexKeys.push_back(name);
+    complexEntries.push_back(&entry);
+    ++size;
+}
+
+ElementHandler& GPXMap::GetSimple(const std::wstring& name)
+{
+    return simpleHandlers[name];
+}
+
+ElementHandler& GPXMap::GetComplex(const std::wstring& name)
+{
+    return complexHandlers[name];
+}
+
+bool GPXMap::IsSimpleKey(const std::wstring& name) const
+{
+    return std::find(simpleKeys.begin(), simpleKeys.end(), name) != simpleKeys.end();
+}
+
+bool GPXMap::IsComplexKey(const std::wstring& name) const
+{
+    return std::find(complexKeys.begin(), complexKeys.end(), name) != complexKeys.end();
+}
+
+ElementHandler* GPXMap::FindSimple(const std::wstring& name)
+{
+    for (std::size_t i = 0; i < simpleKeys.size(); ++i)
+        if (simpleKeys[i] == name)
+            return simpleEntries[i];
+    return nullptr;
+}
+
+ElementHandler* GPXMap::FindComplex(const std::wstring& name)
+{
+    for (std::size_t i = 0; i < complexKeys.size(); ++i)
+        if (complexKeys[i] == name)
+            return complexEntries[i];
+    return nullptr;
+}
+
+std::uint32_t GPXMap::GetSize() const
+{
+    return size;
+}

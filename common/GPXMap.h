@@ -1,0 +1,51 @@
+// The element handler table shared by the XML readers: element local names
+// (compared exactly) mapped to handlers. A simple handler receives the
+// element's trimmed text; a complex handler is called at the element's start
+// tag with an empty string and reads the element's content itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "HResult.h"
+#include "XmlExport.h"
+
+using ElementHandler = std::function<HRESULT(std::wstring)>;
+
+class CORVANE_XML_API GPXMap {
+public:
+    GPXMap();
+    ~GPXMap();
+    GPXMap(const GPXMap&) = delete;  // the key entries point into this map
+    GPXMap& operator=(const GPXMap&) = delete;
+
+    // Both replace a handler of the same name, append the name to the key
+    // list (duplicates kept) and count the insertion.
+    void InsertSimpleHandler(const std::wstring& name, ElementHandler handler);
+    void InsertComplexHandler(const std::wstring& name, ElementHandler handler);
+
+    // A name that is not present is added with an empty handler.
+    ElementHandler& GetSimple(const std::wstring& name);
+    ElementHandler& GetComplex(const std::wstring& name);
+
+    bool IsSimpleKey(const std::wstring& name) const;
+    bool IsComplexKey(const std::wstring& name) const;
+    // The handler of a key in one search, or null when the name is no key
+    // (what IsSimpleKey and GetSimple give together).
+    ElementHandler* FindSimple(const std::wstring& name);
+    ElementHandler* FindComplex(const std::wstring& name);
+    std::uint32_t GetSize() const;
+
+private:
+    std::map<std::wstring, ElementHandler> complexHandlers;
+    std::map<std::wstring, ElementHandler> simpleHandlers;
+    std::vector<std::wstring> simpleKeys;
+    std::vector<std::wstring> complexKeys;
+    // The map entry of each key, in key order (map entries never move).
+    std::vector<ElementHandler*> simpleEntries;
+    std::vector<ElementHandler*> complexEntries;
+    std::uint32_t size = 0;
+};

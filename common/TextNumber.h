@@ -1,0 +1,15 @@
+// Numbers read from XML text the way a stream extraction reads them: leading
+// white space skipped, the longest prefix that forms a decimal number used,
+// anything after it ignored, the full stop as decimal point whatever the
+// locale. Unlike a stream, a text that does not start with a number, or a
+// value out of the type's range, reports false and leaves the target alone,
+// so garbage never becomes 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+bool ParseLeadingDouble(const std::wstring& text, double& value);
+bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value);
+// A minus sign is refused rather than wrapped around.
+bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value);

@@ -1,0 +1,96 @@
+// A forward-only XML reader over libxml2's xmlTextReader, with the operations
+// the element handler walk needs. Hardened for untrusted input: a document
+// type declaration makes reading fail (DTDs are prohibited), entities are never
+// expanded, nothing is fetched from the network, and libxml2's own size and
+// depth limits stay on. Errors are recorded here, never printed.
+#pragma once
+
+#include <cstddef>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "HResult.h"
+
+// Status codes of the reader; any negative value means the reader has failed
+// and stays failed.
+constexpr HRESULT XML_E_MALFORMED = static_cast<HRESULT>(0xC00CEE01u);
+constexpr HRESULT XML_E_DTDPROHIBITED = static_cast<HRESULT>(0xC00CEE3Du);
+constexpr HRESULT XML_E_NOINPUT = static_cast<HRESULT>(0xC00CEE02u);
+constexpr HRESULT XML_E_TOOLARGE = static_cast<HRESULT>(0xC00CEE03u);
+
+// An errno value as a failure code (the facility of system errors).
+HRESULT HResultFromErrno(int error);
+
+enum class XmlNodeType {
+    None,
+    Element,
+    Text,
+    CData,
+    Whitespace,
+    EndElement,
+    Comment,
+    ProcessingInstruction,
+    Other,
+};
+
+class CXmlPullReader {
+public:
+    CXmlPullReader();
+    ~CXmlPullReader();
+    CXmlPullReader(const CXmlPullReader&) = delete;
+    CXmlPullReader& operator=(const CXmlPullReader&) = delete;
+
+    // Reads the file at `path` (UTF-8 file name). Fails with the errno code
+    // when it cannot be opened.
+    HRESULT OpenFile(const std::string& path);
+    // Reads `size` bytes at `data`; the bytes must outlive the reader.
+    HRESULT OpenMemory(const char* data, std::size_t size);
+
+    // S_OK on a node, S_FALSE at the end of the input (also when it ends
+    // with elements still open), negative on error.
+    HRESULT Read();
+    XmlNodeType NodeType() const { return nodeType; }
+
+    // Names of the current node (element or attribute); empty when none.
+    const std::wstring& LocalName();
+    const std::wstring& Prefix();
+    HRESULT GetValue(std::wstring& value);
+    bool IsEmptyElement();
+
+    int AttributeCount();
+    // S_OK when moved, S_FALSE when there is no (further) attribute.
+    HRESULT MoveToFirstAttribute();
+    HRESULT MoveToNextAttribute();
+    HRESULT MoveToElement();
+    bool IsDefault();
+
+    // The first error met, as "line N: text", or empty.
+    const std::string& ErrorText() const { return errorText; }
+    void RecordError(int line, const char* message, bool inputEnded);
+
+private:
+    struct Impl;
+    // Names converted once: libxml2 hands out each name from its dictionary,
+    // so the pointer finds the entry, and the text confirms it.
+    struct CachedName {
+        const void* key = nullptr;
+        std::string utf8;
+        std::wstring wide;
+    };
+    using NameCache = std::array<CachedName, 256>;
+    HRESULT Fail(HRESULT code, const std::string& why);
+    // The reference stays valid until the next call with the same cache.
+    const std::wstring& Convert(const unsigned char* name, NameCache& cache);
+
+    std::unique_ptr<Impl> impl;
+    XmlNodeType nodeType = XmlNodeType::None;
+    HRESULT failure = S_OK;  // S_FALSE once the input ended early
+    bool endedEarly = false;
+    std::string errorText;
+    std::unique_ptr<NameCache> localNames = std::make_unique<NameCache>();
+    std::unique_ptr<NameCache> prefixes = std::make_unique<NameCache>();
+};
+
+// UTF-8 (as libxml2 hands it out, always valid) appended as wide characters.
+void AppendUtf8AsWide(std::wstring& out, const char* text, std::size_t length);

@@ -1,0 +1,56 @@
+// Numbers read from XML text: a stream-like prefix, never garbage as 0.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "TextNumber.h"
+
+namespace {
+
+struct DoubleCase {
+    const wchar_t* text;
+    bool parsed;
+    double value;
+};
+
+void PrintTo(const DoubleCase& c, std::ostream* out)
+{
+    *out << testing::PrintToString(std::wstring(c.text));
+}
+
+class ParseDoubleTest : public testing::TestWithParam<DoubleCase> {};
+
+TEST_P(ParseDoubleTest, ReadsTheLongestNumericPrefix)
+{
+    double value = -7;
+    EXPECT_EQ(GetParam().parsed, ParseLeadingDouble(GetParam().text, value)) << GetParam().text;
+    EXPECT_DOUBLE_EQ(GetParam().parsed ? GetParam().value : -7, value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ParseDoubleTest,
+                         testing::Values(DoubleCase{L"48.858844", true, 48.858844}, DoubleCase{L"  -0.5m", true, -0.5},
+                                         DoubleCase{L"+12", true, 12}, DoubleCase{L".25", true, 0.25},
+                                         DoubleCase{L"1e3", true, 1000}, DoubleCase{L"2E-2x", true, 0.02},
+                                         DoubleCase{L"7e", true, 7}, DoubleCase{L"1,5", true, 1},
+                                         DoubleCase{L"abc", false, 0}, DoubleCase{L"", false, 0},
+                                         DoubleCase{L"-", false, 0}, DoubleCase{L"nan", false, 0},
+                                         DoubleCase{L"inf", false, 0}, DoubleCase{L"1e999", false, 0}));
+
+TEST(ParseInteger, SignedAndUnsignedRanges)
+{
+    std::int32_t i = 5;
+    EXPECT_TRUE(ParseLeadingInt32(L" -42abc", i));
+    EXPECT_EQ(-42, i);
+    EXPECT_FALSE(ParseLeadingInt32(L"2147483648", i));
+    EXPECT_FALSE(ParseLeadingInt32(L"x1", i));
+    EXPECT_EQ(-42, i);
+    EXPECT_TRUE(ParseLeadingInt32(L"12.9", i));
+    EXPECT_EQ(12, i);
+    std::uint32_t u = 9;
+    EXPECT_TRUE(ParseLeadingUInt32(L"4294967295", u));
+    EXPECT_EQ(4294967295u, u);
+    EXPECT_FALSE(ParseLeadingUInt32(L"-1", u)) << "no wrap-around";
+    EXPECT_EQ(4294967295u, u);
+}
+
+}  // namespace

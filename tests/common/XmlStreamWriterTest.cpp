@@ -1,0 +1,87 @@
+// The streaming writer: escaping, namespace declarations, full end tags and
+// failures that are reported, not swallowed.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "XmlStreamWriter.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class XmlStreamWriterTest : public testing::Test {
+protected:
+    std::string path = testing::TempDir() + "writer-" + std::to_string(::getpid()) + ".xml";
+    void TearDown() override { std::remove(path.c_str()); }
+};
+
+TEST_F(XmlStreamWriterTest, WritesEscapedTextFullEndTagsAndEachNamespaceOnce)
+{
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    EXPECT_EQ(S_OK, w.WriteStartDocument("no"));
+    EXPECT_EQ(S_OK, w.WriteStartElement(L"", L"r", L"urn:a"));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(L"xmlns", L"g", L"", L"urn:g"));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(L"", L"q", L"", L"\"<&>\t\n"));
+    EXPECT_EQ(S_OK, w.WriteStartElement(L"g", L"e", L"urn:g"));
+    EXPECT_EQ(S_OK, w.WriteString(L"a<b & c> é \U0001F600\r"));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteStartElement(L"", L"empty", L"urn:a"));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteStartElement(L"g", L"other", L"urn:other"));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+              "<r xmlns=\"urn:a\" xmlns:g=\"urn:g\" q=\"&quot;&lt;&amp;&gt;&#9;&#10;\">"
+              "<g:e>a&lt;b &amp; c&gt; \xC3\xA9 \xF0\x9F\x98\x80&#13;</g:e><empty></empty>"
+              "<g:other xmlns:g=\"urn:other\"></g:other></r>\n",
+              ReadFile(path));
+}
+
+TEST_F(XmlStreamWriterTest, IndentsElementsButNotText)
+{
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, true));
+    w.WriteStartDocument(nullptr);
+    w.WriteStartElement(L"", L"a", L"");
+    w.WriteStartElement(L"", L"b", L"");
+    w.WriteString(L"t");
+    w.WriteFullEndElement();
+    w.WriteFullEndElement();
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>\n <b>t</b>\n</a>\n", ReadFile(path));
+}
+
+TEST_F(XmlStreamWriterTest, CharactersXmlCannotHoldFailTheWriter)
+{
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    w.WriteStartElement(L"", L"a", L"");
+    EXPECT_EQ(E_INVALIDARG, w.WriteString(std::wstring(L"bell\x07")));
+    EXPECT_EQ(E_INVALIDARG, w.WriteFullEndElement()) << "the writer stays failed";
+    EXPECT_EQ(E_INVALIDARG, w.Close());
+}
+
+TEST(XmlStreamWriter, AFullDiskIsReported)
+{
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile("/dev/full", false));
+    w.WriteStartElement(L"", L"a", L"");
+    w.WriteString(std::wstring(200000, L'x'));
+    w.WriteFullEndElement();
+    EXPECT_TRUE(FAILED(w.Close()));
+}
+
+}  // namespace

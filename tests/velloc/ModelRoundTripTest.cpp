@@ -1,0 +1,106 @@
+// The object model's defaults and ownership, and a full tree with every
+// Garmin record through the encoder and back.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "GPXTestSupport.h"
+
+namespace {
+
+TEST(GPXModel, NewRecordsAreEmpty)
+{
+    GPXRoot root;
+    EXPECT_EQ(L"1.1", root.version);
+    EXPECT_TRUE(root.creator.empty());
+    EXPECT_EQ(0, root.hasGarminExtensions);
+    EXPECT_EQ(nullptr, root.metadata);
+    EXPECT_TRUE(root.wpt.empty() && root.rte.empty() && root.trk.empty());
+    GPXWayPoint point;
+    EXPECT_EQ(0, point.lat);
+    EXPECT_EQ(GPXFixNone, point.fix);
+    EXPECT_TRUE(!point.ele && !point.time && !point.magvar && !point.geoidheight && !point.sat && !point.hdop &&
+                !point.vdop && !point.pdop && !point.ageofdgpsdata && !point.dgpsid && !point.extensions);
+}
+
+// Run under valgrind or ASan: deleting through a base frees the derived
+// record's own fields too.
+TEST(GPXModel, DeletingThroughABaseFreesTheDerivedFields)
+{
+    GPXRouteTrackBase* route = new GPXRoute();
+    static_cast<GPXRoute*>(route)->rtept.push_back(new GPXRoutePoint());
+    static_cast<GPXRoute*>(route)->rtept[0]->garminExtension = new GPXGARRoutePointExtension();
+    delete route;
+    GPXExtensions* extension = new GPXGARWaypointExtension();
+    static_cast<GPXGARWaypointExtension*>(extension)->Address = new GPXGARAddress();
+    static_cast<GPXGARWaypointExtension*>(extension)->PhoneNumber.push_back(new GPXGARPhoneNumber());
+    delete extension;
+}
+
+// A document using every record and field the encoder writes.
+const char* const kFullBody = R"(<metadata><name>Trip</name><desc>Along the lake</desc>
+<author><name>Ann</name><email id="ann" domain="example.org"/><link href="https://example.org/ann"/></author>
+<copyright author="Ann"><year>2013</year><license>CC0</license></copyright>
+<link href="https://example.org"><text>home</text><type>text/html</type></link>
+<time>2013-05-10T12:34:56Z</time><keywords>lake, walk</keywords>
+<bounds minlat="-33.5" minlon="0" maxlat="0" maxlon="151.25"/></metadata>
+<wpt lat="46.123456789012" lon="-7.000001"><ele>372.5</ele><time>2013-05-10T12:34:57Z</time><magvar>12.25</magvar>
+<geoidheight>-3.5</geoidheight><name>Café</name><cmt>c</cmt><desc>d</desc><src>s</src><link href="x:y"/>
+<sym>Flag, Blue</sym><type>t</type><fix>dgps</fix><sat>9</sat><hdop>0.75</hdop><vdop>1</vdop><pdop>2</pdop>
+<ageofdgpsdata>3</ageofdgpsdata><dgpsid>17</dgpsid>
+<extensions><gpxx:WaypointExtension><gpxx:Proximity>25</gpxx:Proximity><gpxx:Temperature>-4.5</gpxx:Temperature>
+<gpxx:Depth>12.125</gpxx:Depth><gpxx:DisplayMode>SymbolAndDescription</gpxx:DisplayMode>
+<gpxx:Categories><gpxx:Category>Food</gpxx:Category><gpxx:Category>Drink</gpxx:Category></gpxx:Categories>
+<gpxx:Address><gpxx:StreetAddress>1200 E 151st St</gpxx:StreetAddress><gpxx:StreetAddress>Building 2</gpxx:StreetAddress>
+<gpxx:City>Olathe</gpxx:City><gpxx:State>KS</gpxx:State><gpxx:Country>US</gpxx:Country><gpxx:PostalCode>66062</gpxx:PostalCode></gpxx:Address>
+<gpxx:PhoneNumber Category="Fax">+1 913 397 8200</gpxx:PhoneNumber><gpxx:PhoneNumber>555</gpxx:PhoneNumber>
+</gpxx:WaypointExtension></extensions></wpt>
+<rte><name>Way</name><number>3</number><extensions><gpxx:RouteExtension><gpxx:IsAutoNamed>true</gpxx:IsAutoNamed>
+<gpxx:DisplayColor>Magenta</gpxx:DisplayColor></gpxx:RouteExtension></extensions>
+<rtept lat="1.5" lon="2.5"><extensions><gpxx:RoutePointExtension><gpxx:Subclass>000000000000FFFFFFFFFFFFFFFFFFFFFFFF</gpxx:Subclass>
+<gpxx:rpt lat="1.75" lon="2.75"><gpxx:Subclass>0302000000000000000000000000FFFFFFFF</gpxx:Subclass></gpxx:rpt>
+</gpxx:RoutePointExtension></extensions></rtept></rte>
+<trk><name>Track</name><extensions><gpxx:TrackExtension><gpxx:DisplayColor>Transparent</gpxx:DisplayColor></gpxx:TrackExtension></extensions>
+<trkseg><trkpt lat="10" lon="20"><extensions><gpxx:TrackPointExtension><gpxx:Temperature>23.5</gpxx:Temperature>
+<gpxx:Depth>0.2</gpxx:Depth></gpxx:TrackPointExtension></extensions></trkpt></trkseg><trkseg/></trk>)";
+
+std::unique_ptr<GPXRoot> FullTree()
+{
+    Decoded decoded = DecodeText(GpxDocument(kFullBody));
+    EXPECT_EQ(0, decoded.hr);
+    return std::move(decoded.root);
+}
+
+TEST(GarminRoundTrip, EveryRecordSurvives)
+{
+    const auto tree = FullTree();
+    TempFile out("full.gpx");
+    const Encoded encoded = EncodeFile(*tree, out.Path(), true);
+    EXPECT_EQ(0, encoded.write);
+    ASSERT_EQ(0, encoded.finalize);
+    const std::string first = out.Read();
+    for (const char* written : {"<garmin:Category>Drink</garmin:Category>", "<garmin:StreetAddress>Building 2<",
+                                "<garmin:PhoneNumber Category=\"Fax\">+1 913 397 8200<", "<garmin:PhoneNumber Category=\"\">555<",
+                                "<garmin:DisplayMode>SymbolAndDescription<", "<garmin:DisplayColor>Transparent<",
+                                "<garmin:rpt lat=\"1.75\" lon=\"2.75\">", "<garmin:Temperature>23.5<", "<garmin:Depth>0.2<",
+                                "<garmin:IsAutoNamed>true<", "<ageofdgpsdata>3<", "<dgpsid>17<", "<name>Café<", "<trkseg></trkseg>"})
+        EXPECT_NE(std::string::npos, first.find(written)) << written;
+    EXPECT_EQ(first, ReencodeText(first, true));
+    const std::string command = "xmllint --noout --schema " CORVANE_SCHEMAS "/gpx-with-garmin.xsd " + out.Path() + " 2>&1";
+    EXPECT_EQ(0, std::system(command.c_str())) << out.Read();
+}
+
+TEST(GarminRoundTrip, WithoutTheFlagNoGarminRecordComesBack)
+{
+    const auto tree = FullTree();
+    TempFile out("plain.gpx");
+    ASSERT_EQ(0, EncodeFile(*tree, out.Path(), false).finalize);
+    const Decoded decoded = DecodeFile(out.Path());
+    ASSERT_EQ(0, decoded.hr);
+    EXPECT_FALSE(decoded.garmin);
+    EXPECT_EQ(nullptr, decoded.root->wpt[0]->extensions);
+    EXPECT_EQ(nullptr, decoded.root->rte[0]->extensions);
+    EXPECT_EQ(nullptr, decoded.root->trk[0]->trkseg[0]->trkpt[0]->garminExtension);
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs both libraries into a temporary prefix, then checks that a
+# consumer builds against them through find_package and through pkg-config,
+# and that each library exports its public classes only.
+set -eu
+build=$1
+consumer=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --component ostrel --prefix "$prefix" >/dev/null
+cmake --install "$build" --component velloc --prefix "$prefix" >/dev/null
+
+libdir=$(dirname "$(find "$prefix" -name libvelloc.so | head -1)")
+for lib in ostrel velloc; do
+  [ -L "$libdir/lib$lib.so" ] && [ -e "$libdir/lib$lib.so.1" ] || { echo "missing lib$lib.so.1"; exit 1; }
+  soname=$(objdump -p "$libdir/lib$lib.so" | awk '/SONAME/ {print $2}')
+  [ "$soname" = "lib$lib.so.1" ] || { echo "lib$lib SONAME is '$soname'"; exit 1; }
+done
+
+# Every exported symbol belongs to a public class (members, typeinfo, vtables).
+exports_only() {  # library allowed-class-regex
+  local unexpected
+  unexpected=$(nm -D --defined-only -C "$libdir/lib$1.so" | cut -d' ' -f3- |
+    grep -Ev "^((typeinfo|typeinfo name|vtable) for )?($2)(::|$)" || true)
+  if [ -n "$unexpected" ]; then echo "lib$1 exports more than its classes:"; echo "$unexpected" | head; exit 1; fi
+}
+exports_only velloc 'GPX[A-Za-z]*|CGPXFilesDecoder|CGPXFilesEncoder|CXElement|CUnInitializedException|CStatusException'
+exports_only ostrel 'CReverseGeoCode|CGeoNamesXmlParser|CGeoNameLocation|CGeoNames|GPXMap|CXElement|CUnInitializedException'
+
+cmake -S "$consumer" -B "$prefix/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$prefix/consumer" >/dev/null
+LD_LIBRARY_PATH="$libdir" "$prefix/consumer/consumer"
+
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+# shellcheck disable=SC2046
+g++ -o "$prefix/pc-consumer" "$consumer/consumer.cpp" $(pkg-config --cflags --libs velloc ostrel)
+LD_LIBRARY_PATH="$libdir" "$prefix/pc-consumer"
+echo "installed packages work"

@@ -1,0 +1,211 @@
+#include "GPXConversions.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+
+#include "StatusException.h"
+
+namespace {
+
+const wchar_t* const kFixWords[] = {L"none", L"2d", L"3d", L"dgps", L"pps"};
+const wchar_t* const kDisplayModeWords[] = {L"", L"SymbolOnly", L"SymbolAndName", L"SymbolAndDescription"};
+const wchar_t* const kDisplayColorWords[] = {
+    L"",        L"Black",     L"DarkRed", L"DarkGreen", L"DarkYellow", L"DarkBlue",
+    L"DarkMagenta", L"DarkCyan", L"LightGray", L"DarkGray", L"Red", L"Green",
+    L"Yellow",  L"Blue",      L"Magenta", L"Cyan",      L"White",      L"Transparent"};
+
+template <std::size_t N>
+const wchar_t* WordOf(const wchar_t* const (&words)[N], std::int32_t value)
+{
+    return value >= 0 && static_cast<std::size_t>(value) < N ? words[value] : L"";
+}
+
+// Index of the word in the table; 0 (the "not set" entry) when absent.
+template <std::size_t N>
+std::int32_t ValueOf(const wchar_t* const (&words)[N], const std::wstring& word)
+{
+    for (std::size_t i = 1; i < N; ++i)
+        if (word == words[i])
+            return static_cast<std::int32_t>(i);
+    return 0;
+}
+
+constexpr int kLastYear = 9999;
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d)
+{
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = yoe + era * 400 + (m <= 2);
+}
+
+int DaysInMonth(std::int64_t year, int month)
+{
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+bool IsTimeDelimiter(wchar_t c)
+{
+    return c == L'-' || c == L'T' || c == L':' || c == L'Z';
+}
+
+// Leading decimal digits of a token, saturating instead of overflowing.
+std::int64_t LeadingInteger(const std::wstring& text, std::size_t begin, std::size_t end)
+{
+    std::int64_t value = 0;
+    for (std::size_t i = begin; i < end && text[i] >= L'0' && text[i] <= L'9'; ++i)
+        value = std::min<std::int64_t>(value * 10 + (text[i] - L'0'), INT_MAX);
+    return value;
+}
+
+}  // namespace
+
+CStatusException::CStatusException(HRESULT status_, const std::string& why) : status(status_), text(why) {}
+CStatusException::~CStatusException() = default;
+HRESULT CStatusException::Error() const
+{
+    return status;
+}
+const char* CStatusException::what() const noexcept
+{
+    return text.c_str();
+}
+
+const wchar_t* FixWord(GPXFixType fix)
+{
+    return WordOf(kFixWords, fix);
+}
+const wchar_t* DisplayModeWord(GPXGARDisplayMode mode)
+{
+    return WordOf(kDisplayModeWords, mode);
+}
+const wchar_t* DisplayColorWord(GPXGARDisplayColor color)
+{
+    return WordOf(kDisplayColorWords, color);
+}
+GPXFixType FixFromWord(const std::wstring& word)
+{
+    return word == kFixWords[0] ? GPXFixNone : static_cast<GPXFixType>(ValueOf(kFixWords, word));
+}
+GPXGARDisplayMode DisplayModeFromWord(const std::wstring& word)
+{
+    return static_cast<GPXGARDisplayMode>(ValueOf(kDisplayModeWords, word));
+}
+GPXGARDisplayColor DisplayColorFromWord(const std::wstring& word)
+{
+    return static_cast<GPXGARDisplayColor>(ValueOf(kDisplayColorWords, word));
+}
+
+GPXTime ParseGPXTime(const std::wstring& text)
+{
+    std::int64_t parts[6] = {0, 0, 0, 0, 0, 0};
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < text.size() && count < 6) {
+        while (i < text.size() && IsTimeDelimiter(text[i]))
+            ++i;
+        const std::size_t begin = i;
+        while (i < text.size() && !IsTimeDelimiter(text[i]))
+            ++i;
+        if (i > begin)
+            parts[count++] = LeadingInteger(text, begin, i);
+    }
+    const std::int64_t year = parts[0];
+    const auto month = static_cast<int>(parts[1]), day = static_cast<int>(parts[2]);
+    const auto hour = parts[3], minute = parts[4], second = parts[5];
+    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+        throw CStatusException(E_FAIL, "invalid time");
+    if (year < 1970 || year > kLastYear || day > DaysInMonth(year, month))
+        throw CStatusException(E_INVALIDARG, "time out of range");
+    return DaysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+}
+
+std::wstring FormatGPXTime(GPXTime time)
+{
+    std::wstring text;
+    FormatGPXTime(time, text);
+    return text;
+}
+
+void FormatGPXTime(GPXTime time, std::wstring& text)
+{
+    const std::int64_t last = DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay;
+    if (time < 0 || time >= last)
+        throw CStatusException(E_INVALIDARG, "time out of range");
+    std::int64_t year;
+    int month, day;
+    CivilFromDays(time / kSecondsPerDay, year, month, day);
+    const std::int64_t seconds = time % kSecondsPerDay;
+    const int fields[] = {static_cast<int>(year / 100), static_cast<int>(year % 100), month, day,
+                          static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                          static_cast<int>(seconds % 60)};
+    // "YYYY-MM-DDTHH:MM:SSZ": two digits per field, the separator after each.
+    static const wchar_t kAfter[] = {L'\0', L'-', L'-', L'T', L':', L':', L'Z'};
+    text.clear();
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        text += static_cast<wchar_t>(L'0' + fields[i] / 10);
+        text += static_cast<wchar_t>(L'0' + fields[i] % 10);
+        if (kAfter[i])
+            text += kAfter[i];
+    }
+}
+
+std::wstring FormatDecimals(double value, int decimals)
+{
+    std::wstring text;
+    FormatDecimals(value, decimals, text);
+    return text;
+}
+
+void FormatDecimals(double value, int decimals, std::wstring& out)
+{
+    if (!std::isfinite(value))
+        throw std::invalid_argument("GPX numbers must be finite");
+    // 360 digits hold any finite double in fixed notation with 15 decimals.
+    char text[400];
+    // The shortest text that reads back as the same value, when it needs no
+    // more decimals than allowed: fixed notation of the exact binary value
+    // would show its noise instead (48.858844 as 48.858843999999998).
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    std::string_view digits(text, ec == std::errc() ? static_cast<std::size_t>(end - text) : 0);
+    const std::size_t point = digits.find('.');
+    if (digits.empty() || (point != std::string_view::npos && digits.size() - point - 1 > static_cast<std::size_t>(decimals))) {
+        const auto rounded = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+        end = rounded.ptr;
+        if (rounded.ec != std::errc())
+            throw std::invalid_argument("number too long for GPX");
+        digits = std::string_view(text, static_cast<std::size_t>(end - text));
+    }
+    if (digits.find('.') != std::string_view::npos) {
+        while (!digits.empty() && digits.back() == '0')
+            digits.remove_suffix(1);
+        if (!digits.empty() && digits.back() == '.')
+            digits.remove_suffix(1);
+    }
+    if (digits.empty())
+        out.assign(1, L'0');
+    else
+        out.assign(digits.begin(), digits.end());
+}

@@ -1,0 +1,54 @@
+// Writes one GPX item (metadata, a waypoint, a route, a track) through the
+// XML writer, children in the order of the GPX 1.1 and Garmin v3 schemas.
+// Items are written straight to the writer rather than built as an element
+// tree first: a long track would otherwise cost a second copy of itself.
+//
+// Invalid data raises std::invalid_argument (coordinates out of range, an
+// empty link href, email id or domain, copyright author, a number that is
+// not finite); a time with no calendar date raises CStatusException
+// (E_INVALIDARG). Write failures stay in the writer, whose status the
+// encoder reads after each item.
+#pragma once
+
+#include <string>
+
+#include "GPXModel.h"
+
+class CXmlStreamWriter;
+
+class CGPXElementWriter {
+public:
+    CGPXElementWriter(CXmlStreamWriter& writer, bool garminExtensions);
+
+    void Metadata(const GPXMetadata& metadata);
+    void WayPoint(const GPXWayPoint& point);
+    void Route(const GPXRoute& route);
+    void Track(const GPXTrack& track);
+
+private:
+    void Start(const wchar_t* localName);
+    void StartGarmin(const wchar_t* localName);
+    void Attribute(const wchar_t* localName, const std::wstring& value);
+    void End();
+    // An element holding only text.
+    void TextElement(const wchar_t* localName, const std::wstring& value);
+    void Text(const wchar_t* localName, const std::wstring& value);  // if set
+    void Number(const wchar_t* localName, const double* value, int decimals);
+    void Integer(const wchar_t* localName, const std::int32_t* value);
+    void Unsigned(const wchar_t* localName, const std::uint32_t* value);
+    void Time(const wchar_t* localName, const GPXTime* value);
+    void Link(const GPXLink& link);
+
+    void PointContent(const GPXWayPoint& point);
+    void RouteTrackBase(const GPXRouteTrackBase& base);
+    void WaypointExtension(const GPXGARWaypointExtension& extension);
+    void RoutePointExtension(const GPXGARRoutePointExtension& extension);
+    void TrackPoint(const GPXTrackPoint& point);
+    void RoutePoint(const GPXRoutePoint& point);
+
+    CXmlStreamWriter& writer;
+    bool garmin;
+    bool garminChild = false;  // children of a Garmin element are Garmin elements
+    std::wstring name;         // reused for element and attribute names
+    std::wstring text;         // reused for formatted numbers and times
+};

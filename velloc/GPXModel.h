@@ -1,0 +1,200 @@
+// The in-memory form of a GPX 1.1 file: a tree of plain records rooted at
+// GPXRoot, one record per GPX element type, fields named after the elements
+// and attributes they stand for and kept in the schema's order.
+//
+// Conventions: a raw pointer field owns what it points to (null = absent);
+// a vector of pointers owns its elements, in document order. Destroying a
+// record frees everything it owns, so deleting the root frees the tree.
+// Times are seconds since 1970-01-01 00:00:00 UTC.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "GPXGarminExtensions.h"
+#include "VellocExport.h"
+
+using GPXTime = std::int64_t;
+
+enum GPXFixType : std::int32_t {
+    GPXFixNone = 0,
+    GPXFix2D = 1,
+    GPXFix3D = 2,
+    GPXFixDGPS = 3,
+    GPXFixPPS = 4,
+};
+
+class VELLOC_API GPXEmail {
+public:
+    GPXEmail();
+    ~GPXEmail();
+    std::wstring id;
+    std::wstring domain;
+};
+
+class VELLOC_API GPXLink {
+public:
+    GPXLink();
+    ~GPXLink();
+    std::wstring href;
+    std::wstring text;
+    std::wstring type;
+};
+
+class VELLOC_API GPXPerson {
+public:
+    GPXPerson();
+    ~GPXPerson();
+    GPXPerson(const GPXPerson&) = delete;
+    GPXPerson& operator=(const GPXPerson&) = delete;
+    std::wstring name;
+    GPXEmail* email = nullptr;
+    GPXLink* link = nullptr;  // one link, not a list
+};
+
+class VELLOC_API GPXCopyright {
+public:
+    GPXCopyright();
+    ~GPXCopyright();
+    GPXCopyright(const GPXCopyright&) = delete;
+    GPXCopyright& operator=(const GPXCopyright&) = delete;
+    std::wstring author;
+    std::int32_t* year = nullptr;
+    std::wstring license;
+};
+
+class VELLOC_API GPXBounds {
+public:
+    GPXBounds();
+    ~GPXBounds();
+    double minlat = 0;
+    double minlon = 0;
+    double maxlat = 0;
+    double maxlon = 0;
+};
+
+class VELLOC_API GPXMetadata {
+public:
+    GPXMetadata();
+    ~GPXMetadata();
+    GPXMetadata(const GPXMetadata&) = delete;
+    GPXMetadata& operator=(const GPXMetadata&) = delete;
+    std::wstring name;
+    std::wstring desc;
+    GPXPerson* author = nullptr;
+    GPXCopyright* copyright = nullptr;
+    std::vector<GPXLink*> link;
+    GPXTime* time = nullptr;
+    std::wstring keywords;
+    GPXBounds* bounds = nullptr;
+    GPXExtensions* extensions = nullptr;
+};
+
+// A waypoint, and the common part of route and track points.
+class VELLOC_API GPXWayPoint {
+public:
+    GPXWayPoint();
+    ~GPXWayPoint();
+    GPXWayPoint(const GPXWayPoint&) = delete;
+    GPXWayPoint& operator=(const GPXWayPoint&) = delete;
+    double lat = 0;
+    double lon = 0;
+    double* ele = nullptr;
+    GPXTime* time = nullptr;
+    double* magvar = nullptr;
+    double* geoidheight = nullptr;
+    std::wstring name;
+    std::wstring cmt;
+    std::wstring desc;
+    std::wstring src;
+    std::vector<GPXLink*> link;
+    std::wstring sym;
+    std::wstring type;
+    GPXFixType fix = GPXFixNone;
+    std::uint32_t* sat = nullptr;
+    double* hdop = nullptr;
+    double* vdop = nullptr;
+    double* pdop = nullptr;
+    double* ageofdgpsdata = nullptr;
+    std::int32_t* dgpsid = nullptr;
+    // For a waypoint read from a file: a GPXGARWaypointExtension or null.
+    GPXExtensions* extensions = nullptr;
+};
+
+class VELLOC_API GPXRoutePoint : public GPXWayPoint {
+public:
+    GPXRoutePoint();
+    virtual ~GPXRoutePoint();
+    // A GPXGARRoutePointExtension when read from a file, or null.
+    GPXExtensions* garminExtension = nullptr;
+};
+
+class VELLOC_API GPXTrackPoint : public GPXWayPoint {
+public:
+    GPXTrackPoint();
+    virtual ~GPXTrackPoint();
+    // A GPXGARTrackPointExtension when read from a file, or null.
+    GPXExtensions* garminExtension = nullptr;
+};
+
+// The common part of routes and tracks.
+class VELLOC_API GPXRouteTrackBase {
+public:
+    GPXRouteTrackBase();
+    virtual ~GPXRouteTrackBase();
+    GPXRouteTrackBase(const GPXRouteTrackBase&) = delete;
+    GPXRouteTrackBase& operator=(const GPXRouteTrackBase&) = delete;
+    std::wstring name;
+    std::wstring cmt;
+    std::wstring desc;
+    std::wstring src;
+    std::vector<GPXLink*> link;
+    std::uint32_t* number = nullptr;
+    std::wstring type;
+};
+
+class VELLOC_API GPXRoute : public GPXRouteTrackBase {
+public:
+    GPXRoute();
+    ~GPXRoute() override;
+    std::vector<GPXRoutePoint*> rtept;
+    // A GPXGARRouteExtension when read from a file, or null.
+    GPXExtensions* extensions = nullptr;
+};
+
+class VELLOC_API GPXTrackSegment {
+public:
+    GPXTrackSegment();
+    ~GPXTrackSegment();
+    GPXTrackSegment(const GPXTrackSegment&) = delete;
+    GPXTrackSegment& operator=(const GPXTrackSegment&) = delete;
+    std::vector<GPXTrackPoint*> trkpt;
+    GPXExtensions* extensions = nullptr;  // never filled by the decoder
+};
+
+class VELLOC_API GPXTrack : public GPXRouteTrackBase {
+public:
+    GPXTrack();
+    ~GPXTrack() override;
+    std::vector<GPXTrackSegment*> trkseg;
+    // A GPXGARTrackExtension when read from a file, or null.
+    GPXExtensions* extensions = nullptr;
+};
+
+class VELLOC_API GPXRoot {
+public:
+    GPXRoot();
+    ~GPXRoot();
+    GPXRoot(const GPXRoot&) = delete;
+    GPXRoot& operator=(const GPXRoot&) = delete;
+    // 1 when the file read declares the Garmin extension namespace.
+    std::int32_t hasGarminExtensions = 0;
+    std::wstring version = L"1.1";
+    std::wstring creator;
+    GPXMetadata* metadata = nullptr;
+    std::vector<GPXWayPoint*> wpt;
+    std::vector<GPXRoute*> rte;
+    std::vector<GPXTrack*> trk;
+    GPXExtensions* extensions = nullptr;
+};
