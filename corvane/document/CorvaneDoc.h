@@ -1,0 +1,145 @@
+// The program's single document: the pictures of the shown folder with their
+// record histories, every change applied but not yet saved, undo and redo,
+// folder navigation with its history, saving, address retrieval and the
+// watcher that follows other programs' changes to the folder. It reaches the
+// user interface only through IDocumentUserInterface.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DocumentInterfaces.h"
+#include "HResult.h"
+#include "PictureItem.h"
+#include "SettingsStore.h"
+
+class CFolderWatcher;
+class CAtomicFileBatch;
+struct FolderEvent;
+
+// Makes the thumbnail of a picture file; null when it cannot.
+using ThumbnailMaker = std::function<std::shared_ptr<const CBitmap>(const std::string& path)>;
+// Tells whether the address service can be reached.
+using ConnectionCheck = std::function<bool()>;
+// Writes a picture whose stamps are pending (decode, draw, encode, carry the metadata).
+using StampedSaver = std::function<HRESULT(const std::string& source, const std::string& target,
+                                           const CGPSMetadataInfo& record,
+                                           const std::vector<PendingOperation*>& stamps, std::string* error)>;
+
+class CCorvaneDoc {
+public:
+    CCorvaneDoc(IDocumentUserInterface& ui, ISettingsStore& settings);
+    ~CCorvaneDoc();
+    CCorvaneDoc(const CCorvaneDoc&) = delete;
+    CCorvaneDoc& operator=(const CCorvaneDoc&) = delete;
+
+    static constexpr double ThumbnailSize = 96.0;
+
+    // Services the program plugs in; without them there are no thumbnails,
+    // the service counts as reachable, and stamped pictures cannot be saved.
+    void SetThumbnailMaker(ThumbnailMaker maker) { thumbnailMaker_ = std::move(maker); }
+    void SetConnectionCheck(ConnectionCheck check) { connectionCheck_ = std::move(check); }
+    void SetStampedSaver(StampedSaver saver) { stampedSaver_ = std::move(saver); }
+
+    // --- folder and navigation ---------------------------------------------
+    // A navigation is about to happen; a failure refuses it (E_ABORT for an
+    // archive, E_FAIL when the user keeps the unsaved changes).
+    HRESULT OnNavigationPending(const std::string& folder);
+    // A folder was reached: history, command 1099 posted, watcher started.
+    HRESULT OnNavigationComplete(const std::string& folder);
+    // Rebuilds the items from the current folder (command 1099).
+    void LoadFolder();
+    const std::string& CurrentFolder() const { return currentFolder_; }
+    std::optional<std::string> TakeBackTarget();
+    std::optional<std::string> TakeForwardTarget();
+    const std::deque<std::string>& BackList() const { return backList_; }
+    const std::deque<std::string>& ForwardList() const { return forwardList_; }
+    void AddObserver(IBrowseLocationChangeSink* observer) { observers_.push_back(observer); }
+    // An archive (its type is an archive type), as opposed to a folder whose name merely says "zip".
+    static bool IsZippedFolder(const std::string& folder);
+
+    // --- items ---------------------------------------------------------------
+    int Count() const { return static_cast<int>(items_.size()); }
+    PictureItem& Item(int index) { return *items_.at(static_cast<size_t>(index)); }
+    const PictureItem& Item(int index) const { return *items_.at(static_cast<size_t>(index)); }
+    // The item shown in `row`; nullptr (invalid argument) outside the rows.
+    PictureItem* GetItemAtRow(int row);
+    std::vector<int>& RowOrder() { return rowOrder_; }
+    int FindItemByName(const std::wstring& name) const;
+    // The version a metadata change may modify: a copy of the current one, appended.
+    HRESULT EditRecord(int index, CGPSMetadataInfo** record);
+
+    // --- changes -------------------------------------------------------------
+    void ApplyMetadataChange(const std::vector<int>& indices, std::vector<MetadataChange> changes);
+    void ApplyPictureOperation(const std::vector<int>& indices, std::vector<PictureOperation> operations);
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return !undoList_.empty(); }
+    bool CanRedo() const { return !redoList_.empty(); }
+    bool HasUnsavedChanges() const;
+    bool HasUnsavedChangesAt(int index) const;
+    const std::deque<ChangeUnit>& UndoList() const { return undoList_; }
+    const std::deque<ChangeUnit>& RedoList() const { return redoList_; }
+
+    // --- saving ----------------------------------------------------------------
+    // Saves one picture: to `targetPath`, or where the settings say when it is
+    // empty. S_FALSE without `force` when nothing is unsaved.
+    HRESULT SavePicture(int index, const std::string& targetPath, bool force, std::string* error = nullptr);
+    // The Save As name for a chosen path and type (1 JPEG, 2 TIFF).
+    static std::string SaveAsPath(const std::string& chosen, int typeIndex);
+    // Saves every picture with unsaved changes through the step runner.
+    void SaveAll();
+    // Where a save without a target name puts the picture.
+    std::string DestinationOf(int index) const;
+
+    // --- addresses ---------------------------------------------------------------
+    void ReverseGeocode(const std::vector<int>& indices);
+    void RunReverseGeocoding(const std::vector<int>& indices);
+    HRESULT RetrieveAddress(int index, std::vector<std::unique_ptr<UpdateEntry>>& entries,
+                            std::wstring* refusal = nullptr);
+    bool EnsureAddresses(const std::vector<int>& indices);
+
+    // --- folder watcher ------------------------------------------------------------
+    // Applies the changes the watcher queued (command 1083).
+    void ProcessFolderChanges();
+    bool IsWatching() const;
+
+private:
+    friend class CorvaneDocTestAccess;
+
+    void DiscardItems();
+    std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path);
+    void ClearRedo();
+    void StartWatcher();
+    void StopWatcher();
+    void RemoveItem(int index);
+    void ApplyFolderEvent(const FolderEvent& event);
+    void ReloadPicture(int index);
+    bool IsNavigateAwayRefused();
+    std::string ConfiguredServiceHost() const;
+    void ConfigureGeocoder() const;
+
+    IDocumentUserInterface& ui_;
+    ISettingsStore& settings_;
+    ThumbnailMaker thumbnailMaker_;
+    ConnectionCheck connectionCheck_;
+    StampedSaver stampedSaver_;
+
+    std::string currentFolder_;
+    std::deque<std::string> backList_, forwardList_;
+    std::optional<std::string> backMove_, forwardMove_;
+    std::vector<IBrowseLocationChangeSink*> observers_;
+
+    std::vector<std::unique_ptr<PictureItem>> items_;
+    std::vector<int> rowOrder_;
+    std::deque<ChangeUnit> undoList_, redoList_;
+    std::vector<int> savingNow_;
+    std::deque<int> renameQueue_;
+    std::vector<std::wstring> ownWrites_;  // names our saves are about to report
+    std::unique_ptr<CFolderWatcher> watcher_;
+};

@@ -1,0 +1,65 @@
+// A user interface for document tests: fixed answers, recorded messages,
+// posted commands and view updates.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "DocumentInterfaces.h"
+#include "TaskIteration.h"
+
+class FakeUserInterface : public IDocumentUserInterface {
+public:
+    int Answer = kAnswerYes;
+    std::vector<std::wstring> Questions;
+    std::vector<std::wstring> Messages;
+    std::vector<CMetadataManipulationUpdatePack> Updates;
+    int Runs = 0;
+
+    int AskYesNo(const std::wstring& title, const std::wstring&, const std::wstring& content, MessageIcon) override
+    {
+        Questions.push_back(title + L": " + content);
+        return Answer;
+    }
+    void ShowMessage(const std::wstring& text, const std::wstring& caption, MessageIcon) override
+    {
+        Messages.push_back(caption + L": " + text);
+    }
+    void PostCommand(int command) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        posted_.push_back(command);
+        signal_.notify_all();
+    }
+    void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) override { Updates.push_back(pack); }
+    IStepRunner& Runner() override
+    {
+        ++Runs;
+        return runner_;
+    }
+
+    std::vector<int> Posted()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return posted_;
+    }
+    // Waits until `command` has been posted `count` times in all.
+    bool WaitForPosted(int command, size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10))
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return signal_.wait_for(lock, limit, [&] {
+            size_t n = 0;
+            for (int c : posted_) n += c == command;
+            return n >= count;
+        });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable signal_;
+    std::vector<int> posted_;
+    CSynchronousStepRunner runner_;
+};
