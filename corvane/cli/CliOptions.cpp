@@ -106,6 +106,10 @@ bool ParseValueOption(const std::string& name, const std::string& value, CliOpti
         o.Country = Utf8ToWide(value);
     } else if (name == "--out") {
         o.OutDir = value;
+    } else if (name == "--server") {
+        o.Server = value;
+    } else if (name == "--user") {
+        o.User = value;
     } else if (name == "--separator") {
         o.Separator = Utf8ToWide(value);
     } else {
@@ -205,6 +209,8 @@ const char* CliUsage()
            "      date latitude longitude altitude direction precision datum gps-date gps-time\n"
            "      location city state country, or gps (every GPS field), address (the five\n"
            "      IPTC location fields), all (the whole geotag)\n"
+           "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
+           "  export-csv PICTURE|FOLDER... FILE.csv  write the metadata table as CSV\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"

@@ -21,6 +21,7 @@ struct CliOptions {
     bool DryRun = false;
     bool Csv = false;
     std::optional<std::wstring> Separator;
+    std::optional<std::string> Server, User;  // geocode: the address service for this run
 
     std::optional<AutomationDate> Date;
     std::optional<double> Latitude, Longitude, Altitude;

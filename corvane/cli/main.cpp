@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "CliCommands.h"
+#include "CliDocumentVerbs.h"
 #include "CliOptions.h"
 
 int main(int argc, char** argv)
@@ -20,6 +21,8 @@ int main(int argc, char** argv)
     }
     if (options.Verb == "show") return RunShow(options);
     if (options.Verb == "set" || options.Verb == "clear") return RunSetOrClear(options);
+    if (options.Verb == "geocode") return RunGeocode(options);
+    if (options.Verb == "export-csv") return RunExportCsv(options);
     std::cerr << "corvane-cli: unknown verb \"" << options.Verb << "\"\n" << CliUsage();
     return 2;
 }

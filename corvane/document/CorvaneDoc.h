@@ -98,7 +98,8 @@ public:
     std::string DestinationOf(int index) const;
 
     // --- addresses ---------------------------------------------------------------
-    void ReverseGeocode(const std::vector<int>& indices);
+    // Reverse-Geocode Selected / All; false when the service cannot be reached.
+    bool ReverseGeocode(const std::vector<int>& indices);
     void RunReverseGeocoding(const std::vector<int>& indices);
     HRESULT RetrieveAddress(int index, std::vector<std::unique_ptr<UpdateEntry>>& entries,
                             std::wstring* refusal = nullptr);

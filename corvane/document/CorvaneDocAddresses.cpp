@@ -106,15 +106,16 @@ void CCorvaneDoc::RunReverseGeocoding(const std::vector<int>& indices)
         ui_.ShowMessage(L"The address service refused the request: " + refusal, kRefusedCaption, MessageIcon::Warning);
 }
 
-void CCorvaneDoc::ReverseGeocode(const std::vector<int>& indices)
+bool CCorvaneDoc::ReverseGeocode(const std::vector<int>& indices)
 {
-    if (Count() == 0) return;
+    if (Count() == 0) return true;
     const bool online = connectionCheck_ ? connectionCheck_() : CanConnectTo(ConfiguredServiceHost());
     if (!online) {
         ui_.ShowMessage(kOfflineText, kOfflineCaption, MessageIcon::Information);
-        return;
+        return false;
     }
     RunReverseGeocoding(indices);
+    return true;
 }
 
 bool CCorvaneDoc::EnsureAddresses(const std::vector<int>& indices)

@@ -109,3 +109,33 @@ TEST(Cli, OutWritesCopiesAndClearGroups)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliDocument, ExportCsvAndOfflineGeocode)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    dir.Copy(SamplesDir() / "pictures/gps/DSCN0010.jpg");
+    dir.Copy(SamplesDir() / "pictures/gps/DSCN0012.jpg");
+    const std::string home = "HOME=" + Quote(dir / "home") + " ";
+    Result r = Cli(dir, "export-csv --separator ';' " + Quote(dir / "DSCN0012.jpg") + " " + Quote(dir / "t.csv"));
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::string csv = ReadFile(dir / "t.csv");
+    EXPECT_EQ(csv.substr(0, 5), "\xEF\xBB\xBF#;");
+    EXPECT_NE(csv.find("\r\n0;DSCN0012.jpg;"), std::string::npos);
+    EXPECT_EQ(csv.find("DSCN0010"), std::string::npos);  // only the picture named
+    EXPECT_EQ(Cli(dir, "export-csv " + Quote(dir.Path())).Status, 2);  // no CSV name
+
+    // A service nobody answers: the offline message, status 1, nothing written.
+    const std::string before = ReadFile(dir / "DSCN0010.jpg");
+    int status = -1;
+    const std::string out = RunCommand(home + CORVANE_CLI + std::string(" geocode --server http://127.0.0.1:9/ ") +
+                                           Quote(dir.Path()) + " 2>" + Quote(dir / "err.txt"),
+                                       &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(ReadFile(dir / "err.txt").find("No Internet Connection"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "DSCN0010.jpg"), before);
+}
+
+}  // namespace
