@@ -1,11 +1,6 @@
 // Address retrieval against a real HTTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cpprest/http_listener.h>
 
 #include <mutex>
@@ -19,18 +14,6 @@ namespace {
 using namespace testsupport;
 using namespace web::http;
 
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 std::string Place(const std::string& name, const std::string& fcl)
 {
@@ -42,7 +25,7 @@ std::string Place(const std::string& name, const std::string& fcl)
 // Answers every request with the same places and counts the requests.
 class FakeService {
 public:
-    FakeService() : port_(FreePort()), listener_("http://127.0.0.1:" + std::to_string(port_) + "/")
+    FakeService() : port_(testsupport::FreeLoopbackPort()), listener_("http://127.0.0.1:" + std::to_string(port_) + "/")
     {
         listener_.support([this](http_request request) {
             std::string body;
@@ -173,7 +156,7 @@ TEST_F(AddressTest, TheConnectionCheckReachesTheConfiguredService)
     // The real check: the fake service is reachable, a closed port is not.
     doc.ReverseGeocode({1});
     EXPECT_EQ(service.Requests(), 1);
-    settings.SetString("GeoNamesServer", L"http://127.0.0.1:" + std::to_wstring(FreePort()) + L"/");
+    settings.SetString("GeoNamesServer", L"http://127.0.0.1:" + std::to_wstring(testsupport::FreeLoopbackPort()) + L"/");
     doc.ReverseGeocode({1});
     EXPECT_EQ(ui.Messages.size(), 1u);
 }

@@ -1,11 +1,6 @@
 // The nearby-place request against a real HTTP server on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cpprest/http_listener.h>
 
 #include <memory>
@@ -13,30 +8,17 @@
 #include <string>
 
 #include "ReverseGeoCode.h"
+#include "TestSupport.h"
 #include "StringUtil.h"
 
 namespace {
 
 using namespace web::http;
 
-// A port nobody listens on right now.
-int FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 // Serves one configurable answer and remembers the request it got.
 class FakeGeoNames {
 public:
-    FakeGeoNames() : port(FreePort()), listener("http://127.0.0.1:" + std::to_string(port) + "/")
+    FakeGeoNames() : port(testsupport::FreeLoopbackPort()), listener("http://127.0.0.1:" + std::to_string(port) + "/")
     {
         listener.support([this](http_request request) {
             std::string body;
@@ -220,7 +202,7 @@ TEST_F(NearbyRequestTest, AnAnswerFillingTheBufferExactlyIsRead)
 
 TEST(NearbyRequest, AClosedPortIsATransportErrorAndLeavesNamesAlone)
 {
-    CReverseGeoCode::SetServiceAddress(L"http://127.0.0.1:" + std::to_wstring(FreePort()) + L"/");
+    CReverseGeoCode::SetServiceAddress(L"http://127.0.0.1:" + std::to_wstring(testsupport::FreeLoopbackPort()) + L"/");
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     const std::error_code error = CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10);
     EXPECT_TRUE(error);

@@ -4,7 +4,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "JpegSegments.h"
 
@@ -76,6 +80,19 @@ std::string Quote(const fs::path& path)
     std::string q = "'";
     for (char c : path.string()) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+int FreeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }
 
 std::string JpegScanData(const std::string& jpeg)

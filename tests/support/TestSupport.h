@@ -45,6 +45,9 @@ bool HaveTool(const std::string& name);
 std::string RunCommand(const std::string& command, int* status = nullptr);
 std::string Quote(const fs::path& path);
 
+// A loopback TCP port nobody listens on right now.
+int FreeLoopbackPort();
+
 // The entropy-coded data of a JPEG (everything from the first scan on).
 std::string JpegScanData(const std::string& jpeg);
 
