@@ -19,8 +19,10 @@ void TrimXmlSpace(std::wstring& text)
     std::size_t begin = 0;
     while (begin < end && IsXmlSpace(text[begin]))
         ++begin;
-    if (begin > 0 || end < text.size())
-        text = text.substr(begin, end - begin);
+    if (end < text.size())
+        text.erase(end);
+    if (begin > 0)
+        text.erase(0, begin);
 }
 
 HRESULT ReadAttributes(CXmlPullReader& reader, CXAttributeList* attributes)
@@ -46,7 +48,9 @@ HRESULT ReadAttributes(CXmlPullReader& reader, CXAttributeList* attributes)
 HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes)
 {
     const bool empty = reader.IsEmptyElement();
-    const std::wstring ownName = reader.LocalName();
+    // The reader keeps one string per distinct name, so names are held and
+    // compared by address: no copy per element.
+    const std::wstring* const ownName = &reader.LocalName();
     HRESULT result = S_OK;
     ReadAttributes(reader, attributes);
     if (empty)
@@ -54,7 +58,7 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
 
     // The name of the last start or end tag seen decides which simple handler
     // a text node goes to; before any, it is the element's own.
-    std::wstring currentName = ownName;
+    const std::wstring* currentName = ownName;
     std::wstring text;
     for (;;) {
         const HRESULT hr = reader.Read();
@@ -62,22 +66,22 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
             return hr;
         switch (reader.NodeType()) {
         case XmlNodeType::Element:
-            currentName.assign(reader.LocalName());
-            if (ElementHandler* handler = table.FindComplex(currentName))
+            currentName = &reader.LocalName();
+            if (ElementHandler* handler = table.FindComplex(*currentName))
                 (*handler)(std::wstring());
             break;
         case XmlNodeType::Text:
         case XmlNodeType::CData:
             // CDATA is text too: descriptions are often wrapped in it, and
             // dropping them would lose data.
-            if (ElementHandler* handler = table.FindSimple(currentName))
+            if (ElementHandler* handler = table.FindSimple(*currentName))
                 if (SUCCEEDED(reader.GetValue(text))) {
                     TrimXmlSpace(text);
                     (*handler)(std::move(text));
                 }
             break;
         case XmlNodeType::EndElement:
-            currentName.assign(reader.LocalName());
+            currentName = &reader.LocalName();
             if (table.GetSize() == 0 || currentName == ownName)
                 return result;
             break;

@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cwctype>
+#include <string_view>
+
+#include "XmlPullReader.h"
 
 namespace {
 
@@ -56,12 +59,16 @@ bool ParseInteger(const std::wstring& text, T& value, bool allowMinus)
 
 }  // namespace
 
-bool ParseLeadingDouble(const std::wstring& text, double& value)
+namespace {
+
+// [sign] digits [. digits] [e [sign] digits], copied as narrow characters;
+// `text` starts after the leading white space.
+template <typename Char>
+bool ParseDouble(std::basic_string_view<Char> text, double& value)
 {
-    // [sign] digits [. digits] [e [sign] digits], copied as narrow characters.
     char number[kMaxNumberChars + 16];
     std::size_t n = 0;
-    std::size_t i = SkipSpace(text);
+    std::size_t i = 0;
     const auto copyDigits = [&](std::size_t limit) {
         std::size_t count = 0;
         while (i < text.size() && IsDigit(text[i]) && n < limit) {
@@ -70,24 +77,24 @@ bool ParseLeadingDouble(const std::wstring& text, double& value)
         }
         return count;
     };
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        if (text[i] == L'-')
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
             number[n++] = '-';
         ++i;
     }
     std::size_t digits = copyDigits(kMaxNumberChars);
-    if (i < text.size() && text[i] == L'.') {
+    if (i < text.size() && text[i] == '.') {
         number[n++] = '.';
         ++i;
         digits += copyDigits(kMaxNumberChars);
     }
     if (digits == 0)
         return false;
-    if (i + 1 < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+    if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         const std::size_t mark = n, resume = i;
         number[n++] = 'e';
         ++i;
-        if (text[i] == L'+' || text[i] == L'-')
+        if (text[i] == '+' || text[i] == '-')
             number[n++] = static_cast<char>(text[i++]);
         if (copyDigits(n + 8) == 0) {
             n = mark;  // "7e" or "7e+": the exponent is not part of the number
@@ -100,6 +107,29 @@ bool ParseLeadingDouble(const std::wstring& text, double& value)
         return false;
     value = parsed;
     return true;
+}
+
+}  // namespace
+
+bool ParseLeadingDouble(const std::wstring& text, double& value)
+{
+    const std::size_t start = SkipSpace(text);
+    return ParseDouble(std::wstring_view(text).substr(start), value);
+}
+
+bool ParseLeadingDouble(std::string_view utf8, double& value)
+{
+    std::size_t start = 0;
+    while (start < utf8.size() && static_cast<unsigned char>(utf8[start]) < 0x80 &&
+           std::iswspace(static_cast<wint_t>(utf8[start])))
+        ++start;
+    // White space beyond ASCII is the wide reading's to judge.
+    if (start < utf8.size() && static_cast<unsigned char>(utf8[start]) >= 0x80) {
+        std::wstring wide;
+        AppendUtf8AsWide(wide, utf8.data(), utf8.size());
+        return ParseLeadingDouble(wide, value);
+    }
+    return ParseDouble(utf8.substr(start), value);
 }
 
 bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value)

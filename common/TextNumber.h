@@ -8,8 +8,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 bool ParseLeadingDouble(const std::wstring& text, double& value);
+// The same on UTF-8 text (as the XML reader holds it), read as its wide form.
+bool ParseLeadingDouble(std::string_view utf8, double& value);
 bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value);
 // A minus sign is refused rather than wrapped around.
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value);

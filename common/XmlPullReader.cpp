@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include <libxml/xmlreader.h>
 
@@ -29,21 +31,43 @@ void OnStructuredError(void* context, ErrorArg error)
             error->line, error->message, error->code == XML_ERR_TAG_NOT_FINISHED || error->code == XML_ERR_DOCUMENT_END);
 }
 
+// libxml2 asks for a few kilobytes at a time; a system call per request
+// costs more than copying, so the file is read in large blocks.
+constexpr std::size_t kReadBlock = 512 * 1024;
+
 struct FileInput {
     int fd = -1;
     bool atEnd = false;  // the whole file has been handed to the parser
+    std::unique_ptr<char[]> block;
+    std::size_t begin = 0;  // the unread part of the block
+    std::size_t end = 0;
 };
 
 int ReadFd(void* context, char* buffer, int length)
 {
     auto* input = static_cast<FileInput*>(context);
-    ssize_t n;
-    do {
-        n = ::read(input->fd, buffer, static_cast<std::size_t>(length));
-    } while (n < 0 && errno == EINTR);
-    if (n == 0)
-        input->atEnd = true;
-    return n < 0 ? -1 : static_cast<int>(n);
+    if (length <= 0)
+        return 0;
+    if (input->begin == input->end) {
+        if (!input->block)
+            input->block = std::make_unique<char[]>(kReadBlock);
+        ssize_t n;
+        do {
+            n = ::read(input->fd, input->block.get(), kReadBlock);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            return -1;
+        if (n == 0) {
+            input->atEnd = true;
+            return 0;
+        }
+        input->begin = 0;
+        input->end = static_cast<std::size_t>(n);
+    }
+    const std::size_t count = std::min(static_cast<std::size_t>(length), input->end - input->begin);
+    std::memcpy(buffer, input->block.get() + input->begin, count);
+    input->begin += count;
+    return static_cast<int>(count);
 }
 
 int CloseNothing(void*)
@@ -77,15 +101,20 @@ HRESULT HResultFromErrno(int error)
 
 void AppendUtf8AsWide(std::wstring& out, const char* text, std::size_t length)
 {
+    // Converted through a small buffer and appended a block at a time, so
+    // the string is neither zero-filled first nor grown a character at a time.
     const auto* s = reinterpret_cast<const unsigned char*>(text);
-    const std::size_t start = out.size();
-    out.resize(start + length);  // never more characters than bytes
-    wchar_t* p = out.data() + start;
+    wchar_t buffer[256];
+    std::size_t n = 0;
     std::size_t i = 0;
     while (i < length) {
+        if (n == std::size(buffer)) {
+            out.append(buffer, n);
+            n = 0;
+        }
         const unsigned char b = s[i];
         if (b < 0x80) {
-            *p++ = static_cast<wchar_t>(b);
+            buffer[n++] = static_cast<wchar_t>(b);
             ++i;
             continue;
         }
@@ -93,10 +122,10 @@ void AppendUtf8AsWide(std::wstring& out, const char* text, std::size_t length)
         char32_t cp = b & (0x3F >> extra);
         for (int k = 1; k <= extra && i + k < length; ++k)
             cp = (cp << 6) | (s[i + k] & 0x3F);
-        *p++ = static_cast<wchar_t>(cp);
+        buffer[n++] = static_cast<wchar_t>(cp);
         i += extra + 1;
     }
-    out.resize(static_cast<std::size_t>(p - out.data()));
+    out.append(buffer, n);
 }
 
 struct CXmlPullReader::Impl {
@@ -199,16 +228,20 @@ const std::wstring& CXmlPullReader::Convert(const unsigned char* name, NameCache
 {
     if (!name)
         return kEmpty;
-    const auto slot = (reinterpret_cast<std::uintptr_t>(name) >> 3) % cache.size();
-    CachedName& entry = cache[slot];
+    // Fibonacci hashing spreads names that lie close together in libxml2's
+    // dictionary over the slots.
+    const auto slot = static_cast<std::size_t>((static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(name)) *
+                                                0x9E3779B97F4A7C15ull) >> 56) % cache.size();
+    CachedName& cached = cache[slot];
     const char* text = reinterpret_cast<const char*>(name);
-    if (entry.key == name && entry.utf8 == text)
-        return entry.wide;
-    entry.key = name;
-    entry.utf8 = text;
-    entry.wide.clear();
-    AppendUtf8AsWide(entry.wide, entry.utf8.data(), entry.utf8.size());
-    return entry.wide;
+    if (cached.key == name && std::strcmp(cached.entry->first.c_str(), text) == 0)
+        return cached.entry->second;
+    auto [entry, added] = names.try_emplace(text);
+    if (added)
+        AppendUtf8AsWide(entry->second, entry->first.data(), entry->first.size());
+    cached.key = name;
+    cached.entry = &*entry;
+    return entry->second;
 }
 
 const std::wstring& CXmlPullReader::LocalName()
@@ -236,6 +269,14 @@ HRESULT CXmlPullReader::GetValue(std::wstring& value)
         AppendUtf8AsWide(value, s, std::strlen(s));
     }
     return S_OK;
+}
+
+std::string_view CXmlPullReader::ValueUtf8()
+{
+    if (!impl || nodeType == XmlNodeType::None)
+        return {};
+    const xmlChar* text = xmlTextReaderConstValue(impl->reader);
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
 }
 
 bool CXmlPullReader::IsEmptyElement()

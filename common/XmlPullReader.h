@@ -9,6 +9,8 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "HResult.h"
 
@@ -53,9 +55,15 @@ public:
     XmlNodeType NodeType() const { return nodeType; }
 
     // Names of the current node (element or attribute); empty when none.
+    // Each name is converted once and kept for the reader's lifetime: the
+    // reference stays valid, and equal names give the same object, so a
+    // walk may keep a name and compare it by address.
     const std::wstring& LocalName();
     const std::wstring& Prefix();
     HRESULT GetValue(std::wstring& value);
+    // The value as libxml2 holds it (UTF-8), valid until the reader moves;
+    // empty when there is none.
+    std::string_view ValueUtf8();
     bool IsEmptyElement();
 
     int AttributeCount();
@@ -71,16 +79,16 @@ public:
 
 private:
     struct Impl;
-    // Names converted once: libxml2 hands out each name from its dictionary,
-    // so the pointer finds the entry, and the text confirms it.
+    // Every name met, UTF-8 to wide; the map's entries never move.
+    using NameTable = std::unordered_map<std::string, std::wstring>;
+    // A quick way to the entry: libxml2 hands out each name from its
+    // dictionary, so the pointer finds the slot, and the text confirms it.
     struct CachedName {
         const void* key = nullptr;
-        std::string utf8;
-        std::wstring wide;
+        const NameTable::value_type* entry = nullptr;
     };
     using NameCache = std::array<CachedName, 256>;
     HRESULT Fail(HRESULT code, const std::string& why);
-    // The reference stays valid until the next call with the same cache.
     const std::wstring& Convert(const unsigned char* name, NameCache& cache);
 
     std::unique_ptr<Impl> impl;
@@ -88,6 +96,7 @@ private:
     HRESULT failure = S_OK;  // S_FALSE once the input ended early
     bool endedEarly = false;
     std::string errorText;
+    NameTable names;
     std::unique_ptr<NameCache> localNames = std::make_unique<NameCache>();
     std::unique_ptr<NameCache> prefixes = std::make_unique<NameCache>();
 };

@@ -1,5 +1,6 @@
 #include "XmlStreamWriter.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +10,8 @@
 
 namespace {
 
-constexpr std::size_t kDrainSize = 1 << 16;
+// Output leaves in blocks of this size: few system calls for a long file.
+constexpr std::size_t kDrainSize = 1 << 20;
 
 // Characters allowed in an XML 1.0 document.
 bool IsXmlChar(char32_t c)
@@ -61,25 +63,55 @@ const char* EscapeOf(char32_t c, bool attribute)
     }
 }
 
+// Appends "prefix:localName" in UTF-8. Names are ours (tables of element
+// names); anything that would break the markup is refused rather than escaped.
+bool AppendName(std::string& out, const std::wstring& prefix, const std::wstring& localName)
+{
+    if (localName.empty())
+        return false;
+    const std::size_t start = out.size();
+    out.resize(start + 4 * (prefix.size() + localName.size()) + 1);
+    char* p = out.data() + start;
+    for (const std::wstring* part : {&prefix, &localName}) {
+        for (wchar_t w : *part) {
+            const auto c = static_cast<char32_t>(w);
+            if (BreaksMarkup(c))
+                return false;
+            p = PutUtf8(p, c);
+        }
+        if (part == &prefix && !prefix.empty())
+            *p++ = ':';
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    return true;
+}
+
 }  // namespace
+
+CXmlName::CXmlName(const std::wstring& prefix_, const std::wstring& localName_, const std::wstring& namespaceUri_)
+    : prefix(prefix_), localName(localName_), namespaceUri(namespaceUri_)
+{
+    valid = AppendName(qualified, prefix, localName);
+}
 
 CXmlStreamWriter::CXmlStreamWriter() = default;
 
 CXmlStreamWriter::~CXmlStreamWriter()
 {
-    if (file) {
+    if (file >= 0) {
         Drain(true);
-        std::fclose(file);
+        ::close(file);
     }
 }
 
 HRESULT CXmlStreamWriter::OpenFile(const std::string& path, bool indent_)
 {
-    if (file)
+    if (file >= 0)
         return E_FAIL;
-    file = std::fopen(path.c_str(), "wbe");
-    if (!file)
+    file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0)
         return HResultFromErrno(errno);
+    written = 0;
     indent = indent_;
     failure = S_OK;
     out.resize(kDrainSize * 2);
@@ -96,12 +128,28 @@ HRESULT CXmlStreamWriter::Fail(HRESULT code)
 
 HRESULT CXmlStreamWriter::Drain(bool always)
 {
-    if (!file)
+    if (file < 0)
         return Fail(E_FAIL);
     if (used == 0 || (!always && used < kDrainSize))
         return failure;
-    if (failure == S_OK && std::fwrite(out.data(), 1, used, file) != used)
-        Fail(HResultFromErrno(errno ? errno : EIO));
+    std::size_t done = 0;
+    while (failure == S_OK && done < used) {
+        const ssize_t n = ::write(file, out.data() + done, used - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            Fail(HResultFromErrno(n < 0 ? errno : EIO));
+        else
+            done += static_cast<std::size_t>(n);
+    }
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Start writing this block to the disk now, so that the sync in Close()
+    // finds little left to wait for. Only a hint: its failure (a device that
+    // is not a file) changes nothing.
+    if (failure == S_OK)
+        ::sync_file_range(file, static_cast<off_t>(written), static_cast<off_t>(done), SYNC_FILE_RANGE_WRITE);
+#endif
+    written += done;
     used = 0;
     return failure;
 }
@@ -134,40 +182,10 @@ bool CXmlStreamWriter::IsBound(const std::wstring& prefix, const std::wstring& u
     return false;
 }
 
-// Room for `count` more bytes at the end of the buffer, without filling it.
-char* CXmlStreamWriter::Reserve(std::size_t count)
+char* CXmlStreamWriter::Grow(std::size_t count)
 {
-    if (used + count > out.size())
-        out.resize(std::max(out.size() * 2, used + count));
+    out.resize(std::max(out.size() * 2, used + count));
     return out.data() + used;
-}
-
-void CXmlStreamWriter::Put(const char* text, std::size_t length)
-{
-    std::copy_n(text, length, Reserve(length));
-    used += length;
-}
-
-HRESULT CXmlStreamWriter::AppendName(const std::wstring& prefix, const std::wstring& localName)
-{
-    if (localName.empty())
-        return E_INVALIDARG;
-    // Names are ours (tables of element names); refuse anything that would
-    // break the markup rather than escape it.
-    char* const start = Reserve(4 * (prefix.size() + localName.size()) + 1);
-    char* p = start;
-    for (const std::wstring* part : {&prefix, &localName}) {
-        for (wchar_t w : *part) {
-            const auto c = static_cast<char32_t>(w);
-            if (BreaksMarkup(c))
-                return E_INVALIDARG;
-            p = PutUtf8(p, c);
-        }
-        if (part == &prefix && !prefix.empty())
-            *p++ = ':';
-    }
-    used += static_cast<std::size_t>(p - start);
-    return S_OK;
 }
 
 HRESULT CXmlStreamWriter::AppendEscaped(const std::wstring& text, bool attribute)
@@ -192,9 +210,32 @@ HRESULT CXmlStreamWriter::AppendEscaped(const std::wstring& text, bool attribute
     return S_OK;
 }
 
+HRESULT CXmlStreamWriter::AppendEscapedAscii(std::string_view text, bool attribute)
+{
+    char* const start = Reserve(6 * text.size());
+    char* p = start;
+    for (char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"') {
+            *p++ = byte;
+        } else if (c >= 0x80) {
+            return E_INVALIDARG;
+        } else if (const char* escaped = EscapeOf(c, attribute)) {
+            while (*escaped)
+                *p++ = *escaped++;
+        } else if (IsXmlChar(c)) {
+            *p++ = byte;
+        } else {
+            return E_INVALIDARG;
+        }
+    }
+    used += static_cast<std::size_t>(p - start);
+    return S_OK;
+}
+
 HRESULT CXmlStreamWriter::WriteStartDocument(const char* standalone)
 {
-    if (failure != S_OK || !file)
+    if (failure != S_OK || file < 0)
         return Fail(E_FAIL);
     std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"";
     if (standalone && *standalone)
@@ -210,18 +251,34 @@ HRESULT CXmlStreamWriter::WriteStartDocument(const char* standalone)
 HRESULT CXmlStreamWriter::WriteStartElement(const std::wstring& prefix, const std::wstring& localName,
                                             const std::wstring& namespaceUri)
 {
-    if (failure != S_OK || !file)
+    if (failure != S_OK || file < 0)
         return Fail(E_FAIL);
+    scratchName.clear();
+    if (!AppendName(scratchName, prefix, localName))
+        return Fail(E_INVALIDARG);
+    return StartTag(scratchName, prefix, namespaceUri);
+}
+
+HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
+{
+    if (failure != S_OK || file < 0)
+        return Fail(E_FAIL);
+    if (!name.valid)
+        return Fail(E_INVALIDARG);
+    return StartTag(name.qualified, name.prefix, name.namespaceUri);
+}
+
+HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstring& prefix,
+                                   const std::wstring& namespaceUri)
+{
     CloseStartTag();
     if (!open.empty())
         open.back().hasChildElements = true;
     NewLine(open.size());
     Put("<", 1);
-    const std::size_t nameStart = used;
-    if (FAILED(AppendName(prefix, localName)))
-        return Fail(E_INVALIDARG);
+    Put(qualified.data(), qualified.size());
     open.push_back({openNames.size(), bindings.size(), false});
-    openNames.append(out.data() + nameStart, used - nameStart);
+    openNames.append(qualified);
     startTagOpen = true;
     if (!namespaceUri.empty() && !IsBound(prefix, namespaceUri))
         return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
@@ -232,7 +289,7 @@ HRESULT CXmlStreamWriter::WriteStartElement(const std::wstring& prefix, const st
 HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const std::wstring& localName,
                                                const std::wstring& namespaceUri, const std::wstring& value)
 {
-    if (failure != S_OK || !file)
+    if (failure != S_OK || file < 0)
         return Fail(E_FAIL);
     if (!startTagOpen)
         return Fail(E_FAIL);
@@ -244,9 +301,11 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const
         if (FAILED(hr))
             return hr;
     }
-    Put(" ", 1);
-    if (FAILED(AppendName(prefix, localName)))
+    scratchName.clear();
+    if (!AppendName(scratchName, prefix, localName))
         return Fail(E_INVALIDARG);
+    Put(" ", 1);
+    Put(scratchName.data(), scratchName.size());
     Put("=\"", 2);
     if (FAILED(AppendEscaped(value, true)))
         return Fail(E_INVALIDARG);
@@ -256,7 +315,7 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const
 
 HRESULT CXmlStreamWriter::WriteString(const std::wstring& text)
 {
-    if (failure != S_OK || !file)
+    if (failure != S_OK || file < 0)
         return Fail(E_FAIL);
     CloseStartTag();
     if (FAILED(AppendEscaped(text, false)))
@@ -264,9 +323,47 @@ HRESULT CXmlStreamWriter::WriteString(const std::wstring& text)
     return Drain(false);
 }
 
+HRESULT CXmlStreamWriter::WriteAttributeString(const CXmlName& name, std::string_view asciiValue)
+{
+    if (failure != S_OK || file < 0)
+        return Fail(E_FAIL);
+    if (!startTagOpen)
+        return Fail(E_FAIL);
+    if (!name.valid)
+        return Fail(E_INVALIDARG);
+    // Declarations and names whose namespace needs one take the general way.
+    if (name.prefix == L"xmlns" || (name.prefix.empty() && name.localName == L"xmlns") ||
+        (!name.prefix.empty() && !name.namespaceUri.empty() && !IsBound(name.prefix, name.namespaceUri))) {
+        std::wstring value;
+        for (char c : asciiValue) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return Fail(E_INVALIDARG);
+            value += static_cast<wchar_t>(c);
+        }
+        return WriteAttributeString(name.prefix, name.localName, name.namespaceUri, value);
+    }
+    Put(" ", 1);
+    Put(name.qualified.data(), name.qualified.size());
+    Put("=\"", 2);
+    if (FAILED(AppendEscapedAscii(asciiValue, true)))
+        return Fail(E_INVALIDARG);
+    Put("\"", 1);
+    return S_OK;
+}
+
+HRESULT CXmlStreamWriter::WriteAsciiString(std::string_view text)
+{
+    if (failure != S_OK || file < 0)
+        return Fail(E_FAIL);
+    CloseStartTag();
+    if (FAILED(AppendEscapedAscii(text, false)))
+        return Fail(E_INVALIDARG);
+    return Drain(false);
+}
+
 HRESULT CXmlStreamWriter::WriteFullEndElement()
 {
-    if (failure != S_OK || !file || open.empty())
+    if (failure != S_OK || file < 0 || open.empty())
         return Fail(E_FAIL);
     CloseStartTag();
     Open& element = open.back();
@@ -285,7 +382,7 @@ HRESULT CXmlStreamWriter::WriteEndDocument()
 {
     while (!open.empty() && failure == S_OK)
         WriteFullEndElement();
-    if (failure == S_OK && file)
+    if (failure == S_OK && file >= 0)
         Put("\n", 1);
     return failure != S_OK ? failure : Drain(false);
 }
@@ -297,13 +394,13 @@ HRESULT CXmlStreamWriter::Flush()
 
 HRESULT CXmlStreamWriter::Close()
 {
-    if (!file)
+    if (file < 0)
         return Fail(E_FAIL);
     HRESULT hr = Drain(true);
-    if (SUCCEEDED(hr) && (std::fflush(file) != 0 || ::fsync(fileno(file)) != 0))
+    if (SUCCEEDED(hr) && ::fsync(file) != 0)
         hr = Fail(HResultFromErrno(errno));
-    if (std::fclose(file) != 0 && SUCCEEDED(hr))
+    if (::close(file) != 0 && SUCCEEDED(hr))
         hr = Fail(HResultFromErrno(errno));
-    file = nullptr;
+    file = -1;
     return hr;
 }

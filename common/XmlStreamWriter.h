@@ -12,11 +12,29 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "HResult.h"
+
+// A name checked and converted to UTF-8 once, for names written many times.
+class CXmlName {
+public:
+    CXmlName(const std::wstring& prefix, const std::wstring& localName, const std::wstring& namespaceUri);
+    // False for a name the writer would refuse (empty, or holding markup).
+    bool IsValid() const { return valid; }
+
+private:
+    friend class CXmlStreamWriter;
+    std::wstring prefix;
+    std::wstring localName;
+    std::wstring namespaceUri;
+    std::string qualified;  // "prefix:localName" in UTF-8
+    bool valid = false;
+};
 
 class CXmlStreamWriter {
 public:
@@ -30,12 +48,17 @@ public:
 
     HRESULT WriteStartDocument(const char* standalone);
     HRESULT WriteStartElement(const std::wstring& prefix, const std::wstring& localName, const std::wstring& namespaceUri);
+    HRESULT WriteStartElement(const CXmlName& name);
     // An attribute with prefix "xmlns" (or the name "xmlns") declares a
     // namespace binding. Only valid right after a start tag.
     HRESULT WriteAttributeString(const std::wstring& prefix, const std::wstring& localName,
                                  const std::wstring& namespaceUri, const std::wstring& value);
+    // The same for text known to be ASCII (numbers, times), without a wide
+    // copy; a byte outside ASCII gives E_INVALIDARG.
+    HRESULT WriteAttributeString(const CXmlName& name, std::string_view asciiValue);
     // Text is escaped; characters that XML 1.0 cannot hold give E_INVALIDARG.
     HRESULT WriteString(const std::wstring& text);
+    HRESULT WriteAsciiString(std::string_view text);
     // Always a start and an end tag, never an empty-element tag.
     HRESULT WriteFullEndElement();
     // Closes every open element.
@@ -56,13 +79,25 @@ private:
     HRESULT CloseStartTag();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
-    HRESULT AppendName(const std::wstring& prefix, const std::wstring& localName);
+    HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri);
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
+    HRESULT AppendEscapedAscii(std::string_view text, bool attribute);
     HRESULT Drain(bool always);
-    char* Reserve(std::size_t count);
-    void Put(const char* text, std::size_t length);
+    // Room for `count` more bytes at the end of the buffer, without filling it.
+    char* Reserve(std::size_t count)
+    {
+        return used + count <= out.size() ? out.data() + used : Grow(count);
+    }
+    char* Grow(std::size_t count);
+    // Inline: most pieces are a few bytes of known length.
+    void Put(const char* text, std::size_t length)
+    {
+        std::memcpy(Reserve(length), text, length);
+        used += length;
+    }
 
-    FILE* file = nullptr;
+    int file = -1;
+    std::size_t written = 0;  // bytes already handed to the file
     bool indent = false;
     bool startTagOpen = false;
     bool atLineStart = true;
@@ -70,6 +105,7 @@ private:
     std::string out;  // the first `used` bytes are waiting to be written
     std::size_t used = 0;
     std::vector<Open> open;
+    std::string scratchName;  // a name being converted
     std::string openNames;  // qualified names of the open elements, one after another
     // Bindings in scope, innermost last; each open element notes where its own start.
     std::vector<std::pair<std::wstring, std::wstring>> bindings;

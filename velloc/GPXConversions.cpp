@@ -3,7 +3,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 #include "StatusException.h"
 
@@ -151,6 +153,13 @@ std::wstring FormatGPXTime(GPXTime time)
 
 void FormatGPXTime(GPXTime time, std::wstring& text)
 {
+    char narrow[kGPXTimeLength + 1];
+    const std::size_t length = FormatGPXTime(time, narrow);
+    text.assign(narrow, narrow + length);
+}
+
+std::size_t FormatGPXTime(GPXTime time, char (&text)[kGPXTimeLength + 1])
+{
     const std::int64_t last = DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay;
     if (time < 0 || time >= last)
         throw CStatusException(E_INVALIDARG, "time out of range");
@@ -162,14 +171,16 @@ void FormatGPXTime(GPXTime time, std::wstring& text)
                           static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
                           static_cast<int>(seconds % 60)};
     // "YYYY-MM-DDTHH:MM:SSZ": two digits per field, the separator after each.
-    static const wchar_t kAfter[] = {L'\0', L'-', L'-', L'T', L':', L':', L'Z'};
-    text.clear();
+    static const char kAfter[] = {'\0', '-', '-', 'T', ':', ':', 'Z'};
+    char* p = text;
     for (std::size_t i = 0; i < std::size(fields); ++i) {
-        text += static_cast<wchar_t>(L'0' + fields[i] / 10);
-        text += static_cast<wchar_t>(L'0' + fields[i] % 10);
+        *p++ = static_cast<char>('0' + fields[i] / 10);
+        *p++ = static_cast<char>('0' + fields[i] % 10);
         if (kAfter[i])
-            text += kAfter[i];
+            *p++ = kAfter[i];
     }
+    *p = '\0';
+    return static_cast<std::size_t>(p - text);
 }
 
 std::wstring FormatDecimals(double value, int decimals)
@@ -181,18 +192,23 @@ std::wstring FormatDecimals(double value, int decimals)
 
 void FormatDecimals(double value, int decimals, std::wstring& out)
 {
+    char text[kDecimalsBufferSize];
+    const std::size_t length = FormatDecimals(value, decimals, text);
+    out.assign(text, text + length);
+}
+
+std::size_t FormatDecimals(double value, int decimals, char (&text)[kDecimalsBufferSize])
+{
     if (!std::isfinite(value))
         throw std::invalid_argument("GPX numbers must be finite");
-    // 360 digits hold any finite double in fixed notation with 15 decimals.
-    char text[400];
     // The shortest text that reads back as the same value, when it needs no
     // more decimals than allowed: fixed notation of the exact binary value
     // would show its noise instead (48.858844 as 48.858843999999998).
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    auto [end, ec] = std::to_chars(text, text + kDecimalsBufferSize, value, std::chars_format::fixed);
     std::string_view digits(text, ec == std::errc() ? static_cast<std::size_t>(end - text) : 0);
     const std::size_t point = digits.find('.');
     if (digits.empty() || (point != std::string_view::npos && digits.size() - point - 1 > static_cast<std::size_t>(decimals))) {
-        const auto rounded = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+        const auto rounded = std::to_chars(text, text + kDecimalsBufferSize, value, std::chars_format::fixed, decimals);
         end = rounded.ptr;
         if (rounded.ec != std::errc())
             throw std::invalid_argument("number too long for GPX");
@@ -204,8 +220,9 @@ void FormatDecimals(double value, int decimals, std::wstring& out)
         if (!digits.empty() && digits.back() == '.')
             digits.remove_suffix(1);
     }
-    if (digits.empty())
-        out.assign(1, L'0');
-    else
-        out.assign(digits.begin(), digits.end());
+    if (digits.empty()) {
+        text[0] = '0';
+        return 1;
+    }
+    return digits.size();
 }

@@ -2,6 +2,7 @@
 // enumeration words, times and the fixed-decimal number formats.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,9 @@ GPXTime ParseGPXTime(const std::wstring& text);
 // before 1970 or after 9999.
 std::wstring FormatGPXTime(GPXTime time);
 void FormatGPXTime(GPXTime time, std::wstring& text);
+// The same into `text`; returns the length (always 20).
+constexpr std::size_t kGPXTimeLength = 20;
+std::size_t FormatGPXTime(GPXTime time, char (&text)[kGPXTimeLength + 1]);
 
 // Fixed notation with `decimals` decimals, trailing zeros and a trailing
 // point removed, "0" for an empty result. Raises std::invalid_argument for
@@ -34,3 +38,7 @@ void FormatGPXTime(GPXTime time, std::wstring& text);
 std::wstring FormatDecimals(double value, int decimals);
 // The same into `text`, reusing its storage.
 void FormatDecimals(double value, int decimals, std::wstring& text);
+// The same as ASCII into `text`; returns the length. 360 digits hold any
+// finite double in fixed notation with 15 decimals.
+constexpr std::size_t kDecimalsBufferSize = 400;
+std::size_t FormatDecimals(double value, int decimals, char (&text)[kDecimalsBufferSize]);

@@ -56,9 +56,27 @@ void SetDouble(double*& field, const std::wstring& text)
         SetOptional(field, value);
 }
 
-void SetDouble(double& field, const std::wstring& text)
+// The value of the attribute the reader stands on, turned into wide text
+// only where it is used as text: coordinates are read from libxml2's own
+// UTF-8 buffer.
+class AttributeValue {
+public:
+    AttributeValue(CXmlPullReader& reader_, std::wstring& buffer_) : reader(reader_), buffer(buffer_) {}
+    operator const std::wstring&() const
+    {
+        reader.GetValue(buffer);
+        return buffer;
+    }
+    void ReadDouble(double& field) const { ParseLeadingDouble(reader.ValueUtf8(), field); }
+
+private:
+    CXmlPullReader& reader;
+    std::wstring& buffer;
+};
+
+void SetDouble(double& field, const AttributeValue& value)
 {
-    ParseLeadingDouble(text, field);
+    value.ReadDouble(field);
 }
 
 void SetInt(std::int32_t*& field, const std::wstring& text)
@@ -125,22 +143,41 @@ std::unique_ptr<T> CGPXDecoderTables::ReadPlain(S*& slot, GPXMap& table)
     return record;
 }
 
+// Applies the current element's attributes (those not coming from a default,
+// as ReadAttributes collects them) by local name, straight from the reader:
+// no attribute list is built for every point. Returns how many were applied.
+template <typename Apply>
+std::size_t CGPXDecoderTables::ApplyAttributes(Apply apply)
+{
+    if (reader.AttributeCount() <= 0 || reader.MoveToFirstAttribute() != S_OK)
+        return 0;
+    std::size_t applied = 0;
+    const AttributeValue value(reader, attributeValue);
+    do {
+        if (!reader.IsDefault()) {
+            apply(reader.LocalName(), value);
+            ++applied;
+        }
+    } while (reader.MoveToNextAttribute() == S_OK);
+    reader.MoveToElement();
+    return applied;
+}
+
 // A record is dropped when the walk failed, or ended the input on an element
 // without attributes; otherwise its attributes are applied by local name.
 template <typename T, typename S, typename Apply>
 std::unique_ptr<T> CGPXDecoderTables::ReadWithAttributes(S*& slot, GPXMap& table, Apply apply)
 {
     auto record = std::make_unique<T>();
-    CXAttributeList attributes;
+    const std::size_t attributes =
+        ApplyAttributes([&](const std::wstring& name, const AttributeValue& value) { apply(*record, name, value); });
     HRESULT hr;
     {
         Filling<S> filling(slot, record.get());
-        hr = ReadElement(reader, table, &attributes);
+        hr = ReadElement(reader, table, nullptr);
     }
-    if (FAILED(hr) || (hr == S_FALSE && attributes.empty()))
+    if (FAILED(hr) || (hr == S_FALSE && attributes == 0))
         return nullptr;
-    for (const auto& attribute : attributes)
-        apply(*record, attribute->localName, attribute->value);
     return record;
 }
 
@@ -188,7 +225,7 @@ std::unique_ptr<GPXLink> CGPXDecoderTables::ReadLink()
 template <typename T>
 std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
 {
-    return ReadWithAttributes<T>(point, table, [](T& p, const std::wstring& name, const std::wstring& value) {
+    return ReadWithAttributes<T>(point, table, [](T& p, const std::wstring& name, const AttributeValue& value) {
         if (name == L"lat")
             SetDouble(p.lat, value);
         else if (name == L"lon")
@@ -243,7 +280,7 @@ void CGPXDecoderTables::BuildRootTables()
     metadataTable.InsertComplexHandler(L"bounds", [this](std::wstring) {
         GPXBounds* unused = nullptr;
         Store(metadata->bounds, ReadWithAttributes<GPXBounds>(unused, emptyTable,
-                                                              [](GPXBounds& b, const std::wstring& name, const std::wstring& value) {
+                                                              [](GPXBounds& b, const std::wstring& name, const AttributeValue& value) {
                                                                   if (name == L"minlat")
                                                                       SetDouble(b.minlat, value);
                                                                   else if (name == L"minlon")
@@ -451,7 +488,7 @@ void CGPXDecoderTables::BuildGarminOtherTables()
     rp.InsertComplexHandler(L"rpt", [this](std::wstring) {
         Append(garRoutePoint->rpt,
                ReadWithAttributes<GPXGARAutoRoutePoint>(
-                   autoPoint, autoPointTable, [](GPXGARAutoRoutePoint& p, const std::wstring& name, const std::wstring& value) {
+                   autoPoint, autoPointTable, [](GPXGARAutoRoutePoint& p, const std::wstring& name, const AttributeValue& value) {
                        if (name == L"lat")
                            SetDouble(p.lat, value);
                        else if (name == L"lon")

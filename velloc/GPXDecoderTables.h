@@ -23,6 +23,8 @@ public:
 private:
     template <typename T, typename S>
     std::unique_ptr<T> ReadPlain(S*& slot, GPXMap& table);
+    template <typename Apply>
+    std::size_t ApplyAttributes(Apply apply);
     template <typename T, typename S, typename Apply>
     std::unique_ptr<T> ReadWithAttributes(S*& slot, GPXMap& table, Apply apply);
     template <typename T>
@@ -45,6 +47,7 @@ private:
 
     CXmlPullReader& reader;
     bool garmin = false;
+    std::wstring attributeValue;  // reused for every attribute
 
     // The records being filled.
     GPXRoot* root = nullptr;

@@ -51,25 +51,42 @@ CGPXElementWriter::CGPXElementWriter(CXmlStreamWriter& writer_, bool garminExten
 {
 }
 
+const CXmlName& CGPXElementWriter::ElementName(const wchar_t* localName, bool garminName)
+{
+    auto& names = garminName ? garminNames : gpxNames;
+    auto found = names.find(localName);
+    if (found == names.end())
+        found = names.emplace(localName, CXmlName(garminName ? kGarminPrefix : kNone, localName, garminName ? kGarmin : kGpx))
+                    .first;
+    return found->second;
+}
+
+const CXmlName& CGPXElementWriter::AttributeName(const wchar_t* localName)
+{
+    auto found = attributeNames.find(localName);
+    if (found == attributeNames.end())
+        found = attributeNames.emplace(localName, CXmlName(kNone, localName, kNone)).first;
+    return found->second;
+}
+
 void CGPXElementWriter::Start(const wchar_t* localName)
 {
-    name.assign(localName);
-    if (garminChild)
-        writer.WriteStartElement(kGarminPrefix, name, kGarmin);
-    else
-        writer.WriteStartElement(kNone, name, kGpx);
+    writer.WriteStartElement(ElementName(localName, garminChild));
 }
 
 void CGPXElementWriter::StartGarmin(const wchar_t* localName)
 {
-    name.assign(localName);
-    writer.WriteStartElement(kGarminPrefix, name, kGarmin);
+    writer.WriteStartElement(ElementName(localName, true));
 }
 
 void CGPXElementWriter::Attribute(const wchar_t* localName, const std::wstring& value)
 {
-    name.assign(localName);
-    writer.WriteAttributeString(kNone, name, kNone, value);
+    writer.WriteAttributeString(kNone, localName, kNone, value);
+}
+
+void CGPXElementWriter::Attribute(const wchar_t* localName, std::string_view asciiValue)
+{
+    writer.WriteAttributeString(AttributeName(localName), asciiValue);
 }
 
 void CGPXElementWriter::End()
@@ -84,6 +101,13 @@ void CGPXElementWriter::TextElement(const wchar_t* localName, const std::wstring
     End();
 }
 
+void CGPXElementWriter::AsciiElement(const wchar_t* localName, std::string_view asciiValue)
+{
+    Start(localName);
+    writer.WriteAsciiString(asciiValue);
+    End();
+}
+
 void CGPXElementWriter::Text(const wchar_t* localName, const std::wstring& value)
 {
     if (!value.empty())
@@ -93,8 +117,8 @@ void CGPXElementWriter::Text(const wchar_t* localName, const std::wstring& value
 void CGPXElementWriter::Number(const wchar_t* localName, const double* value, int decimals)
 {
     if (value) {
-        FormatDecimals(*value, decimals, text);
-        TextElement(localName, text);
+        char text[kDecimalsBufferSize];
+        AsciiElement(localName, std::string_view(text, FormatDecimals(*value, decimals, text)));
     }
 }
 
@@ -113,8 +137,8 @@ void CGPXElementWriter::Unsigned(const wchar_t* localName, const std::uint32_t* 
 void CGPXElementWriter::Time(const wchar_t* localName, const GPXTime* value)
 {
     if (value) {
-        FormatGPXTime(*value, text);
-        TextElement(localName, text);
+        char text[kGPXTimeLength + 1];
+        AsciiElement(localName, std::string_view(text, FormatGPXTime(*value, text)));
     }
 }
 
@@ -176,10 +200,9 @@ void CGPXElementWriter::Metadata(const GPXMetadata& metadata)
 // Everything of a point but its extension; the caller has started the element.
 void CGPXElementWriter::PointContent(const GPXWayPoint& point)
 {
-    FormatDecimals(point.lat, kCoordinateDecimals, text);
-    Attribute(L"lat", text);
-    FormatDecimals(point.lon, kCoordinateDecimals, text);
-    Attribute(L"lon", text);
+    char text[kDecimalsBufferSize];
+    Attribute(L"lat", std::string_view(text, FormatDecimals(point.lat, kCoordinateDecimals, text)));
+    Attribute(L"lon", std::string_view(text, FormatDecimals(point.lon, kCoordinateDecimals, text)));
     Number(L"ele", point.ele, kCoordinateDecimals);
     Time(L"time", point.time);
     Number(L"magvar", point.magvar, kShortDecimals);

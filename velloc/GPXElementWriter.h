@@ -11,10 +11,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "GPXModel.h"
-
-class CXmlStreamWriter;
+#include "XmlStreamWriter.h"
 
 class CGPXElementWriter {
 public:
@@ -28,7 +29,13 @@ public:
 private:
     void Start(const wchar_t* localName);
     void StartGarmin(const wchar_t* localName);
+    // Element and attribute names are literals of this writer: each is
+    // converted once, and its address finds it again.
+    const CXmlName& ElementName(const wchar_t* localName, bool garminName);
+    const CXmlName& AttributeName(const wchar_t* localName);
     void Attribute(const wchar_t* localName, const std::wstring& value);
+    void Attribute(const wchar_t* localName, std::string_view asciiValue);
+    void AsciiElement(const wchar_t* localName, std::string_view asciiValue);
     void End();
     // An element holding only text.
     void TextElement(const wchar_t* localName, const std::wstring& value);
@@ -49,6 +56,5 @@ private:
     CXmlStreamWriter& writer;
     bool garmin;
     bool garminChild = false;  // children of a Garmin element are Garmin elements
-    std::wstring name;         // reused for element and attribute names
-    std::wstring text;         // reused for formatted numbers and times
+    std::unordered_map<const wchar_t*, CXmlName> gpxNames, garminNames, attributeNames;
 };

@@ -34,5 +34,10 @@ print(f"xmllint --stream    {x:6.2f} s  (min {runs['xmllint']['min']:.2f})")
 print(f"gpsbabel gpx->gpx   {g:6.2f} s  (min {runs['gpsbabel']['min']:.2f})")
 print(f"velloc / xmllint    {v / x:6.2f}x  (target: at most 3x)")
 print(f"gpsbabel / velloc   {g / v:6.2f}x  (target: at least 3x)")
+# Processor time (user + system) wanders less than elapsed time on a
+# machine shared with other work; shown for reference.
+cpu = {n: runs[n]["user"] + runs[n]["system"] for n in ("velloc", "xmllint", "gpsbabel")}
+print(f"cpu time            velloc {cpu['velloc']:.2f} s, xmllint {cpu['xmllint']:.2f} s, gpsbabel {cpu['gpsbabel']:.2f} s"
+      f"  (velloc / xmllint {cpu['velloc'] / cpu['xmllint']:.2f}x, gpsbabel / velloc {cpu['gpsbabel'] / cpu['velloc']:.2f}x)")
 print(f"peak memory         velloc {sys.argv[2]} MB, gpsbabel {sys.argv[3]} MB (target: velloc lower)")
 PY

@@ -9,6 +9,7 @@
 #include "CorvaneDoc.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
+#include "StampCommands.h"
 #include "StringUtil.h"
 
 namespace fs = std::filesystem;
@@ -128,6 +129,57 @@ int RunExportCsv(const CliOptions& o)
     if (FAILED(WriteFileAtomically(csvPath, MetadataTable::ToCsv(rows, separator), &error))) {
         std::cerr << csvPath << ": " << error << "\n";
         return 1;
+    }
+    return ok ? 0 : 1;
+}
+
+int RunStamp(CliOptions o)
+{
+    if (o.Inputs.empty()) return 2;
+    const std::string kind = o.Inputs.front();
+    o.Inputs.erase(o.Inputs.begin());
+    std::wstring title;
+    if (kind == "title" && !o.Inputs.empty()) {
+        title = Utf8ToWide(o.Inputs.front());
+        o.Inputs.erase(o.Inputs.begin());
+    }
+    if ((kind != "gps" && kind != "title" && kind != "address") || o.Inputs.empty() ||
+        (kind == "title" && title.empty())) {
+        std::cerr << "corvane-cli: stamp gps|address|title TEXT, then pictures or folders\n" << CliUsage();
+        return 2;
+    }
+    std::vector<std::string> files;
+    bool ok = ExpandOrReport(o, files);
+    CQtSettingsStore stored;
+    EnsureDefaultSettings(stored);
+    COverlaySettingsStore settings(stored);
+    const char* locationKey = kind == "gps" ? "GPSStampngLocation" : kind == "title" ? "TitleStampngLocation"
+                                                                                      : "AddrStampngLocation";
+    if (o.StampLocation) settings.SetString(locationKey, *o.StampLocation);
+    if (o.StampUse) settings.SetString("UseOfStamping", *o.StampUse);
+    if (o.Server) settings.SetString("GeoNamesServer", Utf8ToWide(*o.Server));
+    if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
+    CConsoleUserInterface ui;
+    for (const auto& [folder, names] : ByFolder(files)) {
+        LoadedFolder loaded(ui, settings, folder, names);
+        const StampCommandContext context{loaded.Doc, ui, settings};
+        bool queued = false;
+        if (kind == "gps") {
+            queued = StampGPS(context, loaded.Picked);
+        } else if (kind == "address") {
+            queued = StampAddress(context, loaded.Picked);
+        } else {
+            queued = StampTitle(context, loaded.Picked, [&](std::wstring& t, bool& rtl) {
+                t = title;
+                rtl = o.RightToLeft;
+                return true;
+            });
+        }
+        if (!queued) {
+            ok = false;
+            continue;
+        }
+        if (!o.DryRun) ok = SaveTouched(o, loaded.Doc) && ok;
     }
     return ok ? 0 : 1;
 }

@@ -7,3 +7,4 @@
 
 int RunGeocode(const CliOptions& options);
 int RunExportCsv(const CliOptions& options);
+int RunStamp(CliOptions options);

@@ -142,6 +142,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& o, std::string& error)
             o.Csv = true;
         } else if (!optionsEnded && arg == "--dry-run") {
             o.DryRun = true;
+        } else if (!optionsEnded && (arg == "--top" || arg == "--bottom")) {
+            o.StampLocation = arg == "--top" ? L"top" : L"bot";
+        } else if (!optionsEnded && (arg == "--personal" || arg == "--official")) {
+            o.StampUse = arg == "--personal" ? L"PU" : L"OU";
+        } else if (!optionsEnded && arg == "--right-to-left") {
+            o.RightToLeft = true;
         } else if (!optionsEnded && arg.rfind("--", 0) == 0) {
             std::string name = arg, value;
             const size_t eq = arg.find('=');
@@ -210,6 +216,8 @@ const char* CliUsage()
            "      location city state country, or gps (every GPS field), address (the five\n"
            "      IPTC location fields), all (the whole geotag)\n"
            "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
+           "  stamp gps|address|title TEXT [--top|--bottom] [--personal|--official] [--right-to-left]\n"
+           "                                  draw a band of text into the pictures, then save\n"
            "  export-csv PICTURE|FOLDER... FILE.csv  write the metadata table as CSV\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"

@@ -22,6 +22,9 @@ struct CliOptions {
     bool Csv = false;
     std::optional<std::wstring> Separator;
     std::optional<std::string> Server, User;  // geocode: the address service for this run
+    std::optional<std::wstring> StampLocation;  // stamp: "top" or "bot"
+    std::optional<std::wstring> StampUse;       // stamp: "OU" official or "PU" personal
+    bool RightToLeft = false;                   // stamp title: reading order
 
     std::optional<AutomationDate> Date;
     std::optional<double> Latitude, Longitude, Altitude;

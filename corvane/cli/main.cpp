@@ -1,4 +1,6 @@
 // corvane-cli: the geotag engine without windows, for batches and scripts.
+#include <QGuiApplication>
+
 #include <clocale>
 #include <iostream>
 
@@ -23,6 +25,12 @@ int main(int argc, char** argv)
     if (options.Verb == "set" || options.Verb == "clear") return RunSetOrClear(options);
     if (options.Verb == "geocode") return RunGeocode(options);
     if (options.Verb == "export-csv") return RunExportCsv(options);
+    if (options.Verb == "stamp") {
+        // Stamps are drawn with the toolkit's fonts; no display is needed.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return RunStamp(options);
+    }
     std::cerr << "corvane-cli: unknown verb \"" << options.Verb << "\"\n" << CliUsage();
     return 2;
 }

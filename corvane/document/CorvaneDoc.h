@@ -40,8 +40,10 @@ public:
 
     static constexpr double ThumbnailSize = 96.0;
 
-    // Services the program plugs in; without them there are no thumbnails,
-    // the service counts as reachable, and stamped pictures cannot be saved.
+    // Services the program may plug in (the thumbnail maker must be safe to
+    // call from another thread). Without them there are no thumbnails, the
+    // configured address service is probed with a TCP connection, and
+    // stamped pictures are saved by SaveStampedPicture.
     void SetThumbnailMaker(ThumbnailMaker maker) { thumbnailMaker_ = std::move(maker); }
     void SetConnectionCheck(ConnectionCheck check) { connectionCheck_ = std::move(check); }
     void SetStampedSaver(StampedSaver saver) { stampedSaver_ = std::move(saver); }
@@ -114,7 +116,7 @@ private:
     friend class CorvaneDocTestAccess;
 
     void DiscardItems();
-    std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path);
+    std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path, bool withThumbnail = true);
     void ClearRedo();
     void StartWatcher();
     void StopWatcher();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "CorvaneDoc.h"
 #include "FolderWatcher.h"
@@ -124,12 +125,12 @@ void CCorvaneDoc::DiscardItems()
     savingNow_.clear();
 }
 
-std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path)
+std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path, bool withThumbnail)
 {
     auto item = std::make_unique<PictureItem>();
     item->Path = path;
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
-    if (thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
+    if (withThumbnail && thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
     std::string error;
     if (auto record = ReadGeoTag(path, nullptr, &error)) item->History.push_back(std::move(record));
     return item;
@@ -149,7 +150,17 @@ void CCorvaneDoc::LoadFolder()
         paths.push_back(it->path().string());
     }
     std::sort(paths.begin(), paths.end());
-    for (const auto& path : paths) items_.push_back(LoadPictureDetails(path));
+    // Thumbnails are made on a second thread while this one reads the records.
+    std::vector<std::shared_ptr<const CBitmap>> thumbnails(paths.size());
+    std::thread thumbnailer;
+    if (thumbnailMaker_) {
+        thumbnailer = std::thread([&thumbnails, &paths, maker = thumbnailMaker_] {
+            for (size_t i = 0; i < paths.size(); ++i) thumbnails[i] = maker(paths[i]);
+        });
+    }
+    for (const auto& path : paths) items_.push_back(LoadPictureDetails(path, false));
+    if (thumbnailer.joinable()) thumbnailer.join();
+    for (size_t i = 0; i < paths.size(); ++i) items_[i]->Thumbnail = thumbnails[i];
     for (int i = 0; i < Count(); ++i) rowOrder_.push_back(i);
     for (IBrowseLocationChangeSink* observer : observers_) observer->OnBrowseLocationChanged(currentFolder_);
 }

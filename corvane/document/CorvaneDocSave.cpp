@@ -5,6 +5,7 @@
 
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
+#include "StampedSave.h"
 #include "StringUtil.h"
 
 namespace fs = std::filesystem;
@@ -81,7 +82,7 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
     else if (stampedSaver_)
         hr = stampedSaver_(item.Path, target, *item.Current(), stamps, error);
     else
-        hr = E_NOTIMPL;
+        hr = SaveStampedPicture(item.Path, target, *item.Current(), stamps, error);
     savingNow_.erase(std::remove(savingNow_.begin(), savingNow_.end(), index), savingNow_.end());
     if (FAILED(hr) && inShownFolder && !ownWrites_.empty()) ownWrites_.pop_back();
     if (SUCCEEDED(hr) && target == item.Path) ReloadPicture(index);

@@ -139,3 +139,30 @@ TEST(CliDocument, ExportCsvAndOfflineGeocode)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliStamp, StampsAreSavedWhereTheSettingsSay)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0038.jpg");
+    const std::string before = ReadFile(p);
+    const std::string env = "HOME=" + Quote(dir / "home") + " XDG_CONFIG_HOME=" + Quote(dir / "config") + " ";
+    int status = -1;
+    RunCommand(env + CORVANE_CLI + std::string(" stamp gps --top ") + Quote(p) + " >/dev/null 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    // First run: the defaults put modified pictures into "Modified" and leave the original.
+    EXPECT_EQ(ReadFile(p), before);
+    const fs::path saved = dir / "Modified/DSCN0038.jpg";
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_NE(JpegScanData(ReadFile(saved)), JpegScanData(before));  // pixels re-encoded with the band
+    auto record = ReadGeoTag(saved.string(), nullptr, nullptr);
+    ASSERT_TRUE(record && record->Latitude);  // the geotag travels with the stamped picture
+    EXPECT_TRUE(fs::exists(dir / "config/Halvorn/Corvane.ini"));
+
+    RunCommand(env + CORVANE_CLI + std::string(" stamp title ") + Quote(p) + " >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 2);  // a title and then pictures
+}
+
+}  // namespace

@@ -183,6 +183,47 @@ TEST(ReadElement, RegisteredEmptyHandlerIsABadFunctionCall)
     EXPECT_THROW(walk.Run(), std::bad_function_call);
 }
 
+TEST(CXmlPullReader, EachNameIsOneLastingObjectAndValuesComeAsUtf8)
+{
+    // More distinct names than the reader's quick lookup has slots, and
+    // namespace prefixes, whose text libxml2 frees with their element.
+    std::string xml = "<r>";
+    for (int i = 0; i < 600; ++i)
+        xml += "<n" + std::to_string(i) + " xmlns:p" + std::to_string(i) + "='urn:x'/>";
+    xml += "<n7 v='a&amp;\xC3\xA9'/><\xC3\xA9t\xC3\xA9/></r>";
+    CXmlPullReader reader;
+    ASSERT_EQ(S_OK, reader.OpenMemory(xml.data(), xml.size()));
+    const std::wstring* first = nullptr;
+    int elements = 0;
+    while (reader.Read() == S_OK) {
+        if (reader.NodeType() != XmlNodeType::Element || reader.LocalName() == L"r")
+            continue;
+        const std::wstring& name = reader.LocalName();
+        if (elements < 600) {
+            EXPECT_EQ(L"n" + std::to_wstring(elements), name);
+            ASSERT_EQ(S_OK, reader.MoveToFirstAttribute());
+            EXPECT_EQ(L"p" + std::to_wstring(elements), reader.LocalName());
+            EXPECT_EQ("urn:x", reader.ValueUtf8());
+            reader.MoveToElement();
+        }
+        if (elements == 7)
+            first = &name;
+        if (elements == 600) {
+            EXPECT_EQ(first, &name) << "the same name, the same object";
+            EXPECT_EQ(L"n7", *first);
+            ASSERT_EQ(S_OK, reader.MoveToFirstAttribute());
+            EXPECT_EQ("a&\xC3\xA9", reader.ValueUtf8());
+            reader.MoveToElement();
+        }
+        if (elements == 601) {
+            EXPECT_EQ(L"\u00E9t\u00E9", name);
+        }
+        ++elements;
+    }
+    EXPECT_EQ(602, elements);
+    EXPECT_EQ(L"n7", *first) << "still valid after the walk";
+}
+
 TEST(CXmlPullReader, MissingFileGivesTheSystemError)
 {
     CXmlPullReader reader;

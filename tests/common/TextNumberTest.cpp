@@ -27,6 +27,44 @@ TEST_P(ParseDoubleTest, ReadsTheLongestNumericPrefix)
     EXPECT_DOUBLE_EQ(GetParam().parsed ? GetParam().value : -7, value) << GetParam().text;
 }
 
+// The reader hands out UTF-8; reading it directly must give what reading
+// its wide form gives.
+std::string Utf8Of(const std::wstring& text)
+{
+    std::string out;
+    for (wchar_t w : text) {
+        const auto c = static_cast<char32_t>(w);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+TEST_P(ParseDoubleTest, ReadsUtf8AsItsWideForm)
+{
+    double value = -7;
+    EXPECT_EQ(GetParam().parsed, ParseLeadingDouble(std::string_view(Utf8Of(GetParam().text)), value))
+        << GetParam().text;
+    EXPECT_DOUBLE_EQ(GetParam().parsed ? GetParam().value : -7, value) << GetParam().text;
+}
+
+TEST(ParseDouble, Utf8WithTextBeyondAsciiAgreesWithTheWideReading)
+{
+    for (const std::wstring text : {L"\u00A05", L"\u30005", L" \u00E97", L"5\u00E9", L"\u20002.5"}) {
+        double wide = -1, narrow = -1;
+        EXPECT_EQ(ParseLeadingDouble(text, wide), ParseLeadingDouble(std::string_view(Utf8Of(text)), narrow));
+        EXPECT_EQ(wide, narrow);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Texts, ParseDoubleTest,
                          testing::Values(DoubleCase{L"48.858844", true, 48.858844}, DoubleCase{L"  -0.5m", true, -0.5},
                                          DoubleCase{L"+12", true, 12}, DoubleCase{L".25", true, 0.25},

@@ -49,6 +49,55 @@ TEST_F(XmlStreamWriterTest, WritesEscapedTextFullEndTagsAndEachNamespaceOnce)
               ReadFile(path));
 }
 
+TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextWriteWhatTheWideCallsWrite)
+{
+    const CXmlName root(L"", L"r", L"urn:a"), point(L"g", L"p", L"urn:g"), lat(L"", L"lat", L"");
+    const CXmlName qualified(L"h", L"q", L"urn:h");
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, true));
+    EXPECT_EQ(S_OK, w.WriteStartDocument(nullptr));
+    EXPECT_EQ(S_OK, w.WriteStartElement(root));
+    EXPECT_EQ(S_OK, w.WriteStartElement(point));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(lat, "1.5\"<&\t"));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(qualified, "2"));
+    EXPECT_EQ(S_OK, w.WriteAsciiString("3 < 4 & 5\r"));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteStartElement(point));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<r xmlns=\"urn:a\">\n"
+              " <g:p xmlns:g=\"urn:g\" lat=\"1.5&quot;&lt;&amp;&#9;\" xmlns:h=\"urn:h\" h:q=\"2\">"
+              "3 &lt; 4 &amp; 5&#13;</g:p>\n <g:p xmlns:g=\"urn:g\"></g:p>\n</r>\n",
+              ReadFile(path));
+}
+
+TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextRefuseWhatTheyCannotHold)
+{
+    EXPECT_FALSE(CXmlName(L"", L"", L"").IsValid());
+    EXPECT_FALSE(CXmlName(L"", L"a b", L"").IsValid());
+    EXPECT_TRUE(CXmlName(L"", L"\u00E9", L"").IsValid());
+    {
+        CXmlStreamWriter w;
+        ASSERT_EQ(S_OK, w.OpenFile(path, false));
+        EXPECT_EQ(E_INVALIDARG, w.WriteStartElement(CXmlName(L"", L"a>", L"")));
+        EXPECT_EQ(E_INVALIDARG, w.Close());
+    }
+    {
+        CXmlStreamWriter w;
+        ASSERT_EQ(S_OK, w.OpenFile(path, false));
+        w.WriteStartElement(CXmlName(L"", L"a", L""));
+        EXPECT_EQ(E_INVALIDARG, w.WriteAsciiString("caf\xC3\xA9")) << "not ASCII";
+        EXPECT_EQ(E_INVALIDARG, w.Close());
+    }
+    {
+        CXmlStreamWriter w;
+        ASSERT_EQ(S_OK, w.OpenFile(path, false));
+        w.WriteStartElement(CXmlName(L"", L"a", L""));
+        EXPECT_EQ(E_INVALIDARG, w.WriteAttributeString(CXmlName(L"", L"b", L""), std::string_view("\x01", 1)));
+    }
+}
+
 TEST_F(XmlStreamWriterTest, IndentsElementsButNotText)
 {
     CXmlStreamWriter w;
@@ -72,6 +121,20 @@ TEST_F(XmlStreamWriterTest, CharactersXmlCannotHoldFailTheWriter)
     EXPECT_EQ(E_INVALIDARG, w.WriteString(std::wstring(L"bell\x07")));
     EXPECT_EQ(E_INVALIDARG, w.WriteFullEndElement()) << "the writer stays failed";
     EXPECT_EQ(E_INVALIDARG, w.Close());
+}
+
+TEST(XmlStreamWriter, AFullDiskIsReportedAlsoForLongOutput)
+{
+    // More than one block of output, so the failure comes from a write
+    // before Close().
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile("/dev/full", false));
+    w.WriteStartElement(L"", L"a", L"");
+    for (int i = 0; i < 200 && SUCCEEDED(w.Status()); ++i)
+        w.WriteString(std::wstring(20000, L'x'));
+    EXPECT_TRUE(FAILED(w.Status()));
+    EXPECT_TRUE(FAILED(w.WriteFullEndElement()));
+    EXPECT_TRUE(FAILED(w.Close()));
 }
 
 TEST(XmlStreamWriter, AFullDiskIsReported)

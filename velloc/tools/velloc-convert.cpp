@@ -2,7 +2,10 @@
 // Reads a GPX file and writes it again; the library's smoke test. On a
 // failure, one line names the file and the cause, the exit status is 1 and
 // OUT is left as it was.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -44,6 +47,32 @@ std::string Status(long hr)
     return text;
 }
 
+// The decoded tree of a long track is hundreds of megabytes of small records.
+// Faulting that in 4 KiB pages dominates the run on machines where page
+// faults are dear, so the tool asks glibc's malloc to back its heap with
+// transparent huge pages. The setting is a tunable read only at start-up:
+// the tool sets it and executes itself again, once. Anything unexpected
+// (a tunable already chosen by the user, no /proc) leaves the process as it
+// was; the conversion is the same either way.
+void UseHugePagesForTheHeap(char** argv)
+{
+    constexpr const char* kTunable = "glibc.malloc.hugetlb";
+    const char* found = std::getenv("GLIBC_TUNABLES");
+    if (found && std::strstr(found, kTunable))
+        return;  // chosen already (also by our own first run)
+    const bool had = found != nullptr;
+    const std::string before = had ? found : "";
+    const std::string value = (before.empty() ? "" : before + ":") + kTunable + "=1";
+    if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
+        return;
+    ::execv("/proc/self/exe", argv);
+    // Still here: run as we are, without the setting.
+    if (had)
+        ::setenv("GLIBC_TUNABLES", before.c_str(), 1);
+    else
+        ::unsetenv("GLIBC_TUNABLES");
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: velloc-convert IN.gpx OUT.gpx [--garmin] [--creator NAME VERSION]\n");
@@ -54,9 +83,10 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, "");
     if (argc < 3)
         return Usage();
+    UseHugePagesForTheHeap(argv);
+    std::setlocale(LC_ALL, "");
     const char* in = argv[1];
     const char* out = argv[2];
     bool garmin = false;

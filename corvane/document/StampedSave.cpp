@@ -1,0 +1,137 @@
+#include "StampedSave.h"
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+#include "Bitmap.h"
+#include "GeoTagMetadataDecoder.h"
+#include "MetadataTransferEngine.h"
+#include "PictureCodec.h"
+#include "PictureItem.h"
+#include "PictureMetadata.h"
+
+namespace {
+
+// Tags that describe how a TIFF page's pixels are stored (TIFF 6.0 baseline
+// and extensions): they belong to the new encoding, never to the source.
+const long kTiffLayoutTags[] = {254, 256, 257, 258, 259, 262, 266, 273, 277, 278, 279, 284, 317, 320,
+                                322, 323, 324, 325, 338, 339, 347, 530, 531, 532};
+
+bool IsTiffLayoutTag(long tag)
+{
+    return std::find(std::begin(kTiffLayoutTags), std::end(kTiffLayoutTags), tag) != std::end(kTiffLayoutTags);
+}
+
+// The allow list carries descriptive tags only; the new TIFF's own layout of
+// frame 0 and its other pages (already copied unchanged by the encoder) must
+// be kept, or the written file would lose its image data.
+void KeepOwnTiffLayout(const MetadataBlock& ownRoot, MetadataBlock& targetRoot)
+{
+    const std::shared_ptr<MetadataBlock> own = ownRoot.GetBlock("/ifd");
+    const std::shared_ptr<MetadataBlock> target = targetRoot.GetBlock("/ifd");
+    if (!own) return;
+    if (!target) {
+        targetRoot.Append("/ifd", MetadataValue::FromBlock(own));
+        return;
+    }
+    for (const MetadataBlock::Item& item : own->Items()) {
+        const bool page = item.second.IsBlock() && item.second.Block()->Format() == ContainerFormat::SubIfd;
+        if (page || (!item.second.IsBlock() && IsTiffLayoutTag(TagNumberOf(item.first))))
+            target->SetMetadataByName(item.first, item.second);
+    }
+}
+
+// EXIF orientation of the picture as stored (1 when it says nothing usable).
+int StoredOrientation(const MetadataBlock& root, PictureFormat format)
+{
+    MetadataValue value;
+    const char* path = format == PictureFormatJpeg ? "/app1/ifd/{ushort=274}" : "/ifd/{ushort=274}";
+    if (FAILED(root.GetMetadataByName(path, value)) || value.Count() != 1) return 1;
+    const std::uint64_t orientation = value.Number(0);
+    return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+}
+
+// Stamps go to the top or bottom of the picture as it is shown: a picture
+// stored on its side is turned upright for the drawing and back afterwards
+// (a permutation of pixels, so nothing else changes).
+HRESULT DrawUpright(CBitmap& canvas, int orientation, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+                    const std::vector<PendingStamp>& operations, std::string* error)
+{
+    if (orientation == 1) {
+        DrawPendingStamps(canvas, decoder, record, operations);
+        return S_OK;
+    }
+    CBitmap upright;
+    HRESULT hr = ApplyExifOrientation(canvas, orientation, upright, error);
+    if (FAILED(hr)) return hr;
+    DrawPendingStamps(upright, decoder, record, operations);
+    return ApplyExifOrientation(upright, InverseExifOrientation(orientation), canvas, error);
+}
+
+}  // namespace
+
+void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+                       const std::vector<PendingStamp>& operations)
+{
+    for (const PendingStamp& pending : operations) {
+        CImageOperation* operation = pending.Operation;
+        if (!operation) continue;
+        HRESULT hr = E_ABORT;
+        switch (operation->GetKind()) {
+        case GPSStampOperation:
+        case TitleStampOperation: hr = operation->Initialize(&decoder, 0); break;
+        case AddressStampOperation: hr = operation->InitializeWithRecord(&decoder, 0, &record); break;
+        default: break;  // metadata changes are already in the record
+        }
+        // A stamp that cannot be drawn is left out; the picture is still saved.
+        if (SUCCEEDED(hr)) operation->Render(canvas, pending.Text);
+        operation->Uninitialize();
+    }
+}
+
+HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
+                           const std::vector<PendingStamp>& operations, std::string* error, CAtomicFileBatch* batch)
+{
+    std::string bytes;
+    if (!ReadWholeFile(source, bytes, error)) return E_FAIL;
+    std::unique_ptr<CPictureMetadata> original = CPictureMetadata::OpenBytes(std::move(bytes), error);
+    if (!original) return E_FAIL;
+    const PictureFormat format = original->Format();
+    if (format != PictureFormatJpeg && format != PictureFormatTiff) {
+        if (error) *error = "not a JPEG or TIFF picture";
+        return E_INVALIDARG;
+    }
+
+    CGeoTagMetadataDecoder decoder(original->Root(), format);
+    const int orientation = StoredOrientation(*original->Root(), format);
+    std::string encoded;
+    HRESULT hr = ReencodePicture(
+        original->Bytes(), format,
+        [&](CBitmap& canvas) { return DrawUpright(canvas, orientation, decoder, record, operations, error); },
+        encoded, error);
+    if (FAILED(hr)) return hr;
+
+    std::unique_ptr<CPictureMetadata> stamped = CPictureMetadata::OpenBytes(std::move(encoded), error);
+    if (!stamped) return E_FAIL;
+    auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
+                                                                                  : ContainerFormat::TiffRoot);
+    hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList);
+    if (FAILED(hr)) {
+        if (error) *error = "write failed: the metadata could not be carried over";
+        return hr;
+    }
+    if (format == PictureFormatTiff) KeepOwnTiffLayout(*stamped->Root(), *targetRoot);
+    if (FAILED(hr = stamped->Commit(*targetRoot, error))) return hr;
+    return batch ? batch->Stage(target, stamped->Bytes(), error) : WriteFileAtomically(target, stamped->Bytes(), error);
+}
+
+HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
+                           const std::vector<PendingOperation*>& operations, std::string* error, CAtomicFileBatch* batch)
+{
+    std::vector<PendingStamp> stamps;
+    stamps.reserve(operations.size());
+    for (const PendingOperation* pending : operations)
+        if (pending) stamps.push_back({pending->Operation.get(), pending->Text.value_or(std::wstring())});
+    return SaveStampedPicture(source, target, record, stamps, error, batch);
+}

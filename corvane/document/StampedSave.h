@@ -1,0 +1,46 @@
+// Saving a picture that has stamps pending: its pixels are decoded, every
+// pending stamp draws on them in order, the same container and pixel format
+// is encoded, and the metadata of the source is carried over with the
+// picture's current record (allow-list policy, as the pixels are new). The
+// target is replaced in one step; the source is never touched unless it is
+// the target, and then only by that final rename.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "AtomicFileWriter.h"
+#include "GPSMetadataInfo.h"
+#include "HResult.h"
+#include "Bitmap.h"
+#include "GeoTagMetadataDecoder.h"
+#include "ImageOperation.h"
+
+// One pending operation of a picture with the text it was queued with (the
+// title of a title stamp; empty for the others).
+struct PendingStamp {
+    CImageOperation* Operation = nullptr;
+    std::wstring Text;
+};
+
+// Draws the stamps among `operations` (oldest first) onto `source`, turned
+// the way its EXIF orientation says it is shown, and writes
+// the result to `target`, or stages it in `batch` when one is given. Stamps
+// that fail to initialise or draw are left out, as are operations of other
+// kinds; every operation is uninitialised after its turn. Fails, with
+// `error` set and the target untouched, when the source cannot be read or
+// decoded, or the new file cannot be encoded or written.
+HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
+                           const std::vector<PendingStamp>& operations, std::string* error,
+                           CAtomicFileBatch* batch = nullptr);
+
+struct PendingOperation;
+// The same for the document's pending operations of one picture.
+HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
+                           const std::vector<PendingOperation*>& operations, std::string* error,
+                           CAtomicFileBatch* batch = nullptr);
+
+// The drawing step alone: applies `operations` to `canvas` as a save does,
+// with `decoder` reading the picture as stored.
+void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+                       const std::vector<PendingStamp>& operations);

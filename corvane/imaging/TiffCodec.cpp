@@ -1,0 +1,80 @@
+#include "TiffCodec.h"
+
+#include "TiffFrame.h"
+#include "TiffIo.h"
+
+namespace {
+
+// A chain of more pages than this is taken as damage (or a loop).
+constexpr tdir_t kMaxPages = 10000;
+
+HRESULT Fail(const CTiffHandle& handle, const char* fallback, std::string* error)
+{
+    if (error) *error = handle.Error(fallback);
+    return E_FAIL;
+}
+
+// Every page after the first, copied with its tags and compressed data.
+HRESULT CopyOtherPages(CTiffHandle& in, CTiffHandle& out, std::uint64_t inputSize, std::string* error)
+{
+    const tdir_t pages = TIFFNumberOfDirectories(in.Get());
+    if (pages > kMaxPages) {
+        if (error) *error = "too many TIFF pages";
+        return E_FAIL;
+    }
+    for (tdir_t page = 1; page < pages; ++page) {
+        if (!TIFFSetDirectory(in.Get(), page)) return Fail(in, "a TIFF page cannot be read", error);
+        if (FAILED(CopyDirectoryTags(in.Get(), out.Get(), false)))
+            return Fail(out, "the tags of a TIFF page cannot be copied", error);
+        HRESULT hr = CopyRawImageData(in.Get(), out.Get(), inputSize, error);
+        if (FAILED(hr)) return hr;
+        if (!TIFFWriteDirectory(out.Get())) return Fail(out, "a TIFF page cannot be written", error);
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT DecodeTiff(std::string_view bytes, CBitmap& bitmap, std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
+    if (!in) return E_FAIL;
+    CTiffFrame frame;
+    HRESULT hr = frame.Read(in->Get(), error);
+    if (FAILED(hr)) return hr;
+    return frame.ToBitmap(bitmap, error);
+}
+
+HRESULT EncodeTiffLike(std::string_view sourceBytes, const CBitmap& decoded, const CBitmap& drawn, std::string& out,
+                       std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(sourceBytes, error);
+    if (!in) return E_FAIL;
+    CTiffFrame frame;
+    HRESULT hr = frame.Read(in->Get(), error);
+    if (FAILED(hr)) return hr;
+    if (drawn.Width() != decoded.Width() || drawn.Height() != decoded.Height()) {
+        if (error) *error = "the canvas does not have the size of the source TIFF";
+        return E_INVALIDARG;
+    }
+    frame.Patch(decoded, drawn);
+
+    std::unique_ptr<CTiffHandle> writer = CTiffHandle::OpenWrite(in->Get(), error);
+    if (!writer) return E_FAIL;
+    if (FAILED(CopyDirectoryTags(in->Get(), writer->Get(), true)))
+        return Fail(*writer, "the layout of the TIFF cannot be copied", error);
+    std::uint16_t photometric = 0, compression = 0;
+    TIFFGetField(in->Get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(in->Get(), TIFFTAG_COMPRESSION, &compression);
+    if (photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG)
+        TIFFSetField(writer->Get(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    hr = frame.Write(writer->Get(), error);
+    if (FAILED(hr)) return hr;
+    if (!TIFFWriteDirectory(writer->Get())) return Fail(*writer, "the TIFF page cannot be written", error);
+    hr = CopyOtherPages(*in, *writer, sourceBytes.size(), error);
+    if (FAILED(hr)) return hr;
+    hr = writer->Finish(error);
+    if (FAILED(hr)) return hr;
+    out = std::move(writer->Bytes());
+    return S_OK;
+}

@@ -1,0 +1,54 @@
+// The stored samples of one TIFF page in memory, in the page's own layout,
+// with the conversions between them and a BGRA premultiplied canvas.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tiffio.h>
+
+#include "Bitmap.h"
+#include "HResult.h"
+
+class CTiffFrame {
+public:
+    // Reads the current directory. Layouts we cannot convert both ways fail
+    // with `error` naming what is unsupported.
+    HRESULT Read(TIFF* tiff, std::string* error);
+    HRESULT ToBitmap(CBitmap& bitmap, std::string* error) const;
+    // Converts back the pixels where `after` differs from `before`.
+    void Patch(const CBitmap& before, const CBitmap& after);
+    // Writes the samples as the strips or tiles of `out`'s current
+    // directory, whose tags must already describe this page.
+    HRESULT Write(TIFF* out, std::string* error) const;
+
+private:
+    enum class Alpha { None, Associated, Unassociated };
+
+    HRESULT CheckLayout(TIFF* tiff, std::string* error);
+    HRESULT ReadStrips(TIFF* tiff, std::string* error);
+    HRESULT ReadTiles(TIFF* tiff, std::string* error);
+    HRESULT WriteTiles(TIFF* out, std::string* error) const;
+    std::uint8_t* PlaneRow(int plane, std::uint32_t y) const;
+    unsigned Sample(std::uint32_t x, std::uint32_t y, int s) const;
+    void SetSample(std::uint32_t x, std::uint32_t y, int s, unsigned value);
+    void PixelToBgra(std::uint32_t x, std::uint32_t y, std::uint8_t* bgra) const;
+    void BgraToPixel(const std::uint8_t* bgra, std::uint32_t x, std::uint32_t y);
+    unsigned To8(unsigned value) const;
+    unsigned From8(unsigned value) const;
+    unsigned NearestPaletteIndex(unsigned r, unsigned g, unsigned b) const;
+
+    std::uint32_t width_ = 0, height_ = 0;
+    std::uint16_t bits_ = 8, samples_ = 1, photometric_ = 0, planar_ = PLANARCONFIG_CONTIG;
+    int colourSamples_ = 1;
+    int alphaSample_ = -1;
+    Alpha alpha_ = Alpha::None;
+    bool tiled_ = false;
+    std::uint32_t rowsPerStrip_ = 0, tileWidth_ = 0, tileHeight_ = 0;
+    std::vector<std::uint8_t> palette_;  // red, green, blue of each entry, narrowed to 8 bits
+    int planes_ = 1;
+    size_t rowBytes_ = 0;
+    std::unique_ptr<std::uint8_t[]> data_;
+};

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "CodecTestSupport.h"
+#include "JpegCodec.h"
+#include "PictureCodec.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+
+// A PNM (P5 or P6) written by djpeg, as BGRA rows.
+bool ReadPnm(const std::string& pnm, CBitmap& bitmap)
+{
+    int w = 0, h = 0, max = 0, used = 0;
+    char kind = 0;
+    if (std::sscanf(pnm.c_str(), "P%c %d %d %d%n", &kind, &w, &h, &max, &used) != 4 || max != 255) return false;
+    const int channels = kind == '6' ? 3 : 1;
+    const size_t start = static_cast<size_t>(used) + 1;
+    if (pnm.size() < start + static_cast<size_t>(w) * h * channels || FAILED(bitmap.Allocate(w, h, nullptr)))
+        return false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto* p = reinterpret_cast<const unsigned char*>(pnm.data()) + start + (size_t(y) * w + x) * channels;
+            std::uint8_t* q = bitmap.Row(y) + x * 4;
+            q[0] = p[channels == 3 ? 2 : 0], q[1] = p[channels == 3 ? 1 : 0], q[2] = p[0], q[3] = 255;
+        }
+    return true;
+}
+
+double MeanDifference(const CBitmap& a, const CBitmap& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width() * 4; ++x) sum += std::abs(int(a.Row(y)[x]) - int(b.Row(y)[x]));
+    return sum / (double(a.Width()) * a.Height() * 4);
+}
+
+// Sample pictures, and variants made from them with the reference tools.
+struct JpegCase {
+    const char* Name;
+    const char* Sample;  // under pictures/
+    const char* Make;    // shell command turning IN into OUT, or null
+};
+
+void PrintTo(const JpegCase& c, std::ostream* os) { *os << c.Name; }
+
+fs::path Prepare(const JpegCase& c, const TempDir& dir)
+{
+    const fs::path in = SamplesDir() / "pictures" / c.Sample;
+    if (!c.Make) return in;
+    const fs::path out = dir / (std::string(c.Name) + ".jpg");
+    std::string command = c.Make;
+    command.replace(command.find("IN"), 2, Quote(in));
+    command.replace(command.find("OUT"), 3, Quote(out));
+    RunCommand(command);
+    return out;
+}
+
+class JpegCodecTest : public ::testing::TestWithParam<JpegCase> {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_SAMPLES();
+        REQUIRE_TOOL("djpeg");
+        REQUIRE_TOOL("jpegtran");
+        path = Prepare(GetParam(), dir);
+        bytes = ReadFile(path);
+        ASSERT_FALSE(bytes.empty());
+    }
+    TempDir dir;
+    fs::path path;
+    std::string bytes;
+};
+
+TEST_P(JpegCodecTest, DecodesAsTheReferenceDecoder)
+{
+    CBitmap ours, reference;
+    std::string error;
+    ASSERT_EQ(DecodeJpeg(bytes, ours, &error), S_OK) << error;
+    ASSERT_TRUE(ReadPnm(RunCommand("djpeg -pnm " + Quote(path)), reference));
+    ASSERT_EQ(ours.Width(), reference.Width());
+    ASSERT_EQ(ours.Height(), reference.Height());
+    EXPECT_EQ(codectest::MaxDifference(ours, reference, 0, ours.Height()), 0);
+}
+
+TEST_P(JpegCodecTest, ReencodeKeepsTheCoding)
+{
+    CBitmap decoded, again;
+    std::string encoded, error;
+    ASSERT_EQ(DecodeJpeg(bytes, decoded, &error), S_OK) << error;
+    ASSERT_EQ(EncodeJpegLike(bytes, decoded, encoded, &error), S_OK) << error;
+    const auto before = codectest::ReadJpegLayout(bytes), after = codectest::ReadJpegLayout(encoded);
+    ASSERT_TRUE(after.Valid);
+    EXPECT_EQ(after.Width, before.Width);
+    EXPECT_EQ(after.Height, before.Height);
+    EXPECT_EQ(after.Components, before.Components);
+    EXPECT_EQ(codectest::ComponentTables(after), codectest::ComponentTables(before));
+    EXPECT_EQ(after.Progressive, before.Progressive);
+    // One more pass through the picture's own tables loses little.
+    ASSERT_EQ(DecodeJpeg(encoded, again, &error), S_OK) << error;
+    EXPECT_LT(MeanDifference(decoded, again), 2.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, JpegCodecTest,
+    ::testing::Values(JpegCase{"Nikon2x1", "gps/DSCN0010.jpg", nullptr},
+                      JpegCase{"Canon444", "cameras/Canon_40D.jpg", nullptr},
+                      JpegCase{"Panasonic1x2", "cameras/Panasonic_DMC-FZ30.jpg", nullptr},
+                      JpegCase{"OddSize", "cameras/Fujifilm_FinePix_E500.jpg", nullptr},
+                      JpegCase{"Progressive", "cameras/Olympus_C8080WZ.jpg", "jpegtran -progressive IN > OUT"},
+                      JpegCase{"Grey", "gps/DSCN0027.jpg", "jpegtran -grayscale IN > OUT"},
+                      JpegCase{"Restarts", "gps/DSCN0029.jpg", "jpegtran -restart 2 IN > OUT"}),
+    [](const ::testing::TestParamInfo<JpegCase>& info) { return std::string(info.param.Name); });
+
+TEST(JpegCodec, CmykStaysCmyk)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("convert");
+    TempDir dir;
+    const fs::path cmyk = dir / "cmyk.jpg";
+    RunCommand("convert " + Quote(SamplesDir() / "pictures/cameras/Kodak_CX7530.jpg") + " -colorspace CMYK " +
+               Quote(cmyk));
+    const std::string bytes = ReadFile(cmyk);
+    ASSERT_EQ(codectest::ReadJpegLayout(bytes).Components.size(), 4u);
+    CBitmap decoded, again;
+    std::string encoded;
+    ASSERT_EQ(DecodeJpeg(bytes, decoded, nullptr), S_OK);
+    ASSERT_EQ(EncodeJpegLike(bytes, decoded, encoded, nullptr), S_OK);
+    EXPECT_EQ(codectest::ReadJpegLayout(encoded).Components.size(), 4u);
+    ASSERT_EQ(DecodeJpeg(encoded, again, nullptr), S_OK);
+    EXPECT_LT(MeanDifference(decoded, again), 3.0);
+}
+
+// Inputs that must fail with a message, never crash or allocate without bound.
+struct DamageCase {
+    const char* Name;
+    std::function<std::string(const std::string&)> Damage;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.Name; }
+
+class DamagedJpegTest : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedJpegTest, FailsWithAMessage)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = GetParam().Damage(ReadFile(SamplesDir() / "pictures/gps/DSCN0040.jpg"));
+    CBitmap bitmap;
+    std::string error, out = "untouched";
+    EXPECT_TRUE(FAILED(DecodeJpeg(bytes, bitmap, &error)));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(bitmap.Empty());
+    error.clear();
+    EXPECT_TRUE(FAILED(ReencodePicture(bytes, PictureFormatJpeg, nullptr, out, &error)));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(out == "untouched");
+}
+
+std::string WithFrameSize(std::string jpeg, int width, int height)
+{
+    const size_t sof = codectest::FrameHeaderOffset(jpeg);
+    jpeg[sof + 5] = char(height >> 8), jpeg[sof + 6] = char(height & 255);
+    jpeg[sof + 7] = char(width >> 8), jpeg[sof + 8] = char(width & 255);
+    return jpeg;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, DamagedJpegTest,
+    ::testing::Values(DamageCase{"Empty", [](const std::string&) { return std::string(); }},
+                      DamageCase{"NotAJpeg", [](const std::string&) { return std::string("GIF89a....", 10); }},
+                      DamageCase{"HeaderOnly", [](const std::string& j) { return j.substr(0, j.find("\xFF\xDA")); }},
+                      DamageCase{"TruncatedHalf", [](const std::string& j) { return j.substr(0, j.size() / 2); }},
+                      DamageCase{"CorruptScan",
+                                 [](const std::string& j) {
+                                     std::string d = j;
+                                     for (size_t i = d.size() / 2; i < d.size() / 2 + 64; ++i) d[i] = '\xFF';
+                                     return d;
+                                 }},
+                      DamageCase{"HugeFrame", [](const std::string& j) { return WithFrameSize(j, 60000, 60000); }},
+                      DamageCase{"ZeroWidth", [](const std::string& j) { return WithFrameSize(j, 0, 480); }}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.Name); });
+
+TEST(JpegCodec, DamagedSampleFailsStrictlyButThumbnailsTolerate)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = ReadFile(SamplesDir() / "pictures/broken/corrupted.jpg");
+    CBitmap bitmap;
+    std::string error;
+    EXPECT_TRUE(FAILED(DecodeJpeg(bytes, bitmap, &error)));
+    EXPECT_NE(error.find("Corrupt JPEG data"), std::string::npos) << error;
+    JpegDecodeOptions tolerant;
+    tolerant.Strict = false;
+    tolerant.ScaleEighths = 1;
+    EXPECT_EQ(DecodeJpeg(bytes, bitmap, &error, tolerant), S_OK);
+}
+
+TEST(JpegCodec, CanvasOfAnotherSizeIsRefused)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = ReadFile(SamplesDir() / "pictures/gps/DSCN0042.jpg");
+    CBitmap small;
+    ASSERT_EQ(small.Allocate(64, 48, nullptr), S_OK);
+    std::string out, error;
+    EXPECT_EQ(EncodeJpegLike(bytes, small, out, &error), E_INVALIDARG);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(JpegCodec, ColourProfileTravelsWithThePixels)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    const fs::path sample = SamplesDir() / "pictures/cameras/Canon_40D.jpg";
+    const std::string profile = RunCommand("exiftool -s -s -s -ProfileDescription " + Quote(sample));
+    ASSERT_FALSE(profile.empty());
+    TempDir dir;
+    const fs::path out = dir / "out.jpg";
+    std::string encoded;
+    ASSERT_EQ(ReencodePicture(ReadFile(sample), PictureFormatJpeg, nullptr, encoded, nullptr), S_OK);
+    WriteFile(out, encoded);
+    EXPECT_EQ(RunCommand("exiftool -s -s -s -ProfileDescription " + Quote(out)), profile);
+}
+
+}  // namespace
