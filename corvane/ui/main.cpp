@@ -1,19 +1,28 @@
-// Start-up of the desktop program. The frame, views and dialogs come with
-// the user-interface work; until then the window says what the program is.
+// Corvane: view, edit and wipe the geotag of JPEG and TIFF pictures.
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QCommandLineParser>
+
+#include "CorvaneApp.h"
+#include "MainFrame.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Halvorn");
-    QApplication::setApplicationName("Corvane");
-    QMainWindow frame;
-    frame.setWindowTitle("Corvane");
-    auto* label = new QLabel(QObject::tr("Corvane: use corvane-cli to view and edit geotags."), &frame);
-    label->setAlignment(Qt::AlignCenter);
-    frame.setCentralWidget(label);
-    frame.showMaximized();
+    QApplication::setOrganizationName(QStringLiteral("Halvorn"));
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("corvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvane.svg")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("View, edit and wipe the geotag of JPEG and TIFF pictures."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("The folder to open (default: Pictures)."));
+    parser.process(app);
+
+    CCorvaneApp corvane;
+    if (!corvane.InitInstance(parser.positionalArguments().value(0))) return 1;
+    corvane.Frame().showMaximized();
     return app.exec();
 }

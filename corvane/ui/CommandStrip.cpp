@@ -1,0 +1,166 @@
+#include "CommandStrip.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <vector>
+
+#include "CommandTable.h"
+
+namespace {
+
+struct TabInfo {
+    CommandPlace Place;
+    const char* Title;
+};
+
+const TabInfo kTabs[] = {
+    {CommandPlace::Home, "HOME"},
+    {CommandPlace::View, "VIEW"},
+    {CommandPlace::MetadataView, "METADATA VIEW"},
+};
+
+std::vector<const char*> GroupsOf(CommandPlace place)
+{
+    std::vector<const char*> groups;
+    std::size_t count = 0;
+    const CommandInfo* table = CommandTable(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (table[i].Place != place) continue;
+        bool known = false;
+        for (const char* g : groups) known = known || QLatin1String(g) == QLatin1String(table[i].Group);
+        if (!known) groups.push_back(table[i].Group);
+    }
+    return groups;
+}
+
+}  // namespace
+
+CCommandStrip::CCommandStrip(const std::map<int, QAction*>& actions, QWidget* parent)
+    : QTabWidget(parent), actions_(actions)
+{
+    setObjectName(QStringLiteral("CommandStrip"));
+    setDocumentMode(true);
+    for (const TabInfo& tab : kTabs) {
+        const int index = addTab(BuildTab(static_cast<int>(tab.Place)), tr(tab.Title));
+        setTabToolTip(index, tr("Alt+%1").arg(QLatin1String(TabKeyTip(tab.Place))));
+        if (tab.Place == CommandPlace::MetadataView) contextTab_ = index;
+    }
+    BuildCorners();
+    ShowContextTab(false);
+    // A click on a tab of a collapsed strip shows its commands again.
+    connect(tabBar(), &QTabBar::tabBarClicked, this, [this] { if (collapsed_) SetCollapsed(false); });
+}
+
+QWidget* CCommandStrip::BuildTab(int place)
+{
+    auto* page = new QWidget(this);
+    auto* layout = new QHBoxLayout(page);
+    layout->setContentsMargins(4, 2, 4, 2);
+    for (const char* group : GroupsOf(static_cast<CommandPlace>(place))) layout->addWidget(BuildGroup(place, group));
+    layout->addStretch();
+    return page;
+}
+
+QWidget* CCommandStrip::BuildGroup(int place, const char* group)
+{
+    auto* box = new QFrame(this);
+    box->setFrameShape(QFrame::StyledPanel);
+    std::vector<const CommandInfo*> members;
+    std::size_t count = 0;
+    const CommandInfo* table = CommandTable(count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (static_cast<int>(table[i].Place) == place && QLatin1String(table[i].Group) == QLatin1String(group))
+            members.push_back(&table[i]);
+    // Small groups get large buttons; larger ones stack small buttons three high.
+    const bool large = members.size() <= 3;
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(1);
+    for (std::size_t n = 0; n < members.size(); ++n) {
+        const CommandInfo& c = *members[n];
+        QAction* action = actions_.at(c.Id);
+        auto* button = new QToolButton(box);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        button->setToolButtonStyle(large ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonTextBesideIcon);
+        button->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+        if (!large) button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        QMenu* menu = nullptr;
+        for (std::size_t j = 0; j < count; ++j) {
+            if (table[j].Parent != c.Id) continue;
+            if (!menu) menu = new QMenu(box);
+            menu->addAction(actions_.at(table[j].Id));
+        }
+        if (menu) {
+            button->setMenu(menu);
+            button->setPopupMode(QToolButton::InstantPopup);
+        }
+        const int row = large ? 0 : static_cast<int>(n % 3);
+        const int column = large ? static_cast<int>(n) : static_cast<int>(n / 3);
+        buttons->addWidget(button, row, column);
+    }
+    auto* title = new QLabel(tr(group), box);
+    title->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    layout->addLayout(buttons);
+    layout->addStretch();
+    layout->addWidget(title);
+    return box;
+}
+
+void CCommandStrip::BuildCorners()
+{
+    auto* application = new QToolButton(this);
+    application->setText(tr("File"));
+    application->setToolTip(tr("Alt+F"));
+    application->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(application);
+    menu->addAction(actions_.at(CommandId::Options));
+    menu->addAction(actions_.at(CommandId::About));
+    menu->addSeparator();
+    menu->addAction(actions_.at(CommandId::Exit));
+    application->setMenu(menu);
+    setCornerWidget(application, Qt::TopLeftCorner);
+
+    auto* display = new QToolButton(this);
+    display->setText(tr("Style"));
+    display->setToolTip(tr("Alt+R"));
+    display->setPopupMode(QToolButton::InstantPopup);
+    auto* displayMenu = new QMenu(display);
+    displayMenu->addAction(actions_.at(CommandId::ShowTabsOnly));
+    displayMenu->addAction(actions_.at(CommandId::ShowTabsAndCommands));
+    displayMenu->addSeparator();
+    for (int look = CommandId::LookBlue; look <= CommandId::LookWindows7; ++look)
+        displayMenu->addAction(actions_.at(look));
+    display->setMenu(displayMenu);
+    setCornerWidget(display, Qt::TopRightCorner);
+}
+
+void CCommandStrip::ShowContextTab(bool shown)
+{
+    setTabVisible(contextTab_, shown);
+    if (!shown && currentIndex() == contextTab_) setCurrentIndex(0);
+}
+
+bool CCommandStrip::ContextTabShown() const { return isTabVisible(contextTab_); }
+
+void CCommandStrip::SetCollapsed(bool collapsed)
+{
+    collapsed_ = collapsed;
+    for (int i = 0; i < count(); ++i) widget(i)->setVisible(!collapsed);
+    setMaximumHeight(collapsed ? tabBar()->sizeHint().height() + 2 : QWIDGETSIZE_MAX);
+}
+
+int CCommandStrip::TabIndexOf(const QString& title) const
+{
+    for (int i = 0; i < count(); ++i)
+        if (tabText(i) == title) return i;
+    return -1;
+}

@@ -1,0 +1,35 @@
+// The tabbed command strip at the top of the main window: the tabs "HOME",
+// "VIEW" and the context tab "METADATA VIEW", each with its groups of
+// command buttons as the command table places them; commands that belong
+// to another command's menu open from that button. An application button
+// holds Options, About and Exit; a display button holds the strip's two
+// display modes and the five looks.
+#pragma once
+
+#include <QTabWidget>
+#include <map>
+
+class QAction;
+
+class CCommandStrip : public QTabWidget {
+    Q_OBJECT
+public:
+    // `actions` holds one action per command of the table.
+    CCommandStrip(const std::map<int, QAction*>& actions, QWidget* parent = nullptr);
+
+    void ShowContextTab(bool shown);
+    bool ContextTabShown() const;
+    // "Show Tabs Only" collapses the strip to its tab names.
+    void SetCollapsed(bool collapsed);
+    bool Collapsed() const { return collapsed_; }
+    int TabIndexOf(const QString& title) const;
+
+private:
+    QWidget* BuildTab(int place);
+    QWidget* BuildGroup(int place, const char* group);
+    void BuildCorners();
+
+    const std::map<int, QAction*>& actions_;
+    int contextTab_ = -1;
+    bool collapsed_ = false;
+};

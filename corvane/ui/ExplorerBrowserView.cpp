@@ -1,0 +1,285 @@
+#include "ExplorerBrowserView.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "CorvaneDoc.h"
+#include "FolderFilterModel.h"
+#include "FolderOrganizer.h"
+#include "GeoTagFile.h"
+#include "SettingsStore.h"
+
+CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& settings, QWidget* parent)
+    : QWidget(parent),
+      doc_(doc),
+      settings_(settings),
+      files_(new QFileSystemModel(this)),
+      folders_(new QFileSystemModel(this)),
+      filter_(new CFolderFilterModel(*files_, settings, this)),
+      navigation_(new QTreeView(this)),
+      views_(new QStackedWidget(this)),
+      icons_(new QListView(this)),
+      details_(new QTreeView(this)),
+      address_(new QLineEdit(this))
+{
+    files_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    files_->setReadOnly(false);  // renaming in place
+    files_->setRootPath(QString());
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folders_->setRootPath(QString());
+    navigation_->setModel(folders_);
+    for (int c = 1; c < folders_->columnCount(); ++c) navigation_->hideColumn(c);
+    navigation_->setHeaderHidden(true);
+
+    icons_->setModel(filter_);
+    icons_->setViewMode(QListView::IconMode);
+    icons_->setIconSize(QSize(96, 96));
+    icons_->setGridSize(QSize(128, 130));
+    icons_->setResizeMode(QListView::Adjust);
+    icons_->setUniformItemSizes(true);
+    icons_->setWordWrap(true);
+    icons_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    icons_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    details_->setModel(filter_);
+    details_->setSelectionModel(icons_->selectionModel());
+    details_->setRootIsDecorated(false);
+    details_->setItemsExpandable(false);
+    details_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    details_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    views_->addWidget(icons_);
+    views_->addWidget(details_);
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(navigation_);
+    splitter->addWidget(views_);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 800});
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(BuildCommandBar());
+    layout->addWidget(splitter);
+
+    connect(icons_, &QAbstractItemView::activated, this, &CExplorerBrowserView::OnActivated);
+    connect(details_, &QAbstractItemView::activated, this, &CExplorerBrowserView::OnActivated);
+    connect(navigation_, &QTreeView::clicked, this,
+            [this](const QModelIndex& index) { NavigateTo(folders_->filePath(index)); });
+    connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CExplorerBrowserView::OnSelectionChanged);
+    connect(address_, &QLineEdit::returnPressed, this, [this] {
+        if (!NavigateTo(address_->text())) address_->setText(QDir::toNativeSeparators(current_));
+    });
+}
+
+QToolBar* CExplorerBrowserView::BuildCommandBar()
+{
+    commandBar_ = new QToolBar(this);
+    commandBar_->setIconSize(QSize(16, 16));
+    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this, &CExplorerBrowserView::GoBack);
+    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward"), this,
+                           &CExplorerBrowserView::GoForward);
+    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowUp), tr("Up"), this, &CExplorerBrowserView::GoUp);
+    address_->setPlaceholderText(tr("Folder"));
+    commandBar_->addWidget(address_);
+
+    organize_ = new QToolButton(this);
+    organize_->setText(tr("Organize"));
+    organize_->setPopupMode(QToolButton::InstantPopup);
+    organize_->setMenu(new CFolderOrganizer(*files_, *icons_, this));
+    commandBar_->addWidget(organize_);
+
+    viewMenu_ = new QToolButton(this);
+    viewMenu_->setText(tr("View"));
+    viewMenu_->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(viewMenu_);
+    menu->addAction(tr("Large Icons"), this, [this] {
+        icons_->setViewMode(QListView::IconMode);
+        views_->setCurrentWidget(icons_);
+    });
+    menu->addAction(tr("List"), this, [this] {
+        icons_->setViewMode(QListView::ListMode);
+        views_->setCurrentWidget(icons_);
+    });
+    menu->addAction(tr("Details"), this, [this] { views_->setCurrentWidget(details_); });
+    viewMenu_->setMenu(menu);
+    commandBar_->addWidget(viewMenu_);
+    return commandBar_;
+}
+
+QItemSelectionModel* CExplorerBrowserView::Selection() const { return icons_->selectionModel(); }
+
+bool CExplorerBrowserView::NavigateTo(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString target = info.exists() ? info.absoluteFilePath() : folder;
+    if (target.isEmpty() || target == current_) return true;
+    // The document hears only of folders; it refuses archives itself.
+    if (!QFileInfo(target).isDir() && !CCorvaneDoc::IsZippedFolder(target.toStdString())) return false;
+    if (FAILED(doc_.OnNavigationPending(target.toStdString()))) return false;
+    if (!QFileInfo(target).isDir()) return false;
+    current_ = target;
+    ShowRoot();
+    doc_.OnNavigationComplete(current_.toStdString());
+    emit LocationChanged();
+    return true;
+}
+
+void CExplorerBrowserView::ShowRoot()
+{
+    const QModelIndex root = filter_->mapFromSource(files_->index(current_));
+    icons_->setRootIndex(root);
+    details_->setRootIndex(root);
+    address_->setText(QDir::toNativeSeparators(current_));
+    const QModelIndex inTree = folders_->index(current_);
+    navigation_->setCurrentIndex(inTree);
+    navigation_->scrollTo(inTree);
+    OnSelectionChanged();
+}
+
+void CExplorerBrowserView::OnActivated(const QModelIndex& index)
+{
+    const QFileInfo info = filter_->FileInfo(index);
+    if (info.isDir())
+        NavigateTo(info.absoluteFilePath());
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));  // the desktop's default action
+}
+
+bool CExplorerBrowserView::CanGoUp() const
+{
+    QDir dir(current_);
+    return !current_.isEmpty() && dir.cdUp();
+}
+
+void CExplorerBrowserView::GoUp()
+{
+    QDir dir(current_);
+    if (dir.cdUp()) NavigateTo(dir.absolutePath());
+}
+
+void CExplorerBrowserView::GoBack()
+{
+    if (doc_.BackList().size() <= 1) return;
+    if (auto target = doc_.TakeBackTarget()) NavigateTo(QString::fromStdString(*target));
+}
+
+void CExplorerBrowserView::GoForward()
+{
+    if (auto target = doc_.TakeForwardTarget()) NavigateTo(QString::fromStdString(*target));
+}
+
+QModelIndexList CExplorerBrowserView::VisibleItems() const
+{
+    QModelIndexList items;
+    const QModelIndex root = icons_->rootIndex();
+    for (int row = 0; row < filter_->rowCount(root); ++row) items.append(filter_->index(row, 0, root));
+    return items;
+}
+
+void CExplorerBrowserView::SelectAll() { icons_->selectAll(); }
+
+void CExplorerBrowserView::DeselectAll() { icons_->selectionModel()->clearSelection(); }
+
+void CExplorerBrowserView::InvertSelection()
+{
+    QItemSelection all;
+    for (const QModelIndex& index : VisibleItems()) all.select(index, index);
+    icons_->selectionModel()->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+bool CExplorerBrowserView::IsGeotagged(const QString& path) const
+{
+    const int item = doc_.FindItemByName(QFileInfo(path).fileName().toStdWString());
+    if (item >= 0 && doc_.Item(item).Current()) {
+        const CGPSMetadataInfo* record = doc_.Item(item).Current();
+        return record->Latitude && record->Longitude;
+    }
+    std::string error;
+    const auto record = ReadGeoTag(path.toStdString(), nullptr, &error);
+    return record && record->Latitude && record->Longitude;
+}
+
+void CExplorerBrowserView::SelectGeotagged(bool geotagged)
+{
+    DeselectAll();
+    QItemSelection chosen;
+    for (const QModelIndex& index : VisibleItems()) {
+        const QFileInfo info = filter_->FileInfo(index);
+        if (!CFolderFilterModel::IsPicture(info)) continue;
+        const int item = doc_.FindItemByName(info.fileName().toStdWString());
+        // A picture whose metadata cannot be read is left out by both commands.
+        if (item >= 0 && !doc_.Item(item).Current()) continue;
+        if (IsGeotagged(info.absoluteFilePath()) == geotagged) chosen.select(index, index);
+    }
+    icons_->selectionModel()->select(chosen, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CExplorerBrowserView::SelectAllPictures()
+{
+    QItemSelection chosen;
+    for (const QModelIndex& index : VisibleItems())
+        if (CFolderFilterModel::IsPicture(filter_->FileInfo(index))) chosen.select(index, index);
+    icons_->selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+std::vector<QString> CExplorerBrowserView::SelectedPicturePaths() const
+{
+    std::vector<QString> paths;
+    for (const QModelIndex& index : VisibleItems()) {
+        if (!icons_->selectionModel()->isSelected(index)) continue;
+        const QFileInfo info = filter_->FileInfo(index);
+        if (CFolderFilterModel::IsPicture(info)) paths.push_back(info.absoluteFilePath());
+    }
+    return paths;
+}
+
+std::vector<int> CExplorerBrowserView::SelectedItems() const
+{
+    std::vector<int> items;
+    for (const QString& path : SelectedPicturePaths()) {
+        const int item = doc_.FindItemByName(QFileInfo(path).fileName().toStdWString());
+        if (item >= 0) items.push_back(item);
+    }
+    return items;
+}
+
+void CExplorerBrowserView::OnSelectionChanged()
+{
+    int count = 0;
+    for (const QModelIndex& index : icons_->selectionModel()->selectedIndexes())
+        if (index.column() == 0 && CFolderFilterModel::IsPicture(filter_->FileInfo(index))) ++count;
+    selectedPictures_ = count;
+    emit SelectionChanged();
+}
+
+int CExplorerBrowserView::FilterMode() const { return filter_->Mode(); }
+
+void CExplorerBrowserView::SetFilterMode(int mode)
+{
+    settings_.SetInt("Filtering", mode);
+    filter_->Refilter();
+    ShowRoot();
+}
+
+void CExplorerBrowserView::TogglePane(Pane pane)
+{
+    panes_[pane] = !panes_[pane];
+    QWidget* widgets[] = {commandBar_, organize_, viewMenu_};
+    widgets[pane]->setVisible(panes_[pane]);
+    // The organise and view buttons live inside the command bar; their actions follow them.
+    for (QAction* action : commandBar_->actions())
+        if (commandBar_->widgetForAction(action) == widgets[pane]) action->setVisible(panes_[pane]);
+}

@@ -1,0 +1,279 @@
+#include "MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "ApplicationLook.h"
+#include "CommandStrip.h"
+#include "CommandTable.h"
+#include "CorvaneDoc.h"
+#include "ExplorerBrowserView.h"
+#include "GPSMetadataListView.h"
+#include "QtDocumentUserInterface.h"
+
+namespace {
+
+struct CommandIcon {
+    int Id;
+    QStyle::StandardPixmap Icon;
+};
+
+const CommandIcon kIcons[] = {
+    {CommandId::Up, QStyle::SP_ArrowUp},
+    {CommandId::Back, QStyle::SP_ArrowBack},
+    {CommandId::Forward, QStyle::SP_ArrowForward},
+    {CommandId::Undo, QStyle::SP_ArrowLeft},
+    {CommandId::Redo, QStyle::SP_ArrowRight},
+    {CommandId::Save, QStyle::SP_DialogSaveButton},
+    {CommandId::SaveAs, QStyle::SP_DriveHDIcon},
+    {CommandId::SaveAll, QStyle::SP_DialogApplyButton},
+    {CommandId::SelectAll, QStyle::SP_DialogYesButton},
+    {CommandId::DeselectAll, QStyle::SP_DialogNoButton},
+    {CommandId::InvertSelection, QStyle::SP_BrowserReload},
+    {CommandId::AllGeotagged, QStyle::SP_DirHomeIcon},
+    {CommandId::AllNonGeotagged, QStyle::SP_DirIcon},
+    {CommandId::AllPictures, QStyle::SP_FileIcon},
+    {CommandId::Filter, QStyle::SP_FileDialogContentsView},
+    {CommandId::StampGps, QStyle::SP_ComputerIcon},
+    {CommandId::StampTitle, QStyle::SP_FileDialogInfoView},
+    {CommandId::StampAddress, QStyle::SP_DirLinkIcon},
+    {CommandId::ExplorerView, QStyle::SP_DirOpenIcon},
+    {CommandId::MetadataView, QStyle::SP_FileDialogDetailedView},
+    {CommandId::GeocodeSelected, QStyle::SP_DriveNetIcon},
+    {CommandId::GeocodeAll, QStyle::SP_DriveNetIcon},
+    {CommandId::ClearSelectedRecords, QStyle::SP_DialogDiscardButton},
+    {CommandId::ClearAllRecords, QStyle::SP_TrashIcon},
+    {CommandId::ClearField, QStyle::SP_LineEditClearButton},
+    {CommandId::ExportSelected, QStyle::SP_FileDialogNewFolder},
+    {CommandId::ExportAll, QStyle::SP_DialogSaveButton},
+};
+
+const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,
+                            CommandId::Redo, CommandId::Save, CommandId::SaveAs,  CommandId::SaveAll};
+
+}  // namespace
+
+CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettingsStore& settings, QSettings& profile,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      doc_(doc),
+      ui_(ui),
+      settings_(settings),
+      profile_(profile),
+      views_(new QStackedWidget(this)),
+      browser_(new CExplorerBrowserView(doc, settings, this)),
+      list_(new CGPSMetadataListView(doc, settings, this)),
+      look_(ApplicationLook::Stored(profile))
+{
+    setWindowTitle(tr("Corvane"));
+    views_->addWidget(browser_);
+    views_->addWidget(list_);
+    setCentralWidget(views_);
+    CreateActions();
+    strip_ = new CCommandStrip(actions_, this);
+    setMenuWidget(strip_);
+    auto* quick = addToolBar(tr("Quick Access"));
+    quick->setObjectName(QStringLiteral("QuickAccess"));
+    quick->setMovable(false);
+    quick->setIconSize(QSize(16, 16));
+    for (const int id : kQuickAccess) quick->addAction(actions_.at(id));
+    BuildStatusBar();
+    ApplicationLook::Apply(look_);
+
+    ui_.SetOwner(this);
+    ui_.SetCommandHandler([this](int command) { OnPostedCommand(command); });
+    connect(&ui_, &CQtDocumentUserInterface::MetadataChanged, this, [this](const QList<int>& items) {
+        list_->RefreshItems(items);
+        UpdateCommandUI();
+    });
+    connect(browser_, &CExplorerBrowserView::SelectionChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(browser_, &CExplorerBrowserView::LocationChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(list_, &CGPSMetadataListView::SelectionChanged, this, &CMainFrame::UpdateCommandUI);
+    qApp->installEventFilter(this);
+    list_->SetSaveAsHandler([this](int item) { SaveAs(item, true); });
+    list_->SetNavigator([this](const QString& folder) { browser_->NavigateTo(folder); });
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+    ui_.SetCommandHandler(nullptr);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (screentips_ == 2 && event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched) &&
+        isAncestorOf(static_cast<QWidget*>(watched)))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::CreateActions()
+{
+    std::size_t count = 0;
+    const CommandInfo* table = CommandTable(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const CommandInfo& c = table[i];
+        auto* action = new QAction(tr(c.Label), this);
+        action->setObjectName(QStringLiteral("command%1").arg(c.Id));
+        action->setData(c.Id);
+        action->setCheckable(c.Checkable);
+        action->setStatusTip(tr(c.Tip));
+        const bool opensMenu = c.Id == CommandId::Filter || c.Id == CommandId::ClearField;
+        if (*c.KeyTip && !opensMenu) {
+            const CommandInfo* parent = c.Parent ? FindCommand(c.Parent) : nullptr;
+            const CommandPlace tab = parent ? parent->Place : c.Place;
+            QString keys = QStringLiteral("Alt+%1, ").arg(QLatin1String(TabKeyTip(tab)));
+            if (parent) keys += QLatin1String(parent->KeyTip) + QStringLiteral(", ");
+            action->setShortcuts({QKeySequence(keys + QLatin1String(c.KeyTip))});
+        }
+        for (const CommandIcon& icon : kIcons)
+            if (icon.Id == c.Id) action->setIcon(style()->standardIcon(icon.Icon));
+        connect(action, &QAction::triggered, this, [this, id = c.Id] { Execute(id); });
+        addAction(action);  // shortcuts work whichever tab is shown
+        actions_[c.Id] = action;
+    }
+    // The usual editing keys beside the key tips.
+    actions_.at(CommandId::Undo)->setShortcuts(actions_.at(CommandId::Undo)->shortcuts() << QKeySequence::Undo);
+    actions_.at(CommandId::Redo)->setShortcuts(actions_.at(CommandId::Redo)->shortcuts()
+                                               << QKeySequence(QStringLiteral("Ctrl+Y")));
+    actions_.at(CommandId::Save)->setShortcuts(actions_.at(CommandId::Save)->shortcuts() << QKeySequence::Save);
+    BindBrowserCommands();
+    BindDocumentCommands();
+    BindMetadataCommands();
+    BindFrameCommands();
+    ApplyTips();
+}
+
+void CMainFrame::BuildStatusBar()
+{
+    const int shortcuts[2] = {CommandId::StatusExplorerView, CommandId::StatusMetadataView};
+    for (const int id : shortcuts) {
+        auto* button = new QToolButton(statusBar());
+        button->setDefaultAction(actions_.at(id));
+        button->setIcon(style()->standardIcon(id == CommandId::StatusExplorerView ? QStyle::SP_DirOpenIcon
+                                                                                   : QStyle::SP_FileDialogDetailedView));
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setAutoRaise(true);
+        statusBar()->addPermanentWidget(button);
+    }
+}
+
+QAction* CMainFrame::Action(int command) const
+{
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::Bind(int command, std::function<void()> run, std::function<bool()> enabled,
+                      std::function<bool()> checked)
+{
+    handlers_[command] = Handler{std::move(run), std::move(enabled), std::move(checked)};
+}
+
+void CMainFrame::Execute(int command)
+{
+    const auto it = handlers_.find(command);
+    if (it == handlers_.end() || !it->second.Run) return;
+    if (it->second.Enabled && !it->second.Enabled()) return;
+    it->second.Run();
+    UpdateCommandUI();
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    for (const auto& [id, handler] : handlers_) {
+        QAction* action = Action(id);
+        if (!action) continue;
+        action->setEnabled(!handler.Enabled || handler.Enabled());
+        if (handler.Checked) action->setChecked(handler.Checked());
+    }
+}
+
+void CMainFrame::ApplyTips()
+{
+    for (const auto& [id, action] : actions_) {
+        const CommandInfo* info = FindCommand(id);
+        QString tip;
+        if (screentips_ == 0)
+            tip = QStringLiteral("<b>%1</b><br>%2").arg(action->text().remove(QLatin1Char('&')), tr(info->Tip));
+        else if (screentips_ == 1)
+            tip = action->text().remove(QLatin1Char('&'));
+        action->setToolTip(tip);
+    }
+}
+
+void CMainFrame::SetScreentips(int style)
+{
+    screentips_ = std::clamp(style, 0, 2);
+    ApplyTips();
+}
+
+void CMainFrame::SetLook(int look)
+{
+    if (look < ApplicationLook::First || look > ApplicationLook::Last) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    look_ = look;
+    ApplicationLook::Apply(look);
+    ApplicationLook::Store(profile_, look);
+    update();
+    QApplication::restoreOverrideCursor();
+}
+
+std::vector<int> CMainFrame::ActiveSelection() const
+{
+    return active_ == MetadataList ? list_->SelectedItems() : browser_->SelectedItems();
+}
+
+void CMainFrame::ShowMetadataView()
+{
+    if (active_ == FolderBrowser) browser_->DeselectAll();
+    active_ = MetadataList;
+    views_->setCurrentWidget(list_);
+    strip_->ShowContextTab(true);
+    UpdateCommandUI();
+}
+
+void CMainFrame::ShowExplorerView()
+{
+    if (active_ == MetadataList) list_->ClearSelection();
+    active_ = FolderBrowser;
+    views_->setCurrentWidget(browser_);
+    strip_->ShowContextTab(false);
+    UpdateCommandUI();
+}
+
+bool CMainFrame::ContextTabShown() const { return strip_->ContextTabShown(); }
+
+void CMainFrame::RefreshList() { list_->RefreshAll(); }
+
+void CMainFrame::OnPostedCommand(int command)
+{
+    if (command == kCommandLoadFolder) {
+        doc_.LoadFolder();  // the list view refills when the document reports the folder loaded
+    } else if (command == kCommandFolderChanged) {
+        doc_.ProcessFolderChanges();
+        RefreshList();
+    }
+    UpdateCommandUI();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (doc_.HasUnsavedChanges() &&
+        ui_.AskQuestion(tr("Exit Confirmation"),
+                        tr("Some of the applied changes are not saved.\nExit application anyway?")) == kAnswerNo) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}

@@ -1,0 +1,116 @@
+// The main window: the command strip (tabs "HOME", "VIEW" and the context
+// tab "METADATA VIEW" shown with the metadata view), the quick-access bar,
+// the status bar with the two view shortcuts, and the two views of which
+// one is visible. Every command of the command table is an action here,
+// with its enabling rule and handler; the window's look is one of five
+// palettes. Closing with unsaved changes asks first.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <map>
+#include <vector>
+
+class CCommandStrip;
+class CCorvaneDoc;
+class CExplorerBrowserView;
+class CGPSMetadataListView;
+class CQtDocumentUserInterface;
+class ISettingsStore;
+class QSettings;
+class QStackedWidget;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    enum ActiveView { FolderBrowser = 0, MetadataList = 1 };
+
+    CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettingsStore& settings, QSettings& profile,
+               QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Runs a command as the strip, a menu or a shortcut would.
+    void Execute(int command);
+    QAction* Action(int command) const;
+    // Recomputes every action's enabled and checked state.
+    void UpdateCommandUI();
+
+    ActiveView Active() const { return active_; }
+    void ShowMetadataView();
+    void ShowExplorerView();
+    bool ContextTabShown() const;
+
+    int Look() const { return look_; }
+    void SetLook(int look);
+    int Screentips() const { return screentips_; }
+    void SetScreentips(int style);
+
+    // The selected pictures of the active view, as document items.
+    std::vector<int> ActiveSelection() const;
+    // Posted commands (1099, 1083) arrive here.
+    void OnPostedCommand(int command);
+
+    CExplorerBrowserView* Browser() const { return browser_; }
+    CGPSMetadataListView* ListView() const { return list_; }
+    CCommandStrip* Strip() const { return strip_; }
+
+    // The Save As flow for one picture; `force` writes it even without changes.
+    void SaveAs(int item, bool force);
+    // Where Save As asks for a name and type (1 JPEG, 2 TIFF); the tests answer without a dialog.
+    void SetSaveAsChooser(std::function<QString(const QString& proposed, int& type)> chooser)
+    {
+        saveAsChooser_ = std::move(chooser);
+    }
+    // Where Stamp Title asks for the title and its direction; the tests answer without a dialog.
+    void SetTitleChooser(std::function<bool(QString& title, bool& rightToLeft)> chooser)
+    {
+        titleChooser_ = std::move(chooser);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // "Don't show Screentips" keeps the command buttons' tool tips away.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Handler {
+        std::function<void()> Run;
+        std::function<bool()> Enabled;
+        std::function<bool()> Checked;
+    };
+
+    void CreateActions();
+    void BindBrowserCommands();
+    void BindDocumentCommands();
+    void BindMetadataCommands();
+    void BindFrameCommands();
+    void Bind(int command, std::function<void()> run, std::function<bool()> enabled = nullptr,
+              std::function<bool()> checked = nullptr);
+    void BuildStatusBar();
+    void ApplyTips();
+    void RefreshList();
+
+    void SaveSelected();
+    void StampGps();
+    void StampTitle();
+    void StampAddress();
+    bool TakeStampSelection(std::vector<int>& items);
+    void ShowOptions();
+    void ShowAbout();
+
+    CCorvaneDoc& doc_;
+    CQtDocumentUserInterface& ui_;
+    ISettingsStore& settings_;
+    QSettings& profile_;
+    QStackedWidget* views_;
+    CExplorerBrowserView* browser_;
+    CGPSMetadataListView* list_;
+    CCommandStrip* strip_;
+    std::map<int, QAction*> actions_;
+    std::map<int, Handler> handlers_;
+    ActiveView active_ = FolderBrowser;
+    int look_;
+    int screentips_ = 0;
+    std::function<QString(const QString&, int&)> saveAsChooser_;
+    std::function<bool(QString&, bool&)> titleChooser_;
+};

@@ -1,0 +1,106 @@
+#include "MetadataTableModel.h"
+
+#include "CorvaneDoc.h"
+#include "ImageMetadataManipulationOperation.h"
+#include "MetadataTable.h"
+
+CMetadataTableModel::CMetadataTableModel(CCorvaneDoc& doc, QObject* parent) : QAbstractTableModel(parent), doc_(doc)
+{
+}
+
+int CMetadataTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(doc_.RowOrder().size());
+}
+
+int CMetadataTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : MetadataTable::ColumnCount;
+}
+
+int CMetadataTableModel::ItemAt(int row) const
+{
+    const auto& order = doc_.RowOrder();
+    if (row < 0 || row >= static_cast<int>(order.size())) return -1;
+    const int item = order[static_cast<size_t>(row)];
+    return item >= 0 && item < doc_.Count() ? item : -1;
+}
+
+QVariant CMetadataTableModel::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const int item = ItemAt(index.row());
+    if (item < 0) return {};
+    const PictureItem& picture = doc_.Item(item);
+    return QString::fromStdWString(
+        MetadataTable::CellText(picture.Current(), index.column(), index.row() + 1, picture.Name));
+}
+
+QVariant CMetadataTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    return QString::fromWCharArray(MetadataTable::ColumnTitle(section));
+}
+
+Qt::ItemFlags CMetadataTableModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (IsEditableColumn(index.column())) flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+void CMetadataTableModel::ApplyToRow(int row, std::vector<std::unique_ptr<UpdateEntry>> entries)
+{
+    const int item = ItemAt(row);
+    if (item < 0 || entries.empty()) return;
+    std::vector<MetadataChange> changes(1);
+    changes[0].Operation = std::make_unique<CImageMetadataManipulationOperation>();
+    changes[0].Updates = std::move(entries);
+    doc_.ApplyMetadataChange({item}, std::move(changes));
+}
+
+void CMetadataTableModel::ClearFields(const std::vector<int>& rows, const std::vector<int>& fields)
+{
+    std::vector<int> items;
+    std::vector<MetadataChange> changes;
+    for (const int row : rows) {
+        const int item = ItemAt(row);
+        if (item < 0) continue;
+        MetadataChange change;
+        change.Operation = std::make_unique<CImageMetadataManipulationOperation>();
+        for (const int field : fields) {
+            auto entry = std::make_unique<UpdateEntry>();
+            entry->Field = field;
+            entry->Clear = true;
+            change.Updates.push_back(std::move(entry));
+        }
+        items.push_back(item);
+        changes.push_back(std::move(change));
+    }
+    if (!items.empty()) doc_.ApplyMetadataChange(items, std::move(changes));
+}
+
+void CMetadataTableModel::Reload()
+{
+    beginResetModel();
+    shownRows_ = rowCount();
+    endResetModel();
+}
+
+void CMetadataTableModel::RefreshAll()
+{
+    if (rowCount() != shownRows_) {
+        Reload();
+        return;
+    }
+    if (shownRows_ > 0) emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+}
+
+void CMetadataTableModel::RefreshItems(const QList<int>& items)
+{
+    const auto& order = doc_.RowOrder();
+    for (size_t row = 0; row < order.size(); ++row)
+        if (items.contains(order[row]))
+            emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), columnCount() - 1));
+}
