@@ -102,7 +102,7 @@ void CCorvaneDoc::ProcessFolderChanges()
                 item.Path = (fs::path(currentFolder_) / to->Name).string();
                 item.Name = Utf8OrLatin1ToWide(to->Name);
                 ReloadPicture(index);
-                to->What = FolderEvent::Kind(-1);  // handled
+                to->What = FolderEvent::Handled;
                 continue;
             }
             if (index >= 0) {
@@ -111,7 +111,7 @@ void CCorvaneDoc::ProcessFolderChanges()
             }
             continue;
         }
-        if (static_cast<int>(e.What) < 0) continue;
+        if (e.What == FolderEvent::Handled) continue;
         ApplyFolderEvent(e);
     }
 }

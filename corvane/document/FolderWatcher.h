@@ -13,7 +13,7 @@
 #include <vector>
 
 struct FolderEvent {
-    enum Kind { Added, Removed, Modified, MovedFrom, MovedTo };
+    enum Kind { Added, Removed, Modified, MovedFrom, MovedTo, Handled };
     Kind What = Added;
     std::string Name;        // entry of the watched folder
     std::uint32_t Cookie = 0;  // pairs MovedFrom with MovedTo

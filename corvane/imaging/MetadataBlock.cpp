@@ -121,13 +121,9 @@ std::string TagPath(unsigned tag)
 
 long TagNumberOf(const std::string& name)
 {
-    const char* p = std::strstr(name.c_str(), "=");
-    for (const char* c = name.c_str(); *c; ++c) {
-        if (*c >= '0' && *c <= '9' && (!p || c > p)) {
-            char* end = nullptr;
-            const long n = std::strtol(c, &end, 10);
-            return n;
-        }
-    }
-    return -1;
+    // The digits after '=' ("/{ushort=36867}"), or the first digits of a name without one.
+    const size_t equals = name.find('=');
+    const size_t digit = name.find_first_of("0123456789", equals == std::string::npos ? 0 : equals);
+    if (digit == std::string::npos) return -1;
+    return std::strtol(name.c_str() + digit, nullptr, 10);
 }
