@@ -15,6 +15,16 @@
 
 using ElementHandler = std::function<HRESULT(std::wstring)>;
 
+// A handler that only stores the element's text through `set`.
+template <typename F>
+ElementHandler TextHandler(F set)
+{
+    return [set](std::wstring text) {
+        set(text);
+        return S_OK;
+    };
+}
+
 class CORVANE_XML_API GPXMap {
 public:
     GPXMap();

@@ -39,15 +39,6 @@ void SetInteger(std::int32_t& field, const std::wstring& text)
     ParseLeadingInt32(text, field);
 }
 
-template <typename F>
-ElementHandler Text(F set)
-{
-    return [set](std::wstring text) {
-        set(text);
-        return S_OK;
-    };
-}
-
 }  // namespace
 
 // The handler tables, built once per parser; handlers fill `place` (the
@@ -74,49 +65,49 @@ CGeoNamesXmlParser::Tables::Tables(CXmlPullReader& reader_) : reader(reader_)
     rootTable.InsertComplexHandler(L"geoname", [this](std::wstring) { return ReadPlace(); });
     rootTable.InsertComplexHandler(L"status", [this](std::wstring) { return ReadStatus(); });
     BuildPlaceTable();
-    const auto setCode = Text([this](const std::wstring& t) { SetInteger(adminCode->code, t); });
+    const auto setCode = TextHandler([this](const std::wstring& t) { SetInteger(adminCode->code, t); });
     adminCodeTable.InsertSimpleHandler(L"adminCode1", setCode);
     adminCodeTable.InsertSimpleHandler(L"adminCode2", setCode);
-    alternateTable.InsertSimpleHandler(L"alternateName", Text([this](const std::wstring& t) { alternate->name = t; }));
-    timeZoneTable.InsertSimpleHandler(L"timezone", Text([this](const std::wstring& t) { place->timezone.timeZoneId = t; }));
-    boxTable.InsertSimpleHandler(L"west", Text([this](const std::wstring& t) { SetNumber(place->bbox.west, t); }));
-    boxTable.InsertSimpleHandler(L"north", Text([this](const std::wstring& t) { SetNumber(place->bbox.north, t); }));
-    boxTable.InsertSimpleHandler(L"east", Text([this](const std::wstring& t) { SetNumber(place->bbox.east, t); }));
-    boxTable.InsertSimpleHandler(L"south", Text([this](const std::wstring& t) { SetNumber(place->bbox.south, t); }));
+    alternateTable.InsertSimpleHandler(L"alternateName", TextHandler([this](const std::wstring& t) { alternate->name = t; }));
+    timeZoneTable.InsertSimpleHandler(L"timezone", TextHandler([this](const std::wstring& t) { place->timezone.timeZoneId = t; }));
+    boxTable.InsertSimpleHandler(L"west", TextHandler([this](const std::wstring& t) { SetNumber(place->bbox.west, t); }));
+    boxTable.InsertSimpleHandler(L"north", TextHandler([this](const std::wstring& t) { SetNumber(place->bbox.north, t); }));
+    boxTable.InsertSimpleHandler(L"east", TextHandler([this](const std::wstring& t) { SetNumber(place->bbox.east, t); }));
+    boxTable.InsertSimpleHandler(L"south", TextHandler([this](const std::wstring& t) { SetNumber(place->bbox.south, t); }));
 }
 
 void CGeoNamesXmlParser::Tables::BuildPlaceTable()
 {
     GPXMap& t = placeTable;
-    t.InsertSimpleHandler(L"toponymName", Text([this](const std::wstring& v) { place->toponymName = v; }));
-    t.InsertSimpleHandler(L"name", Text([this](const std::wstring& v) { place->name = v; }));
-    t.InsertSimpleHandler(L"lat", Text([this](const std::wstring& v) { SetNumber(place->lat, v); }));
-    t.InsertSimpleHandler(L"lng", Text([this](const std::wstring& v) { SetNumber(place->lng, v); }));
-    t.InsertSimpleHandler(L"geonameId", Text([this](const std::wstring& v) { SetInteger(place->geonameId, v); }));
-    t.InsertSimpleHandler(L"countryCode", Text([this](const std::wstring& v) { place->countryCode = v; }));
-    t.InsertSimpleHandler(L"countryName", Text([this](const std::wstring& v) { place->countryName = v; }));
-    t.InsertSimpleHandler(L"fcl", Text([this](const std::wstring& v) { place->fcl = v; }));
-    t.InsertSimpleHandler(L"fcode", Text([this](const std::wstring& v) { place->fcode = v; }));
-    t.InsertSimpleHandler(L"fclName", Text([this](const std::wstring& v) {
+    t.InsertSimpleHandler(L"toponymName", TextHandler([this](const std::wstring& v) { place->toponymName = v; }));
+    t.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& v) { place->name = v; }));
+    t.InsertSimpleHandler(L"lat", TextHandler([this](const std::wstring& v) { SetNumber(place->lat, v); }));
+    t.InsertSimpleHandler(L"lng", TextHandler([this](const std::wstring& v) { SetNumber(place->lng, v); }));
+    t.InsertSimpleHandler(L"geonameId", TextHandler([this](const std::wstring& v) { SetInteger(place->geonameId, v); }));
+    t.InsertSimpleHandler(L"countryCode", TextHandler([this](const std::wstring& v) { place->countryCode = v; }));
+    t.InsertSimpleHandler(L"countryName", TextHandler([this](const std::wstring& v) { place->countryName = v; }));
+    t.InsertSimpleHandler(L"fcl", TextHandler([this](const std::wstring& v) { place->fcl = v; }));
+    t.InsertSimpleHandler(L"fcode", TextHandler([this](const std::wstring& v) { place->fcode = v; }));
+    t.InsertSimpleHandler(L"fclName", TextHandler([this](const std::wstring& v) {
                               ForEachToken(v, L", ", [this](std::wstring word) { place->fclName.push_back(std::move(word)); });
                           }));
-    t.InsertSimpleHandler(L"fcodeName", Text([this](const std::wstring& v) { place->fcodeName = v; }));
-    t.InsertSimpleHandler(L"population", Text([this](const std::wstring& v) { SetNumber(place->population, v); }));
-    t.InsertSimpleHandler(L"asciiName", Text([this](const std::wstring& v) { place->asciiName = v; }));
-    t.InsertSimpleHandler(L"alternateNames", Text([this](const std::wstring& v) {
+    t.InsertSimpleHandler(L"fcodeName", TextHandler([this](const std::wstring& v) { place->fcodeName = v; }));
+    t.InsertSimpleHandler(L"population", TextHandler([this](const std::wstring& v) { SetNumber(place->population, v); }));
+    t.InsertSimpleHandler(L"asciiName", TextHandler([this](const std::wstring& v) { place->asciiName = v; }));
+    t.InsertSimpleHandler(L"alternateNames", TextHandler([this](const std::wstring& v) {
                               ForEachToken(v, L",", [this](const std::wstring& item) {
                                   place->alternateNames.push_back(TrimSpaces(item));
                               });
                           }));
-    t.InsertSimpleHandler(L"elevation", Text([this](const std::wstring& v) { SetNumber(place->elevation, v); }));
-    t.InsertSimpleHandler(L"continentCode", Text([this](const std::wstring& v) { place->continentCode = v; }));
+    t.InsertSimpleHandler(L"elevation", TextHandler([this](const std::wstring& v) { SetNumber(place->elevation, v); }));
+    t.InsertSimpleHandler(L"continentCode", TextHandler([this](const std::wstring& v) { place->continentCode = v; }));
     t.InsertComplexHandler(L"adminCode1", [this](std::wstring) { return ReadAdminCode(place->adminCode1); });
     t.InsertComplexHandler(L"adminCode2", [this](std::wstring) { return ReadAdminCode(place->adminCode2); });
-    t.InsertSimpleHandler(L"adminName1", Text([this](const std::wstring& v) { place->adminName1 = v; }));
-    t.InsertSimpleHandler(L"adminName2", Text([this](const std::wstring& v) { place->adminName2 = v; }));
+    t.InsertSimpleHandler(L"adminName1", TextHandler([this](const std::wstring& v) { place->adminName1 = v; }));
+    t.InsertSimpleHandler(L"adminName2", TextHandler([this](const std::wstring& v) { place->adminName2 = v; }));
     t.InsertComplexHandler(L"alternateName", [this](std::wstring) { return ReadAlternateName(); });
     t.InsertComplexHandler(L"timezone", [this](std::wstring) { return ReadTimeZone(); });
-    t.InsertSimpleHandler(L"distance", Text([this](const std::wstring& v) { SetNumber(place->distance, v); }));
+    t.InsertSimpleHandler(L"distance", TextHandler([this](const std::wstring& v) { SetNumber(place->distance, v); }));
     t.InsertComplexHandler(L"bbox", [this](std::wstring) { return ReadElement(reader, boxTable, nullptr); });
 }
 

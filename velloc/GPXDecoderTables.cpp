@@ -104,16 +104,6 @@ void DeleteAndClear(GPXExtensions*& field)
     field = nullptr;
 }
 
-// A simple handler storing the text through `set`.
-template <typename F>
-ElementHandler Text(F set)
-{
-    return [set](std::wstring text) {
-        set(text);
-        return S_OK;
-    };
-}
-
 }  // namespace
 
 CGPXDecoderTables::CGPXDecoderTables(CXmlPullReader& reader_) : reader(reader_)
@@ -256,8 +246,8 @@ void CGPXDecoderTables::BuildRootTables()
         return S_OK;
     });
 
-    metadataTable.InsertSimpleHandler(L"name", Text([this](const std::wstring& t) { metadata->name = t; }));
-    metadataTable.InsertSimpleHandler(L"desc", Text([this](const std::wstring& t) { metadata->desc = t; }));
+    metadataTable.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { metadata->name = t; }));
+    metadataTable.InsertSimpleHandler(L"desc", TextHandler([this](const std::wstring& t) { metadata->desc = t; }));
     metadataTable.InsertComplexHandler(L"author", [this](std::wstring) {
         Store(metadata->author, ReadPlain<GPXPerson>(person, personTable));
         return S_OK;
@@ -275,8 +265,8 @@ void CGPXDecoderTables::BuildRootTables()
         Append(metadata->link, ReadLink());
         return S_OK;
     });
-    metadataTable.InsertSimpleHandler(L"time", Text([this](const std::wstring& t) { SetTime(metadata->time, t); }));
-    metadataTable.InsertSimpleHandler(L"keywords", Text([this](const std::wstring& t) { metadata->keywords = t; }));
+    metadataTable.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetTime(metadata->time, t); }));
+    metadataTable.InsertSimpleHandler(L"keywords", TextHandler([this](const std::wstring& t) { metadata->keywords = t; }));
     metadataTable.InsertComplexHandler(L"bounds", [this](std::wstring) {
         GPXBounds* unused = nullptr;
         Store(metadata->bounds, ReadWithAttributes<GPXBounds>(unused, emptyTable,
@@ -300,7 +290,7 @@ void CGPXDecoderTables::BuildRootTables()
 
 void CGPXDecoderTables::BuildPersonTables()
 {
-    personTable.InsertSimpleHandler(L"name", Text([this](const std::wstring& t) { person->name = t; }));
+    personTable.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { person->name = t; }));
     personTable.InsertComplexHandler(L"email", [this](std::wstring) {
         GPXEmail* unused = nullptr;
         Store(person->email, ReadWithAttributes<GPXEmail>(unused, emptyTable,
@@ -317,36 +307,36 @@ void CGPXDecoderTables::BuildPersonTables()
         return S_OK;
     });
 
-    linkTable.InsertSimpleHandler(L"text", Text([this](const std::wstring& t) { link->text = t; }));
-    linkTable.InsertSimpleHandler(L"type", Text([this](const std::wstring& t) { link->type = t; }));
+    linkTable.InsertSimpleHandler(L"text", TextHandler([this](const std::wstring& t) { link->text = t; }));
+    linkTable.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { link->type = t; }));
 
-    copyrightTable.InsertSimpleHandler(L"year", Text([this](const std::wstring& t) { SetInt(copyright->year, t); }));
-    copyrightTable.InsertSimpleHandler(L"license", Text([this](const std::wstring& t) { copyright->license = t; }));
+    copyrightTable.InsertSimpleHandler(L"year", TextHandler([this](const std::wstring& t) { SetInt(copyright->year, t); }));
+    copyrightTable.InsertSimpleHandler(L"license", TextHandler([this](const std::wstring& t) { copyright->license = t; }));
 }
 
 void CGPXDecoderTables::AddPointEntries(GPXMap& table)
 {
-    table.InsertSimpleHandler(L"ele", Text([this](const std::wstring& t) { SetDouble(point->ele, t); }));
-    table.InsertSimpleHandler(L"time", Text([this](const std::wstring& t) { SetTime(point->time, t); }));
-    table.InsertSimpleHandler(L"magvar", Text([this](const std::wstring& t) { SetDouble(point->magvar, t); }));
-    table.InsertSimpleHandler(L"geoidheight", Text([this](const std::wstring& t) { SetDouble(point->geoidheight, t); }));
-    table.InsertSimpleHandler(L"name", Text([this](const std::wstring& t) { point->name = t; }));
-    table.InsertSimpleHandler(L"cmt", Text([this](const std::wstring& t) { point->cmt = t; }));
-    table.InsertSimpleHandler(L"desc", Text([this](const std::wstring& t) { point->desc = t; }));
-    table.InsertSimpleHandler(L"src", Text([this](const std::wstring& t) { point->src = t; }));
+    table.InsertSimpleHandler(L"ele", TextHandler([this](const std::wstring& t) { SetDouble(point->ele, t); }));
+    table.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetTime(point->time, t); }));
+    table.InsertSimpleHandler(L"magvar", TextHandler([this](const std::wstring& t) { SetDouble(point->magvar, t); }));
+    table.InsertSimpleHandler(L"geoidheight", TextHandler([this](const std::wstring& t) { SetDouble(point->geoidheight, t); }));
+    table.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { point->name = t; }));
+    table.InsertSimpleHandler(L"cmt", TextHandler([this](const std::wstring& t) { point->cmt = t; }));
+    table.InsertSimpleHandler(L"desc", TextHandler([this](const std::wstring& t) { point->desc = t; }));
+    table.InsertSimpleHandler(L"src", TextHandler([this](const std::wstring& t) { point->src = t; }));
     table.InsertComplexHandler(L"link", [this](std::wstring) {
         Append(point->link, ReadLink());
         return S_OK;
     });
-    table.InsertSimpleHandler(L"sym", Text([this](const std::wstring& t) { point->sym = t; }));
-    table.InsertSimpleHandler(L"type", Text([this](const std::wstring& t) { point->type = t; }));
-    table.InsertSimpleHandler(L"fix", Text([this](const std::wstring& t) { point->fix = FixFromWord(t); }));
-    table.InsertSimpleHandler(L"sat", Text([this](const std::wstring& t) { SetUInt(point->sat, t); }));
-    table.InsertSimpleHandler(L"hdop", Text([this](const std::wstring& t) { SetDouble(point->hdop, t); }));
-    table.InsertSimpleHandler(L"vdop", Text([this](const std::wstring& t) { SetDouble(point->vdop, t); }));
-    table.InsertSimpleHandler(L"pdop", Text([this](const std::wstring& t) { SetDouble(point->pdop, t); }));
-    table.InsertSimpleHandler(L"ageofdgpsdata", Text([this](const std::wstring& t) { SetDouble(point->ageofdgpsdata, t); }));
-    table.InsertSimpleHandler(L"dgpsid", Text([this](const std::wstring& t) { SetInt(point->dgpsid, t); }));
+    table.InsertSimpleHandler(L"sym", TextHandler([this](const std::wstring& t) { point->sym = t; }));
+    table.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { point->type = t; }));
+    table.InsertSimpleHandler(L"fix", TextHandler([this](const std::wstring& t) { point->fix = FixFromWord(t); }));
+    table.InsertSimpleHandler(L"sat", TextHandler([this](const std::wstring& t) { SetUInt(point->sat, t); }));
+    table.InsertSimpleHandler(L"hdop", TextHandler([this](const std::wstring& t) { SetDouble(point->hdop, t); }));
+    table.InsertSimpleHandler(L"vdop", TextHandler([this](const std::wstring& t) { SetDouble(point->vdop, t); }));
+    table.InsertSimpleHandler(L"pdop", TextHandler([this](const std::wstring& t) { SetDouble(point->pdop, t); }));
+    table.InsertSimpleHandler(L"ageofdgpsdata", TextHandler([this](const std::wstring& t) { SetDouble(point->ageofdgpsdata, t); }));
+    table.InsertSimpleHandler(L"dgpsid", TextHandler([this](const std::wstring& t) { SetInt(point->dgpsid, t); }));
 }
 
 void CGPXDecoderTables::BuildPointTables()
@@ -370,16 +360,16 @@ void CGPXDecoderTables::BuildPointTables()
 
 void CGPXDecoderTables::AddRouteTrackEntries(GPXMap& table)
 {
-    table.InsertSimpleHandler(L"name", Text([this](const std::wstring& t) { routeTrack->name = t; }));
-    table.InsertSimpleHandler(L"cmt", Text([this](const std::wstring& t) { routeTrack->cmt = t; }));
-    table.InsertSimpleHandler(L"desc", Text([this](const std::wstring& t) { routeTrack->desc = t; }));
-    table.InsertSimpleHandler(L"src", Text([this](const std::wstring& t) { routeTrack->src = t; }));
+    table.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { routeTrack->name = t; }));
+    table.InsertSimpleHandler(L"cmt", TextHandler([this](const std::wstring& t) { routeTrack->cmt = t; }));
+    table.InsertSimpleHandler(L"desc", TextHandler([this](const std::wstring& t) { routeTrack->desc = t; }));
+    table.InsertSimpleHandler(L"src", TextHandler([this](const std::wstring& t) { routeTrack->src = t; }));
     table.InsertComplexHandler(L"link", [this](std::wstring) {
         Append(routeTrack->link, ReadLink());
         return S_OK;
     });
-    table.InsertSimpleHandler(L"number", Text([this](const std::wstring& t) { SetUInt(routeTrack->number, t); }));
-    table.InsertSimpleHandler(L"type", Text([this](const std::wstring& t) { routeTrack->type = t; }));
+    table.InsertSimpleHandler(L"number", TextHandler([this](const std::wstring& t) { SetUInt(routeTrack->number, t); }));
+    table.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { routeTrack->type = t; }));
 }
 
 void CGPXDecoderTables::BuildRouteTrackTables()
@@ -415,11 +405,11 @@ void CGPXDecoderTables::BuildRouteTrackTables()
 void CGPXDecoderTables::BuildGarminPointTables()
 {
     GPXMap& w = garWaypointTable;
-    w.InsertSimpleHandler(L"Proximity", Text([this](const std::wstring& t) { SetDouble(garWaypoint->Proximity, t); }));
-    w.InsertSimpleHandler(L"Temperature", Text([this](const std::wstring& t) { SetDouble(garWaypoint->Temperature, t); }));
-    w.InsertSimpleHandler(L"Depth", Text([this](const std::wstring& t) { SetDouble(garWaypoint->Depth, t); }));
+    w.InsertSimpleHandler(L"Proximity", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Proximity, t); }));
+    w.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Temperature, t); }));
+    w.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Depth, t); }));
     w.InsertSimpleHandler(L"DisplayMode",
-                          Text([this](const std::wstring& t) { garWaypoint->DisplayMode = DisplayModeFromWord(t); }));
+                          TextHandler([this](const std::wstring& t) { garWaypoint->DisplayMode = DisplayModeFromWord(t); }));
     w.InsertComplexHandler(L"Categories", [this](std::wstring) { return ReadElement(reader, categoriesTable, nullptr); });
     w.InsertComplexHandler(L"Address", [this](std::wstring) {
         Store(garWaypoint->Address, ReadPlain<GPXGARAddress>(address, addressTable));
@@ -446,25 +436,25 @@ void CGPXDecoderTables::BuildGarminPointTables()
         return S_OK;
     });
     categoriesTable.InsertSimpleHandler(L"Category",
-                                        Text([this](const std::wstring& t) { garWaypoint->Categories.push_back(t); }));
-    phoneTable.InsertSimpleHandler(L"PhoneNumber", Text([this](const std::wstring& t) { phone->Number = t; }));
+                                        TextHandler([this](const std::wstring& t) { garWaypoint->Categories.push_back(t); }));
+    phoneTable.InsertSimpleHandler(L"PhoneNumber", TextHandler([this](const std::wstring& t) { phone->Number = t; }));
 
     GPXMap& a = addressTable;
-    a.InsertSimpleHandler(L"StreetAddress", Text([this](const std::wstring& t) {
+    a.InsertSimpleHandler(L"StreetAddress", TextHandler([this](const std::wstring& t) {
                               (address->StreetAddress1.empty() ? address->StreetAddress1 : address->StreetAddress2) = t;
                           }));
-    a.InsertSimpleHandler(L"City", Text([this](const std::wstring& t) { address->City = t; }));
-    a.InsertSimpleHandler(L"State", Text([this](const std::wstring& t) { address->State = t; }));
-    a.InsertSimpleHandler(L"Country", Text([this](const std::wstring& t) { address->Country = t; }));
-    a.InsertSimpleHandler(L"PostalCode", Text([this](const std::wstring& t) { address->PostalCode = t; }));
+    a.InsertSimpleHandler(L"City", TextHandler([this](const std::wstring& t) { address->City = t; }));
+    a.InsertSimpleHandler(L"State", TextHandler([this](const std::wstring& t) { address->State = t; }));
+    a.InsertSimpleHandler(L"Country", TextHandler([this](const std::wstring& t) { address->Country = t; }));
+    a.InsertSimpleHandler(L"PostalCode", TextHandler([this](const std::wstring& t) { address->PostalCode = t; }));
     a.InsertComplexHandler(L"Extensions", [this](std::wstring) {
         DeleteAndClear(address->Extensions);
         return S_OK;
     });
 
     GPXMap& tp = garTrackPointTable;
-    tp.InsertSimpleHandler(L"Temperature", Text([this](const std::wstring& t) { SetDouble(garTrackPoint->Temperature, t); }));
-    tp.InsertSimpleHandler(L"Depth", Text([this](const std::wstring& t) { SetDouble(garTrackPoint->Depth, t); }));
+    tp.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Temperature, t); }));
+    tp.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Depth, t); }));
     tp.InsertComplexHandler(L"Extensions", [this](std::wstring) {
         DeleteAndClear(garTrackPoint->Extensions);
         return S_OK;
@@ -473,18 +463,18 @@ void CGPXDecoderTables::BuildGarminPointTables()
 
 void CGPXDecoderTables::BuildGarminOtherTables()
 {
-    garRouteTable.InsertSimpleHandler(L"IsAutoNamed", Text([this](const std::wstring& t) {
+    garRouteTable.InsertSimpleHandler(L"IsAutoNamed", TextHandler([this](const std::wstring& t) {
                                           garRoute->IsAutoNamed = EqualsNoCase(t, L"true") ? 1 : 0;
                                       }));
     garRouteTable.InsertSimpleHandler(L"DisplayColor",
-                                      Text([this](const std::wstring& t) { garRoute->DisplayColor = DisplayColorFromWord(t); }));
+                                      TextHandler([this](const std::wstring& t) { garRoute->DisplayColor = DisplayColorFromWord(t); }));
     garRouteTable.InsertComplexHandler(L"Extensions", [this](std::wstring) {
         DeleteAndClear(garRoute->Extensions);
         return S_OK;
     });
 
     GPXMap& rp = garRoutePointTable;
-    rp.InsertSimpleHandler(L"Subclass", Text([this](const std::wstring& t) { garRoutePoint->Subclass = t; }));
+    rp.InsertSimpleHandler(L"Subclass", TextHandler([this](const std::wstring& t) { garRoutePoint->Subclass = t; }));
     rp.InsertComplexHandler(L"rpt", [this](std::wstring) {
         Append(garRoutePoint->rpt,
                ReadWithAttributes<GPXGARAutoRoutePoint>(
@@ -500,10 +490,10 @@ void CGPXDecoderTables::BuildGarminOtherTables()
         DeleteAndClear(garRoutePoint->Extensions);
         return S_OK;
     });
-    autoPointTable.InsertSimpleHandler(L"Subclass", Text([this](const std::wstring& t) { autoPoint->Subclass = t; }));
+    autoPointTable.InsertSimpleHandler(L"Subclass", TextHandler([this](const std::wstring& t) { autoPoint->Subclass = t; }));
 
     garTrackTable.InsertSimpleHandler(L"DisplayColor",
-                                      Text([this](const std::wstring& t) { garTrack->DisplayColor = DisplayColorFromWord(t); }));
+                                      TextHandler([this](const std::wstring& t) { garTrack->DisplayColor = DisplayColorFromWord(t); }));
     garTrackTable.InsertComplexHandler(L"Extensions", [this](std::wstring) {
         DeleteAndClear(garTrack->Extensions);
         return S_OK;
