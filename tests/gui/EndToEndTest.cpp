@@ -18,7 +18,7 @@ class EndToEndTest : public QObject {
 private slots:
     void editStampSaveAll()
     {
-        if (!GuiTest::HaveSamples()) QSKIP("sample pictures are absent");
+        QVERIFY2(GuiTest::HaveSamples(), "the test pictures are missing");
         QTemporaryDir config;
         QTemporaryDir pictures;
         GuiTest::UseSettingsIn(config.path());

@@ -82,7 +82,7 @@ private slots:
 
     void selectionCommands()
     {
-        if (!GuiTest::HaveSamples()) QSKIP("sample pictures are absent");
+        QVERIFY2(GuiTest::HaveSamples(), "the test pictures are missing");
         QTemporaryDir config;
         GuiTest::UseSettingsIn(config.path());
         QTemporaryDir pictures;

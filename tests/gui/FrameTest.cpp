@@ -50,7 +50,7 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!GuiTest::HaveSamples()) QSKIP("sample pictures are absent");
+        QVERIFY2(GuiTest::HaveSamples(), "the test pictures are missing");
         GuiTest::UseSettingsIn(config_.path());
         QVERIFY(QDir(pictures_.path()).mkdir(QStringLiteral("a")));
         QVERIFY(GuiTest::CopySamples(QStringLiteral("gps"), pictures_.filePath(QStringLiteral("a")), 3) == 3);

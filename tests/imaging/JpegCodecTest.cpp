@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JpegCodec, DamagedSampleFailsStrictlyButThumbnailsTolerate)
 {
     REQUIRE_SAMPLES();
-    const std::string bytes = ReadFile(SamplesDir() / "pictures/broken/corrupted.jpg");
+    const std::string bytes = ReadFile(SamplesDir() / "pictures/broken/corrupted-head.jpg");
     CBitmap bitmap;
     std::string error;
     EXPECT_TRUE(FAILED(DecodeJpeg(bytes, bitmap, &error)));

@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, ThumbnailSampleTest,
                                            SampleCase{"cameras/Canon_40D.jpg", 96, 65},
                                            SampleCase{"tiff/BSG1.tiff", 96, 53},
                                            SampleCase{"tiff/Arbitro.tiff", 96, 21},
-                                           SampleCase{"broken/corrupted.jpg", 96, 72}));
+                                           SampleCase{"broken/corrupted-head.jpg", 96, 72}));
 
 TEST(Thumbnailer, NotAPictureFails)
 {

@@ -134,8 +134,8 @@ class SaveSample : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        if (SamplesDir().empty()) GTEST_SKIP() << "no samples";
-        if (!HaveTool("exiftool")) GTEST_SKIP() << "exiftool not installed";
+        ASSERT_FALSE(SamplesDir().empty()) << "the test data is missing";
+        ASSERT_TRUE(HaveTool("exiftool")) << "exiftool is not installed";
         source = SamplesDir() / "pictures" / GetParam();
         copy = dir.Copy(source);
     }

@@ -11,16 +11,17 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
-// The shared samples folder, or empty when it is absent.
+// The test data of the repository (tests/data), or empty when it is missing.
 fs::path SamplesDir();
-// A sample file; the calling test is skipped when the samples are absent.
-#define REQUIRE_SAMPLES()                                                   \
-    do {                                                                    \
-        if (testsupport::SamplesDir().empty()) GTEST_SKIP() << "no samples"; \
+// A test that needs the test data or a tool fails, never skips, without it:
+// scripts/setup installs every tool and the data is part of the repository.
+#define REQUIRE_SAMPLES()                                                               \
+    do {                                                                                \
+        ASSERT_FALSE(testsupport::SamplesDir().empty()) << "the test data is missing"; \
     } while (0)
-#define REQUIRE_TOOL(tool)                                                      \
-    do {                                                                        \
-        if (!testsupport::HaveTool(tool)) GTEST_SKIP() << tool << " not installed"; \
+#define REQUIRE_TOOL(tool)                                                                  \
+    do {                                                                                    \
+        ASSERT_TRUE(testsupport::HaveTool(tool)) << tool << " is not installed (scripts/setup)"; \
     } while (0)
 
 class TempDir {

@@ -73,8 +73,7 @@ protected:
     void SetUp() override
     {
         struct stat info;
-        if (::stat(kSamples.c_str(), &info) != 0)
-            GTEST_SKIP() << kSamples << " is absent";
+        ASSERT_EQ(::stat(kSamples.c_str(), &info), 0) << kSamples << " is missing";
     }
     std::string Path() const { return kSamples + "/" + GetParam(); }
 };

@@ -27,7 +27,9 @@ check_fails cut-short "$head<trk><trkseg><trkpt lat=\"1\" lon=\"2\"></trkpt>" "e
 check_fails bad-time "$head<wpt lat=\"1\" lon=\"2\"><time>2013-13-45T00:00:00Z</time></wpt></gpx>" "invalid time"
 check_fails not-xml 'hello' "line 1"
 
-if [ -d "$samples/gpx" ]; then
+if [ ! -d "$samples/gpx" ]; then
+  echo "FAIL: the test data is missing at $samples/gpx"; failures=$((failures + 1))
+else
   if ! "$convert" "$samples/gpx/gpx_garmin_extensions.gpx" "$dir/ok.gpx" --garmin --creator Smoke 2.5; then
     echo "FAIL: a sample did not convert"; failures=$((failures + 1))
   elif ! grep -q 'creator="Smoke v2.5"' "$dir/ok.gpx"; then
