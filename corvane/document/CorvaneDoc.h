@@ -56,6 +56,8 @@ public:
     HRESULT OnNavigationComplete(const std::string& folder);
     // Rebuilds the items from the current folder (command 1099).
     void LoadFolder();
+    // The pictures of the current folder, as LoadFolder lists them, sorted.
+    std::vector<std::string> ListFolderPictures() const;
     const std::string& CurrentFolder() const { return currentFolder_; }
     std::optional<std::string> TakeBackTarget();
     std::optional<std::string> TakeForwardTarget();
@@ -123,6 +125,7 @@ private:
     void RemoveItem(int index);
     void ApplyFolderEvent(const FolderEvent& event);
     void ReloadPicture(int index);
+    void RescanFolder();
     bool IsNavigateAwayRefused();
     std::string ConfiguredServiceHost() const;
     void ConfigureGeocoder() const;

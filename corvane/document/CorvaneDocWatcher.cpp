@@ -78,10 +78,35 @@ void CCorvaneDoc::ReloadPicture(int index)
     }
 }
 
+// The kernel dropped notifications: the items are brought in line with the
+// folder as it is now. Pictures with changes of the user's keep them.
+void CCorvaneDoc::RescanFolder()
+{
+    const std::vector<std::string> paths = ListFolderPictures();
+    for (int i = Count() - 1; i >= 0; --i)
+        if (!std::binary_search(paths.begin(), paths.end(), Item(i).Path)) RemoveItem(i);
+    for (const std::string& path : paths) {
+        const int index = FindItemByName(Utf8OrLatin1ToWide(fs::path(path).filename().string()));
+        if (index >= 0) {
+            if (std::find(savingNow_.begin(), savingNow_.end(), index) == savingNow_.end()) ReloadPicture(index);
+            continue;
+        }
+        items_.push_back(LoadPictureDetails(path));
+        rowOrder_.push_back(Count() - 1);
+    }
+    ownWrites_.clear();  // what our saves caused is part of what was just read
+}
+
 void CCorvaneDoc::ProcessFolderChanges()
 {
     if (!watcher_) return;
     std::vector<FolderEvent> events = watcher_->TakeEvents();
+    const bool overflowed = std::any_of(events.begin(), events.end(),
+                                        [](const FolderEvent& e) { return e.What == FolderEvent::Overflow; });
+    if (overflowed) {
+        RescanFolder();  // covers every event of the batch, lost or not
+        return;
+    }
     for (size_t i = 0; i < events.size(); ++i) {
         FolderEvent e = events[i];
         if (e.IsFolder) continue;  // the sub-folder of modified pictures, say

@@ -73,7 +73,13 @@ void CFolderWatcher::Queue(const char* buffer, size_t length)
         const char* name = buffer + pos + sizeof(inotify_event);
         pos += size;
         if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) gone = true;
-        if (event.len == 0 || event.mask & IN_Q_OVERFLOW) continue;
+        if (event.mask & IN_Q_OVERFLOW) {
+            FolderEvent overflow;
+            overflow.What = FolderEvent::Overflow;
+            batch.push_back(std::move(overflow));
+            continue;
+        }
+        if (event.len == 0) continue;
         FolderEvent e;
         e.Name.assign(name, ::strnlen(name, event.len));
         e.Cookie = event.cookie;

@@ -13,7 +13,8 @@
 #include <vector>
 
 struct FolderEvent {
-    enum Kind { Added, Removed, Modified, MovedFrom, MovedTo, Handled };
+    // Overflow: the kernel dropped notifications, so the folder must be read again.
+    enum Kind { Added, Removed, Modified, MovedFrom, MovedTo, Handled, Overflow };
     Kind What = Added;
     std::string Name;        // entry of the watched folder
     std::uint32_t Cookie = 0;  // pairs MovedFrom with MovedTo

@@ -96,6 +96,23 @@ TEST_F(WatcherTest, OwnSaveCausesNoReload)
     EXPECT_EQ(doc.Item(0).History.size(), 2u);
 }
 
+TEST_F(WatcherTest, DroppedNotificationsRescanTheFolder)
+{
+    // The watcher's thread is held in its post, so the kernel's queue fills
+    // up and drops what follows: a removal and an addition among them.
+    ui.HoldPosts();
+    Shell("echo x > " + Quote(dir / "marker.txt"));
+    ASSERT_TRUE(ui.WaitForBlockedPost());
+    Shell("cd " + Quote(dir.Path()) + " && for i in $(seq 12000); do : > f$i.txt; done");
+    Shell("rm " + Quote(dir / "DSCN0012.jpg") + " && cp " + Quote(SamplesDir() / "pictures/gps/DSCN0027.jpg") + " " +
+          Quote(dir / "late.jpg"));
+    ui.ReleasePosts();
+    while (doc.FindItemByName(L"late.jpg") < 0 || doc.FindItemByName(L"DSCN0012.jpg") >= 0) ASSERT_TRUE(Drain());
+    EXPECT_EQ(doc.Count(), 4);
+    EXPECT_TRUE(doc.Item(doc.FindItemByName(L"late.jpg")).Current());
+    EXPECT_EQ(doc.RowOrder().size(), 4u);
+}
+
 TEST_F(WatcherTest, NavigationStopsTheWatch)
 {
     TempDir other;

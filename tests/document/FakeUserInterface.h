@@ -28,11 +28,34 @@ public:
     {
         Messages.push_back(caption + L": " + text);
     }
+    // Posting blocks while posts are held: the poster (the watcher's thread)
+    // stops reading, as a busy program would.
     void PostCommand(int command) override
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++waiting_;
+        signal_.notify_all();
+        signal_.wait(lock, [&] { return !held_; });
+        --waiting_;
         posted_.push_back(command);
         signal_.notify_all();
+    }
+    void HoldPosts()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = true;
+    }
+    void ReleasePosts()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = false;
+        signal_.notify_all();
+    }
+    // Waits until a poster is blocked by HoldPosts.
+    bool WaitForBlockedPost(std::chrono::milliseconds limit = std::chrono::seconds(10))
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return signal_.wait_for(lock, limit, [&] { return waiting_ > 0; });
     }
     void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) override { Updates.push_back(pack); }
     IStepRunner& Runner() override
@@ -61,5 +84,7 @@ private:
     std::mutex mutex_;
     std::condition_variable signal_;
     std::vector<int> posted_;
+    bool held_ = false;
+    int waiting_ = 0;
     CSynchronousStepRunner runner_;
 };
