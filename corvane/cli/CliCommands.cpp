@@ -116,17 +116,6 @@ double DopOfWord(const std::wstring& word)
     return 25.0;
 }
 
-void WarnOutOfRange(const CliOptions& o)
-{
-    auto warn = [](const char* what, double v, const char* range) {
-        std::cerr << "corvane-cli: " << what << " " << v << " is outside " << range << "; it is not changed\n";
-    };
-    if (o.Latitude && !(*o.Latitude >= -90 && *o.Latitude <= 90)) warn("latitude", *o.Latitude, "-90 to 90");
-    if (o.Longitude && !(*o.Longitude >= -180 && *o.Longitude <= 180)) warn("longitude", *o.Longitude, "-180 to 180");
-    if (o.Direction && !(o.Direction->Degrees >= 0 && o.Direction->Degrees <= 359.99))
-        warn("image direction", o.Direction->Degrees, "0 to 359.99");
-}
-
 EntryList SetEntries(const CliOptions& o)
 {
     EntryList e;
@@ -249,7 +238,6 @@ int RunSetOrClear(const CliOptions& o)
         std::cerr << "corvane-cli: nothing to " << o.Verb << "\n" << CliUsage();
         return 2;
     }
-    if (!clearing) WarnOutOfRange(o);
     std::error_code ec;
     if (!o.OutDir.empty() && !o.DryRun && !fs::is_directory(o.OutDir, ec) && !fs::create_directories(o.OutDir, ec)) {
         std::cerr << o.OutDir << ": write failed: cannot create the folder (" << ec.message() << ")\n";

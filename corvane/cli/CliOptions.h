@@ -35,7 +35,9 @@ struct CliOptions {
     std::optional<std::wstring> Location, City, State, Country;
 };
 
-// Parses argv; false with `error` set on a usage error.
+// Parses argv; false with `error` set on a usage error: an unknown verb or
+// option, an option the verb does not take, a value that is not exactly of
+// its kind or is out of its range, text that is not UTF-8.
 bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& error);
 // The pictures named by the inputs: files as given, folders' JPEG and TIFF
 // pictures in name order. Inputs that do not exist are reported in `missing`.
