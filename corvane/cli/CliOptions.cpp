@@ -3,13 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <filesystem>
 
 #include "CliValues.h"
-#include "PictureFormat.h"
 #include "StringUtil.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,8 +24,8 @@ struct OptionVerbs {
 };
 const OptionVerbs kOptionVerbs[] = {
     {"--csv", " show "},          {"--separator", " show export-csv "},
-    {"--out", " set clear geocode stamp "},
-    {"--dry-run", " set clear geocode stamp "},
+    {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
+    {"--dry-run", " set clear geocode stamp export-csv "},
     {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
     {"--top", " stamp "},         {"--bottom", " stamp "},
     {"--personal", " stamp "},    {"--official", " stamp "},
@@ -205,6 +201,8 @@ bool ParseFlag(const std::string& arg, CliOptions& o)
         o.Csv = true;
     else if (arg == "--dry-run")
         o.DryRun = true;
+    else if (arg == "--force")
+        o.Force = true;
     else if (arg == "--top" || arg == "--bottom")
         o.StampLocation = arg == "--top" ? L"top" : L"bot";
     else if (arg == "--personal" || arg == "--official")
@@ -291,32 +289,11 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& o, std::string& error)
     return CheckComplete(o, error);
 }
 
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::vector<std::string>& missing)
-{
-    std::vector<std::string> files;
-    for (const auto& input : inputs) {
-        std::error_code ec;
-        if (fs::is_directory(input, ec)) {
-            std::vector<std::string> found;
-            for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                if (name.empty() || name[0] == '.' || !it->is_regular_file(ec)) continue;
-                if (PictureKindFromName(name) != PictureFormatOther) found.push_back(it->path().string());
-            }
-            std::sort(found.begin(), found.end());
-            files.insert(files.end(), found.begin(), found.end());
-        } else if (fs::exists(input, ec)) {
-            files.push_back(input);
-        } else {
-            missing.push_back(input);
-        }
-    }
-    return files;
-}
-
 const char* CliUsage()
 {
     return "usage: corvane-cli VERB [options] PICTURE|FOLDER...\n"
+           "  a PICTURE is any JPEG or TIFF file named, whatever its name; a FOLDER stands for\n"
+           "  its JPEG and TIFF pictures (by extension, hidden files left out)\n"
            "verbs:\n"
            "  show [--csv] [--separator S]    the metadata table (CSV rows count from 0)\n"
            "  set [field options]             set geotag fields, then save\n"
@@ -331,9 +308,12 @@ const char* CliUsage()
            "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
            "  stamp gps|address|title TEXT [--top|--bottom] [--personal|--official] [--right-to-left]\n"
            "                                  draw a band of text into the pictures, then save\n"
-           "  export-csv PICTURE|FOLDER... FILE.csv  write the metadata table as CSV\n"
+           "  export-csv [--separator S] [--force] PICTURE|FOLDER... FILE.csv\n"
+           "                                  write the metadata table as CSV; a last argument that\n"
+           "                                  is a picture or an existing file other than CSV is\n"
+           "                                  refused unless --force\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"
-           "exit status: 0 all succeeded, 1 some file failed, 2 usage error\n";
+           "exit status: 0 all succeeded, 1 some file failed, 2 usage error (nothing written)\n";
 }

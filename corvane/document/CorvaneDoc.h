@@ -56,6 +56,9 @@ public:
     HRESULT OnNavigationComplete(const std::string& folder);
     // Rebuilds the items from the current folder (command 1099).
     void LoadFolder();
+    // Rebuilds the items from these files of the current folder, whatever
+    // their names (the command line names pictures a folder leaves out).
+    void LoadPictures(const std::vector<std::string>& paths);
     const std::string& CurrentFolder() const { return currentFolder_; }
     std::optional<std::string> TakeBackTarget();
     std::optional<std::string> TakeForwardTarget();

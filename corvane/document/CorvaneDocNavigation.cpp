@@ -140,7 +140,6 @@ void CCorvaneDoc::LoadFolder()
 {
     std::error_code ec;
     if (currentFolder_.empty() || !fs::is_directory(currentFolder_, ec)) return;
-    DiscardItems();
     std::vector<std::string> paths;
     for (fs::directory_iterator it(currentFolder_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
@@ -150,6 +149,12 @@ void CCorvaneDoc::LoadFolder()
         paths.push_back(it->path().string());
     }
     std::sort(paths.begin(), paths.end());
+    LoadPictures(paths);
+}
+
+void CCorvaneDoc::LoadPictures(const std::vector<std::string>& paths)
+{
+    DiscardItems();
     // Thumbnails are made on a second thread while this one reads the records.
     std::vector<std::shared_ptr<const CBitmap>> thumbnails(paths.size());
     std::thread thumbnailer;

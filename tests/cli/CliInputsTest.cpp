@@ -1,0 +1,112 @@
+// What corvane-cli works on: every verb takes the same named files, by
+// content; a named file or folder that cannot be used is named with the
+// reason and makes the exit status 1.
+#include <gtest/gtest.h>
+
+#include "CliHarness.h"
+#include "GeoTagFile.h"
+
+namespace {
+
+using namespace testsupport;
+using namespace clitest;
+
+// The verbs, each with what it needs before the inputs and after them.
+struct Verb {
+    const char* Before;
+    const char* After;
+};
+const Verb kVerbs[] = {{"show", ""},
+                       {"show --csv", ""},
+                       {"set --city Nowhere", ""},
+                       {"clear all", ""},
+                       {"stamp gps", ""},
+                       {"geocode --server http://127.0.0.1:9/", ""},
+                       {"export-csv", "TABLE"}};
+
+std::string Command(const Verb& verb, const std::string& inputs, const fs::path& table)
+{
+    std::string command = std::string(verb.Before) + " " + inputs;
+    if (std::string(verb.After) == "TABLE") command += " " + Quote(table);
+    return command;
+}
+
+TEST(CliInputs, AFolderThatCannotBeListedIsNamedByEveryVerb)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path locked = dir / "locked";
+    fs::create_directory(locked);
+    dir.Copy(SamplesDir() / "pictures/gps/DSCN0025.jpg", "locked/private.jpg");
+    const FolderState before = Snapshot(dir.Path());
+    const CliRunner cli;
+    for (const Verb& verb : kVerbs) {
+        // Passable but not readable: its pictures can be opened by name, not found.
+        CliResult r;
+        {
+            ModeForScope mode(locked, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+            r = cli.RunUnprivileged(dir.Path(), Command(verb, Quote(locked), dir / "t.csv"));
+        }
+        EXPECT_EQ(r.Status, 1) << verb.Before << "\n" << r.Err;
+        EXPECT_NE(r.Err.find(locked.string() + ": cannot list the folder (Permission denied)"), std::string::npos)
+            << verb.Before << "\n" << r.Err;
+    }
+    EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");  // no table of nothing either
+}
+
+TEST(CliInputs, EveryVerbTakesTheNamedFilesByContent)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path source = SamplesDir() / "pictures/gps/DSCN0040.jpg";
+    const std::string names[] = {".hidden.jpg", "no-extension", "link.jpg", "lies.tif"};
+    dir.Copy(source, ".hidden.jpg");
+    dir.Copy(source, "no-extension");
+    dir.Copy(source, "target.jpg");
+    fs::create_symlink("target.jpg", dir / "link.jpg");
+    dir.Copy(source, "lies.tif");  // a JPEG whatever its name says
+    const CliRunner cli;
+    for (const std::string& name : names) {
+        const CliResult show = cli.Run("export-csv " + Quote(dir / name) + " " + Quote(dir / "t.csv"));
+        EXPECT_EQ(show.Status, 0) << name << show.Err;
+        EXPECT_NE(ReadFile(dir / "t.csv").find("\r\n0,"), std::string::npos) << name;
+        EXPECT_NE(ReadFile(dir / "t.csv").find(name), std::string::npos) << name;
+
+        const fs::path out = dir / ("stamped-" + name);
+        const CliResult stamp = cli.Run("stamp gps --out " + Quote(out) + " " + Quote(dir / name));
+        EXPECT_EQ(stamp.Status, 0) << name << stamp.Err;
+        EXPECT_EQ(stamp.Out, (out / name).string() + ": saved\n") << name;
+        EXPECT_NE(JpegScanData(ReadFile(out / name)), JpegScanData(ReadFile(source))) << name << " was not stamped";
+    }
+}
+
+TEST(CliInputs, ALoneUnusablePictureIsNamedWithItsReason)
+{
+    TempDir dir;
+    WriteFile(dir / "notes", "not a picture");
+    const FolderState before = Snapshot(dir.Path());
+    const CliRunner cli;
+    for (const Verb& verb : kVerbs) {
+        const CliResult r = cli.Run(Command(verb, Quote(dir / "notes"), dir / "t.csv"));
+        EXPECT_EQ(r.Status, 1) << verb.Before;
+        EXPECT_NE(r.Err.find((dir / "notes").string() + ": unreadable"), std::string::npos)
+            << verb.Before << "\n" << r.Err;
+        EXPECT_EQ(r.Err.find("Please select"), std::string::npos) << verb.Before;
+    }
+    EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");  // not even an empty table
+}
+
+TEST(CliInputs, StampDryRunSaysWhatItWouldDo)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0021.jpg", "p.jpg");
+    const FolderState before = Snapshot(dir.Path());
+    const CliResult r = CliRunner().Run("stamp --dry-run title 'Site 14' " + Quote(p));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, p.string() + ": would draw the title stamp, then save to " + (dir / "Modified/p.jpg").string() +
+                         "\n");
+    EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");
+}
+
+}  // namespace
