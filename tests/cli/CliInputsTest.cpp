@@ -1,6 +1,6 @@
 // What corvane-cli works on: every verb takes the same named files, by
 // content; a named file or folder that cannot be used is named with the
-// reason and makes the exit status 1.
+// reason and makes the exit status 1; messages are the program's own.
 #include <gtest/gtest.h>
 
 #include "CliHarness.h"
@@ -96,6 +96,31 @@ TEST(CliInputs, ALoneUnusablePictureIsNamedWithItsReason)
     EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");  // not even an empty table
 }
 
+TEST(CliInputs, ASubFolderThatCannotBeCreatedSaysPermissionDenied)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path closed = dir / "closed";
+    fs::create_directory(closed);
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0042.jpg", "closed/p.jpg");
+    const FolderState before = Snapshot(dir.Path());
+    const CliRunner cli;
+    CliResult stamp, set;
+    {
+        ModeForScope mode(closed, fs::perms::owner_read | fs::perms::owner_exec);
+        // The first run's settings save into the sub-folder "Modified".
+        stamp = cli.RunUnprivileged(dir.Path(), "stamp gps " + Quote(p));
+        set = cli.RunUnprivileged(dir.Path(), "set --city Closed --out " + Quote(closed / "copies") + " " + Quote(p));
+    }
+    EXPECT_EQ(stamp.Status, 1);
+    EXPECT_NE(stamp.Err.find("cannot create the folder " + (closed / "Modified").string() + " (Permission denied)"),
+              std::string::npos)
+        << stamp.Err;
+    EXPECT_EQ(set.Status, 1);
+    EXPECT_NE(set.Err.find("cannot create the folder (Permission denied)"), std::string::npos) << set.Err;
+    EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");
+}
+
 TEST(CliInputs, StampDryRunSaysWhatItWouldDo)
 {
     REQUIRE_SAMPLES();
@@ -107,6 +132,32 @@ TEST(CliInputs, StampDryRunSaysWhatItWouldDo)
     EXPECT_EQ(r.Out, p.string() + ": would draw the title stamp, then save to " + (dir / "Modified/p.jpg").string() +
                          "\n");
     EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");
+}
+
+// Under cron, sudo or a bare container the runtime folder is missing or
+// loose; the toolkit's complaints about it are not ours to print.
+TEST(CliInputs, StandardErrorHoldsOnlyOurOwnLines)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0029.jpg", "p.jpg");
+    fs::create_directory(dir / "loose");
+    fs::permissions(dir / "loose", fs::perms::all);
+    const CliRunner cli;
+    for (const std::string& env : {std::string("-u XDG_RUNTIME_DIR"), "XDG_RUNTIME_DIR=" + Quote(dir / "loose"),
+                                  "XDG_RUNTIME_DIR=" + Quote(dir / "absent")}) {
+        for (const char* args : {"show", "set --dry-run --city X", "export-csv", "stamp gps",
+                                 "geocode --server http://127.0.0.1:9/"}) {
+            std::string command = std::string(args) + " " + Quote(p);
+            if (std::string(args) == "export-csv") command += " " + Quote(dir / "t.csv");
+            const CliResult r = cli.Run(command, env);
+            const bool offline = std::string(args).find("127.0.0.1") != std::string::npos;
+            if (offline)
+                EXPECT_EQ(r.Err.rfind("No Internet Connection: ", 0), 0u) << env << " " << args << "\n" << r.Err;
+            else
+                EXPECT_EQ(r.Err, "") << env << " " << args;
+        }
+    }
 }
 
 }  // namespace
