@@ -99,6 +99,10 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, c
         if (!target.empty() && !claims.Claim(doc.Item(i).Path, target, error)) {
             std::cerr << doc.Item(i).Path << ": " << error << "\n";
             ok = false;
+        } else if (o.DryRun && target.empty()) {
+            std::cerr << doc.Item(i).Path << ": would " << WhatWouldChange(doc.Item(i), stamp)
+                      << ", but the settings name no place to save it\n";
+            ok = false;
         } else if (o.DryRun) {
             std::cout << doc.Item(i).Path << ": would " << WhatWouldChange(doc.Item(i), stamp) << ", then save to "
                       << target << "\n";

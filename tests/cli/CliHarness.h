@@ -25,6 +25,8 @@ public:
     // folder of the test) and the runner's own files handed to that user;
     // as the user otherwise.
     CliResult RunUnprivileged(const fs::path& folder, const std::string& args, const std::string& env = "") const;
+    // The settings file the runs read and write.
+    fs::path SettingsFile() const { return dir_ / "config/Halvorn/Corvane.ini"; }
 
 private:
     CliResult RunAs(const std::string& prefix, const std::string& args, const std::string& env) const;

@@ -127,10 +127,20 @@ TEST(CliInputs, StampDryRunSaysWhatItWouldDo)
     TempDir dir;
     const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0021.jpg", "p.jpg");
     const FolderState before = Snapshot(dir.Path());
-    const CliResult r = CliRunner().Run("stamp --dry-run title 'Site 14' " + Quote(p));
+    const CliRunner cli;
+    const CliResult r = cli.Run("stamp --dry-run title 'Site 14' " + Quote(p));
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, p.string() + ": would draw the title stamp, then save to " + (dir / "Modified/p.jpg").string() +
                          "\n");
+    // Settings that name no place: the dry run fails as the save would.
+    std::string settings = ReadFile(cli.SettingsFile());
+    const size_t mode = settings.find("OverwriteOriginalPics=1");
+    ASSERT_NE(mode, std::string::npos) << settings;
+    settings.replace(mode, 23, "OverwriteOriginalPics=7");
+    WriteFile(cli.SettingsFile(), settings);
+    const CliResult nowhere = cli.Run("stamp --dry-run gps " + Quote(p));
+    EXPECT_EQ(nowhere.Status, 1);
+    EXPECT_EQ(nowhere.Err, p.string() + ": would draw the GPS stamp, but the settings name no place to save it\n");
     EXPECT_EQ(Differences(before, Snapshot(dir.Path())), "");
 }
 
