@@ -5,6 +5,8 @@
 #include <iostream>
 #include <memory>
 
+#include "CliInputs.h"
+#include "CliOutputClaims.h"
 #include "GeoTagFile.h"
 #include "ImageMetadataManipulationOperation.h"
 #include "MetadataTable.h"
@@ -14,34 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct LoadedPicture {
-    std::string Path;
-    std::unique_ptr<CGPSMetadataInfo> Record;
-};
-
 void ReportFailure(const std::string& path, const std::string& reason)
 {
     std::cerr << path << ": " << reason << "\n";
-}
-
-// Reads every picture; failures are reported and leave the picture out.
-bool LoadPictures(const CliOptions& o, std::vector<LoadedPicture>& pictures)
-{
-    std::vector<std::string> missing;
-    const auto files = ExpandInputs(o.Inputs, missing);
-    bool ok = missing.empty();
-    for (const auto& m : missing) ReportFailure(m, "unreadable: no such file or folder");
-    for (const auto& path : files) {
-        std::string error;
-        auto record = ReadGeoTag(path, nullptr, &error);
-        if (!record) {
-            ReportFailure(path, error);
-            ok = false;
-            continue;
-        }
-        pictures.push_back({path, std::move(record)});
-    }
-    return ok;
 }
 
 std::wstring FileName(const std::string& path)
@@ -81,7 +58,7 @@ void PrintTable(const std::vector<LoadedPicture>& pictures)
 int RunShow(const CliOptions& o)
 {
     std::vector<LoadedPicture> pictures;
-    const bool ok = LoadPictures(o, pictures);
+    const bool ok = LoadPictures(o.Inputs, pictures);
     if (o.Csv) {
         std::vector<MetadataTable::Row> rows;
         rows.reserve(pictures.size());
@@ -114,17 +91,6 @@ double DopOfWord(const std::wstring& word)
     for (const auto& t : table)
         if (word == t.first) return t.second;
     return 25.0;
-}
-
-void WarnOutOfRange(const CliOptions& o)
-{
-    auto warn = [](const char* what, double v, const char* range) {
-        std::cerr << "corvane-cli: " << what << " " << v << " is outside " << range << "; it is not changed\n";
-    };
-    if (o.Latitude && !(*o.Latitude >= -90 && *o.Latitude <= 90)) warn("latitude", *o.Latitude, "-90 to 90");
-    if (o.Longitude && !(*o.Longitude >= -180 && *o.Longitude <= 180)) warn("longitude", *o.Longitude, "-180 to 180");
-    if (o.Direction && !(o.Direction->Degrees >= 0 && o.Direction->Degrees <= 359.99))
-        warn("image direction", o.Direction->Degrees, "0 to 359.99");
 }
 
 EntryList SetEntries(const CliOptions& o)
@@ -249,7 +215,6 @@ int RunSetOrClear(const CliOptions& o)
         std::cerr << "corvane-cli: nothing to " << o.Verb << "\n" << CliUsage();
         return 2;
     }
-    if (!clearing) WarnOutOfRange(o);
     std::error_code ec;
     if (!o.OutDir.empty() && !o.DryRun && !fs::is_directory(o.OutDir, ec) && !fs::create_directories(o.OutDir, ec)) {
         std::cerr << o.OutDir << ": write failed: cannot create the folder (" << ec.message() << ")\n";
@@ -258,15 +223,14 @@ int RunSetOrClear(const CliOptions& o)
     std::vector<UpdateEntry*> raw;
     for (auto& e : plan.Entries) raw.push_back(e.get());
 
-    std::vector<std::string> missing;
-    const auto files = ExpandInputs(o.Inputs, missing);
-    bool ok = missing.empty();
-    for (const auto& m : missing) ReportFailure(m, "unreadable: no such file or folder");
+    const ExpandedInputs inputs = ExpandInputs(o.Inputs);
+    bool ok = ReportInputProblems(inputs.Problems);
+    COutputClaims claims(inputs.Files);
     // One picture at a time: read once, change, stage its new file, let go.
     // The staged files reach the disk together, then replace their targets.
     CAtomicFileBatch batch;
     std::vector<std::string> staged;
-    for (const auto& path : files) {
+    for (const auto& path : inputs.Files) {
         std::string error;
         auto picture = OpenPictureForEdit(path, &error);
         if (!picture) {
@@ -278,18 +242,30 @@ int RunSetOrClear(const CliOptions& o)
         CImageMetadataManipulationOperation operation;
         std::vector<std::int32_t> changed;
         operation.AttachRecord(version.get());
-        if (!raw.empty()) operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
+        const HRESULT applied =
+            raw.empty() ? S_OK : operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
         operation.Uninitialize();
+        if (FAILED(applied)) {
+            ReportFailure(path, "not changed: the new values cannot be stored in this picture");
+            ok = false;
+            continue;
+        }
         const bool extra = plan.GpsWithoutColumns && ClearGpsWithoutColumns(*version);
         if (changed.empty() && !extra) {
             std::cout << path << ": no change\n";
+            continue;
+        }
+        const std::string target = TargetPath(o, path);
+        std::string refusal;
+        if (!claims.Claim(path, target, refusal)) {
+            ReportFailure(path, refusal);
+            ok = false;
             continue;
         }
         if (o.DryRun) {
             std::cout << path << ": would change " << (changed.empty() ? "GPS fields" : ChangedNames(changed)) << "\n";
             continue;
         }
-        const std::string target = TargetPath(o, path);
         if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch))) {
             ReportFailure(path, error);
             ok = false;

@@ -6,3 +6,6 @@
 
 int RunShow(const CliOptions& options);
 int RunSetOrClear(const CliOptions& options);
+// Exit status 2, changing nothing, when the last input is not a file the
+// table may replace.
+int RunExportCsv(const CliOptions& options);

@@ -4,9 +4,11 @@
 #include <iostream>
 #include <map>
 
-#include "AtomicFileWriter.h"
+#include "CliInputs.h"
+#include "CliOutputClaims.h"
 #include "ConsoleUserInterface.h"
 #include "CorvaneDoc.h"
+#include "GeoTagFile.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
 #include "StampCommands.h"
@@ -22,51 +24,93 @@ std::map<std::string, std::vector<std::string>> ByFolder(const std::vector<std::
     std::map<std::string, std::vector<std::string>> folders;
     for (const auto& f : files) {
         std::error_code ec;
-        const fs::path absolute = fs::absolute(f, ec);
-        folders[absolute.parent_path().string()].push_back(absolute.filename().string());
+        const fs::path absolute = fs::absolute(f, ec).lexically_normal();
+        folders[absolute.parent_path().string()].push_back(absolute.string());
     }
     return folders;
 }
 
-// A document with one folder loaded; `picked` are the indices of `names`.
+// A document holding the named pictures of one folder; `Picked` are those
+// whose geotag could be read (the others are named on standard error).
 struct LoadedFolder {
     LoadedFolder(IDocumentUserInterface& ui, ISettingsStore& settings, const std::string& folder,
-                 const std::vector<std::string>& names)
+                 const std::vector<std::string>& paths)
         : Doc(ui, settings)
     {
         Doc.OnNavigationComplete(folder);
-        Doc.LoadFolder();
-        for (const auto& name : names) {
-            const int index = Doc.FindItemByName(Utf8OrLatin1ToWide(name));
-            if (index >= 0) Picked.push_back(index);
+        Doc.LoadPictures(paths);
+        for (int index = 0; index < Doc.Count(); ++index) {
+            if (Doc.Item(index).Current()) {
+                Picked.push_back(index);
+                continue;
+            }
+            std::string error = "unreadable";
+            ReadGeoTag(Doc.Item(index).Path, nullptr, &error);  // for the reason
+            std::cerr << Doc.Item(index).Path << ": " << error << "\n";
         }
     }
+    bool AllPicked() const { return static_cast<int>(Picked.size()) == Doc.Count(); }
     CCorvaneDoc Doc;
     std::vector<int> Picked;
 };
 
-bool ExpandOrReport(const CliOptions& o, std::vector<std::string>& files)
+std::string TargetOf(const CliOptions& o, const CCorvaneDoc& doc, int index)
 {
-    std::vector<std::string> missing;
-    files = ExpandInputs(o.Inputs, missing);
-    for (const auto& m : missing) std::cerr << m << ": unreadable: no such file or folder\n";
-    return missing.empty();
+    if (o.OutDir.empty()) return doc.DestinationOf(index);
+    return (fs::path(o.OutDir) / fs::path(doc.Item(index).Path).filename()).string();
 }
 
-// Saves the pictures with unsaved changes, into --out when given.
-bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
+std::string ChangedNames(const PictureItem& item)
+{
+    std::vector<bool> seen(GeoFieldCount, false);
+    for (const auto& list : item.ChangedFieldLists)
+        for (std::int32_t f : list)
+            if (f >= 0 && f < GeoFieldCount) seen[static_cast<size_t>(f)] = true;
+    std::string names;
+    for (int f = 0; f < GeoFieldCount; ++f) {
+        if (!seen[static_cast<size_t>(f)]) continue;
+        if (!names.empty()) names += ", ";
+        names += WideToUtf8(MetadataTable::ColumnTitle(f));
+    }
+    return names;
+}
+
+// What a save of the picture would do, for --dry-run.
+std::string WhatWouldChange(const PictureItem& item, const std::string& stamp)
+{
+    std::string what;
+    if (!stamp.empty())
+        for (const PendingOperation& p : item.PendingOperations)
+            if (p.Operation && !p.Operation->IsMetadataOperation()) what = "draw the " + stamp + " stamp";
+    const std::string fields = ChangedNames(item);
+    if (!fields.empty()) what += (what.empty() ? "change " : " and change ") + fields;
+    return what;
+}
+
+// Saves the pictures with unsaved changes, into --out when given; with
+// --dry-run, says what each save would do instead.
+bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, const std::string& stamp = {})
 {
     bool ok = true;
     for (int i = 0; i < doc.Count(); ++i) {
         if (!doc.HasUnsavedChangesAt(i)) continue;
+        const std::string target = TargetOf(o, doc, i);
         std::string error;
-        const std::string target =
-            o.OutDir.empty() ? std::string() : (fs::path(o.OutDir) / fs::path(doc.Item(i).Path).filename()).string();
-        if (FAILED(doc.SavePicture(i, target, false, &error))) {
+        if (!target.empty() && !claims.Claim(doc.Item(i).Path, target, error)) {
+            std::cerr << doc.Item(i).Path << ": " << error << "\n";
+            ok = false;
+        } else if (o.DryRun && target.empty()) {
+            std::cerr << doc.Item(i).Path << ": would " << WhatWouldChange(doc.Item(i), stamp)
+                      << ", but the settings name no place to save it\n";
+            ok = false;
+        } else if (o.DryRun) {
+            std::cout << doc.Item(i).Path << ": would " << WhatWouldChange(doc.Item(i), stamp) << ", then save to "
+                      << target << "\n";
+        } else if (FAILED(doc.SavePicture(i, o.OutDir.empty() ? std::string() : target, false, &error))) {
             std::cerr << doc.Item(i).Path << ": " << error << "\n";
             ok = false;
         } else {
-            std::cout << (target.empty() ? doc.DestinationOf(i) : target) << ": saved\n";
+            std::cout << target << ": saved\n";
         }
     }
     return ok;
@@ -76,8 +120,8 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
 
 int RunGeocode(const CliOptions& o)
 {
-    std::vector<std::string> files;
-    bool ok = ExpandOrReport(o, files);
+    const ExpandedInputs inputs = ExpandInputs(o.Inputs);
+    bool ok = ReportInputProblems(inputs.Problems);
     CQtSettingsStore stored;
     EnsureDefaultSettings(stored);
     COverlaySettingsStore settings(stored);
@@ -85,50 +129,18 @@ int RunGeocode(const CliOptions& o)
     if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
     if (!o.OutDir.empty()) settings.SetInt("OverwriteOriginalPics", 0);
     CConsoleUserInterface ui;
-    for (const auto& [folder, names] : ByFolder(files)) {
-        LoadedFolder loaded(ui, settings, folder, names);
+    COutputClaims claims(inputs.Files);
+    for (const auto& [folder, paths] : ByFolder(inputs.Files)) {
+        LoadedFolder loaded(ui, settings, folder, paths);
+        ok = loaded.AllPicked() && ok;
+        if (loaded.Picked.empty()) continue;
         if (!loaded.Doc.ReverseGeocode(loaded.Picked)) {
             ok = false;
             continue;
         }
         for (int index : loaded.Picked)
             if (!loaded.Doc.HasUnsavedChangesAt(index)) std::cout << loaded.Doc.Item(index).Path << ": no change\n";
-        if (!o.DryRun) ok = SaveTouched(o, loaded.Doc) && ok;
-    }
-    return ok ? 0 : 1;
-}
-
-int RunExportCsv(const CliOptions& o)
-{
-    if (o.Inputs.size() < 2) {
-        std::cerr << "corvane-cli: export-csv needs pictures or folders and then the CSV file\n" << CliUsage();
-        return 2;
-    }
-    CliOptions inputs = o;
-    const std::string csvPath = inputs.Inputs.back();
-    inputs.Inputs.pop_back();
-    std::vector<std::string> files;
-    bool ok = ExpandOrReport(inputs, files);
-    CMemorySettingsStore settings;
-    CConsoleUserInterface ui;
-    std::vector<std::unique_ptr<LoadedFolder>> folders;
-    std::vector<MetadataTable::Row> rows;
-    for (const auto& [folder, names] : ByFolder(files)) {
-        folders.push_back(std::make_unique<LoadedFolder>(ui, settings, folder, names));
-        for (int index : folders.back()->Picked) {
-            const PictureItem& item = folders.back()->Doc.Item(index);
-            if (!item.Current()) {
-                std::cerr << item.Path << ": unreadable\n";
-                ok = false;
-            }
-            rows.push_back({item.Name, item.Current()});
-        }
-    }
-    const std::wstring separator = o.Separator ? *o.Separator : MetadataTable::LocaleListSeparator();
-    std::string error;
-    if (FAILED(WriteFileAtomically(csvPath, MetadataTable::ToCsv(rows, separator), &error))) {
-        std::cerr << csvPath << ": " << error << "\n";
-        return 1;
+        ok = SaveTouched(o, loaded.Doc, claims) && ok;
     }
     return ok ? 0 : 1;
 }
@@ -148,8 +160,8 @@ int RunStamp(CliOptions o)
         std::cerr << "corvane-cli: stamp gps|address|title TEXT, then pictures or folders\n" << CliUsage();
         return 2;
     }
-    std::vector<std::string> files;
-    bool ok = ExpandOrReport(o, files);
+    const ExpandedInputs inputs = ExpandInputs(o.Inputs);
+    bool ok = ReportInputProblems(inputs.Problems);
     CQtSettingsStore stored;
     EnsureDefaultSettings(stored);
     COverlaySettingsStore settings(stored);
@@ -160,8 +172,12 @@ int RunStamp(CliOptions o)
     if (o.Server) settings.SetString("GeoNamesServer", Utf8ToWide(*o.Server));
     if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
     CConsoleUserInterface ui;
-    for (const auto& [folder, names] : ByFolder(files)) {
-        LoadedFolder loaded(ui, settings, folder, names);
+    COutputClaims claims(inputs.Files);
+    const std::string stampName = kind == "gps" ? "GPS" : kind;
+    for (const auto& [folder, paths] : ByFolder(inputs.Files)) {
+        LoadedFolder loaded(ui, settings, folder, paths);
+        ok = loaded.AllPicked() && ok;
+        if (loaded.Picked.empty()) continue;  // each was named with its reason
         const StampCommandContext context{loaded.Doc, ui, settings};
         bool queued = false;
         if (kind == "gps") {
@@ -179,7 +195,7 @@ int RunStamp(CliOptions o)
             ok = false;
             continue;
         }
-        if (!o.DryRun) ok = SaveTouched(o, loaded.Doc) && ok;
+        ok = SaveTouched(o, loaded.Doc, claims, stampName) && ok;
     }
     return ok ? 0 : 1;
 }

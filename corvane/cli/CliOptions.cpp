@@ -1,119 +1,232 @@
 #include "CliOptions.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include <cctype>
 #include <cstring>
-#include <filesystem>
 
-#include "PictureFormat.h"
+#include "CliValues.h"
 #include "StringUtil.h"
 
-namespace fs = std::filesystem;
-
 namespace {
+
+const char* const kVerbs[] = {"show", "set", "clear", "geocode", "stamp", "export-csv"};
 
 const char* const kClearNames[] = {"date",    "latitude", "longitude", "altitude", "direction", "precision", "datum",
                                    "gps-date", "gps-time", "location", "city",     "state",     "country",   "gps",
                                    "address", "all"};
 
-bool ParseNumber(const std::string& text, double& value)
+// The verbs that take an option; an option not listed is taken by every verb.
+// An option a verb would silently ignore is refused, so that a script that
+// says `show --out DIR` or `clear --city X` learns that it means nothing.
+struct OptionVerbs {
+    const char* Option;
+    const char* Verbs;  // each verb between spaces
+};
+const OptionVerbs kOptionVerbs[] = {
+    {"--csv", " show "},          {"--separator", " show export-csv "},
+    {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
+    {"--dry-run", " set clear geocode stamp export-csv "},
+    {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
+    {"--top", " stamp "},         {"--bottom", " stamp "},
+    {"--personal", " stamp "},    {"--official", " stamp "},
+    {"--right-to-left", " stamp "}, {"--date", " set "},
+    {"--lat", " set "},           {"--lon", " set "},
+    {"--alt", " set "},           {"--direction", " set "},
+    {"--precision", " set "},     {"--datum", " set "},
+    {"--gps-date", " set "},      {"--gps-time", " set "},
+    {"--location", " set "},      {"--city", " set "},
+    {"--state", " set "},         {"--country", " set "},
+};
+
+bool VerbTakes(const std::string& verb, const std::string& option)
 {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end && *end == '\0' && errno == 0 && std::isfinite(value);
+    for (const auto& o : kOptionVerbs)
+        if (option == o.Option) return std::strstr(o.Verbs, (" " + verb + " ").c_str()) != nullptr;
+    return true;
 }
 
-// "2013-05-07 14:03:09", "2013:05:07 14:03:09", "2013-05-07T14:03:09" or a date alone.
-bool ParseDateTime(const std::string& text, AutomationDate& date, bool timeOnly)
+// The ranges of the numbers set writes. The altitude is stored as an
+// unsigned 32-bit rational with the sign apart: beyond that it has no form.
+struct NumberRange {
+    const char* Option;
+    const char* What;
+    double Low, High;
+    const char* Text;
+};
+const NumberRange kRanges[] = {
+    {"--lat", "latitude", -90, 90, "-90 to 90"},
+    {"--lon", "longitude", -180, 180, "-180 to 180"},
+    {"--alt", "altitude", -4294967295.0, 4294967295.0, "-4294967295 to 4294967295"},
+    {"--direction", "image direction", 0, 359.99, "0 to 359.99"},
+};
+
+// False with `error` set when `number` is outside the option's range; the
+// number is shown as the user wrote it.
+bool CheckRange(const std::string& option, double number, const std::string& written, std::string& error)
 {
-    int p[6] = {1899, 12, 30, 0, 0, 0};
-    int n;
-    if (timeOnly) {
-        n = std::sscanf(text.c_str(), "%d:%d:%d", &p[3], &p[4], &p[5]);
-        if (n < 2) return false;
-    } else {
-        std::string t = text;
-        std::replace(t.begin(), t.end(), 'T', ' ');
-        std::replace(t.begin(), t.end(), '-', ':');
-        n = std::sscanf(t.c_str(), "%d:%d:%d %d:%d:%d", &p[0], &p[1], &p[2], &p[3], &p[4], &p[5]);
-        if (n != 3 && n < 5) return false;
+    for (const auto& r : kRanges) {
+        if (option != r.Option || (number >= r.Low && number <= r.High)) continue;
+        error = "invalid value for " + option + ": " + r.What + " " + written + " is outside " + r.Text;
+        return false;
     }
-    date = AutomationDate::FromParts(p[0], p[1], p[2], p[3], p[4], p[5]);
-    return date.IsValid();
+    return true;
 }
 
-bool ParseDirection(std::string text, DirectionOption& d)
+bool Invalid(const std::string& name, const std::string& value, const char* what, std::string& error)
 {
-    if (!text.empty() && std::strchr("TtMm", text.back())) {
-        d.Reference = static_cast<char>(std::toupper(static_cast<unsigned char>(text.back())));
-        text.pop_back();
-    }
-    return ParseNumber(text, d.Degrees);
-}
-
-bool ParsePrecision(const std::string& text, std::wstring& word)
-{
-    for (const wchar_t* w : {L"Ideal", L"Excellent", L"Good", L"Moderate", L"Fair", L"Poor"}) {
-        if (EqualsNoCase(w, Utf8ToWide(text))) {
-            word = w;
-            return true;
-        }
-    }
+    error = "invalid value for " + name + ": \"" + value + "\" (" + what + ")";
     return false;
 }
 
-bool ParseValueOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+// --lat, --lon, --alt.
+bool ParseNumberOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
 {
     double number;
+    if (!ParseDecimal(value, number)) return Invalid(name, value, "a decimal number is expected", error);
+    if (!CheckRange(name, number, value, error)) return false;
+    (name == "--lat" ? o.Latitude : name == "--lon" ? o.Longitude : o.Altitude) = number;
+    return true;
+}
+
+// DEG with an optional T (true north) or M (magnetic north).
+bool ParseDirectionOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+{
+    DirectionOption d;
+    std::string degrees = value;
+    if (!degrees.empty() && std::strchr("TtMm", degrees.back())) {
+        d.Reference = static_cast<char>(std::toupper(static_cast<unsigned char>(degrees.back())));
+        degrees.pop_back();
+    }
+    if (!ParseDecimal(degrees, d.Degrees))
+        return Invalid(name, value, "degrees with an optional T or M is expected", error);
+    if (!CheckRange(name, d.Degrees, degrees, error)) return false;
+    o.Direction = d;
+    return true;
+}
+
+bool ParseDateOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+{
     AutomationDate date;
-    auto bad = [&](const char* what) {
-        error = "invalid value for " + name + ": \"" + value + "\" (" + what + ")";
-        return false;
-    };
-    if (name == "--lat" || name == "--lon" || name == "--alt") {
-        if (!ParseNumber(value, number)) return bad("a decimal number is expected");
-        (name == "--lat" ? o.Latitude : name == "--lon" ? o.Longitude : o.Altitude) = number;
-    } else if (name == "--date") {
-        if (!ParseDateTime(value, date, false)) return bad("YYYY-MM-DD HH:MM:SS is expected");
+    if (name == "--date") {
+        if (!ParseCalendarDate(value, true, date))
+            return Invalid(name, value, "YYYY-MM-DD HH:MM:SS is expected", error);
         o.Date = date;
     } else if (name == "--gps-date") {
-        if (!ParseDateTime(value, date, false)) return bad("YYYY-MM-DD is expected");
+        if (!ParseCalendarDate(value, false, date)) return Invalid(name, value, "YYYY-MM-DD is expected", error);
         o.GpsDate = date.Value;
-    } else if (name == "--gps-time") {
-        if (!ParseDateTime(value, date, true)) return bad("HH:MM:SS is expected");
-        o.GpsTime = date.Value;
-    } else if (name == "--direction") {
-        DirectionOption d;
-        if (!ParseDirection(value, d)) return bad("degrees with an optional T or M is expected");
-        o.Direction = d;
-    } else if (name == "--precision") {
-        std::wstring word;
-        if (!ParsePrecision(value, word)) return bad("Ideal, Excellent, Good, Moderate, Fair or Poor");
-        o.Precision = word;
-    } else if (name == "--datum") {
-        o.Datum = Utf8ToWide(value);
-    } else if (name == "--location") {
-        o.Location = Utf8ToWide(value);
-    } else if (name == "--city") {
-        o.City = Utf8ToWide(value);
-    } else if (name == "--state") {
-        o.State = Utf8ToWide(value);
-    } else if (name == "--country") {
-        o.Country = Utf8ToWide(value);
-    } else if (name == "--out") {
-        o.OutDir = value;
-    } else if (name == "--server") {
-        o.Server = value;
-    } else if (name == "--user") {
-        o.User = value;
-    } else if (name == "--separator") {
-        o.Separator = Utf8ToWide(value);
     } else {
-        error = "unknown option " + name;
+        if (!ParseClockTime(value, date)) return Invalid(name, value, "HH:MM:SS is expected", error);
+        o.GpsTime = date.Value;
+    }
+    return true;
+}
+
+bool ParsePrecisionOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+{
+    for (const wchar_t* word : {L"Ideal", L"Excellent", L"Good", L"Moderate", L"Fair", L"Poor"}) {
+        if (EqualsNoCase(word, Utf8ToWide(value))) {
+            o.Precision = word;
+            return true;
+        }
+    }
+    return Invalid(name, value, "Ideal, Excellent, Good, Moderate, Fair or Poor", error);
+}
+
+// The IPTC location texts and the map datum, written as given.
+bool ParseFieldTextOption(const std::string& name, const std::string& value, CliOptions& o, std::string&)
+{
+    auto& field = name == "--datum"      ? o.Datum
+                  : name == "--location" ? o.Location
+                  : name == "--city"     ? o.City
+                  : name == "--state"    ? o.State
+                                         : o.Country;
+    field = Utf8ToWide(value);
+    return true;
+}
+
+// --out, --server, --user, --separator: an empty --out would mean "over the
+// originals", an empty separator a CSV nobody can split.
+bool ParseRunOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+{
+    if (value.empty() && name != "--user")
+        return Invalid(name, value,
+                       name == "--out"      ? "a folder is expected"
+                       : name == "--server" ? "a URL is expected"
+                                            : "one or more characters are expected",
+                       error);
+    if (name == "--out")
+        o.OutDir = value;
+    else if (name == "--server")
+        o.Server = value;
+    else if (name == "--user")
+        o.User = value;
+    else
+        o.Separator = Utf8ToWide(value);
+    return true;
+}
+
+using ValueParser = bool (*)(const std::string& name, const std::string& value, CliOptions& o, std::string& error);
+const std::pair<const char*, ValueParser> kValueOptions[] = {
+    {"--lat", ParseNumberOption},         {"--lon", ParseNumberOption},
+    {"--alt", ParseNumberOption},         {"--direction", ParseDirectionOption},
+    {"--date", ParseDateOption},          {"--gps-date", ParseDateOption},
+    {"--gps-time", ParseDateOption},      {"--precision", ParsePrecisionOption},
+    {"--datum", ParseFieldTextOption},    {"--location", ParseFieldTextOption},
+    {"--city", ParseFieldTextOption},     {"--state", ParseFieldTextOption},
+    {"--country", ParseFieldTextOption},  {"--out", ParseRunOption},
+    {"--server", ParseRunOption},         {"--user", ParseRunOption},
+    {"--separator", ParseRunOption},
+};
+
+bool ParseValueOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
+{
+    for (const auto& [option, parse] : kValueOptions) {
+        if (name != option) continue;
+        // Only --out names a file; every other value is text that must be
+        // UTF-8, or it would reach the pictures as U+FFFD.
+        if (name != "--out" && !IsValidUtf8(value)) {
+            error = "invalid value for " + name + ": the text is not UTF-8";
+            return false;
+        }
+        return parse(name, value, o, error);
+    }
+    error = "unknown option " + name;
+    return false;
+}
+
+// A flag (an option without value); false when `arg` is none.
+bool ParseFlag(const std::string& arg, CliOptions& o)
+{
+    if (arg == "--csv")
+        o.Csv = true;
+    else if (arg == "--dry-run")
+        o.DryRun = true;
+    else if (arg == "--force")
+        o.Force = true;
+    else if (arg == "--top" || arg == "--bottom")
+        o.StampLocation = arg == "--top" ? L"top" : L"bot";
+    else if (arg == "--personal" || arg == "--official")
+        o.StampUse = arg == "--personal" ? L"PU" : L"OU";
+    else if (arg == "--right-to-left")
+        o.RightToLeft = true;
+    else
+        return false;
+    return true;
+}
+
+// What the parsed command line lacks or holds that its verb cannot use.
+bool CheckComplete(const CliOptions& o, std::string& error)
+{
+    if (o.Inputs.empty()) {
+        error = "no picture or folder given";
+        return false;
+    }
+    if (o.Verb == "clear" && o.Fields.empty()) {
+        error = "clear needs at least one field name";
+        return false;
+    }
+    if (o.Verb == "stamp" && o.Inputs.size() > 1 && o.Inputs[0] == "title" && !IsValidUtf8(o.Inputs[1])) {
+        error = "invalid title: the text is not UTF-8";
         return false;
     }
     return true;
@@ -133,77 +246,54 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& o, std::string& error)
         return false;
     }
     o.Verb = argv[1];
+    if (std::find(std::begin(kVerbs), std::end(kVerbs), o.Verb) == std::end(kVerbs)) {
+        error = "unknown verb \"" + o.Verb + "\"";
+        return false;
+    }
     bool optionsEnded = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (!optionsEnded && arg == "--") {
+        if (optionsEnded || arg.rfind("--", 0) != 0) {
+            if (o.Verb == "clear" && o.Inputs.empty() && !optionsEnded && IsClearFieldName(arg))
+                o.Fields.push_back(arg);
+            else
+                o.Inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && arg == "--csv") {
-            o.Csv = true;
-        } else if (!optionsEnded && arg == "--dry-run") {
-            o.DryRun = true;
-        } else if (!optionsEnded && (arg == "--top" || arg == "--bottom")) {
-            o.StampLocation = arg == "--top" ? L"top" : L"bot";
-        } else if (!optionsEnded && (arg == "--personal" || arg == "--official")) {
-            o.StampUse = arg == "--personal" ? L"PU" : L"OU";
-        } else if (!optionsEnded && arg == "--right-to-left") {
-            o.RightToLeft = true;
-        } else if (!optionsEnded && arg.rfind("--", 0) == 0) {
-            std::string name = arg, value;
-            const size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                value = arg.substr(eq + 1);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            if (!ParseValueOption(name, value, o, error)) return false;
-        } else if (o.Verb == "clear" && o.Inputs.empty() && !optionsEnded && IsClearFieldName(arg)) {
-            o.Fields.push_back(arg);
-        } else {
-            o.Inputs.push_back(arg);
+            continue;
         }
-    }
-    if (o.Inputs.empty()) {
-        error = "no picture or folder given";
-        return false;
-    }
-    if (o.Verb == "clear" && o.Fields.empty()) {
-        error = "clear needs at least one field name";
-        return false;
-    }
-    return true;
-}
-
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::vector<std::string>& missing)
-{
-    std::vector<std::string> files;
-    for (const auto& input : inputs) {
-        std::error_code ec;
-        if (fs::is_directory(input, ec)) {
-            std::vector<std::string> found;
-            for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                if (name.empty() || name[0] == '.' || !it->is_regular_file(ec)) continue;
-                if (PictureKindFromName(name) != PictureFormatOther) found.push_back(it->path().string());
-            }
-            std::sort(found.begin(), found.end());
-            files.insert(files.end(), found.begin(), found.end());
-        } else if (fs::exists(input, ec)) {
-            files.push_back(input);
-        } else {
-            missing.push_back(input);
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        if (!VerbTakes(o.Verb, name)) {
+            error = o.Verb + " takes no option " + name;
+            return false;
         }
+        if (ParseFlag(name, o)) {
+            if (eq == std::string::npos) continue;
+            error = "option " + name + " takes no value";
+            return false;
+        }
+        std::string value;
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            error = "option " + arg + " needs a value";
+            return false;
+        }
+        if (!ParseValueOption(name, value, o, error)) return false;
     }
-    return files;
+    return CheckComplete(o, error);
 }
 
 const char* CliUsage()
 {
     return "usage: corvane-cli VERB [options] PICTURE|FOLDER...\n"
+           "  a PICTURE is any JPEG or TIFF file named, whatever its name; a FOLDER stands for\n"
+           "  its JPEG and TIFF pictures (by extension, hidden files left out)\n"
            "verbs:\n"
            "  show [--csv] [--separator S]    the metadata table (CSV rows count from 0)\n"
            "  set [field options]             set geotag fields, then save\n"
@@ -218,9 +308,12 @@ const char* CliUsage()
            "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
            "  stamp gps|address|title TEXT [--top|--bottom] [--personal|--official] [--right-to-left]\n"
            "                                  draw a band of text into the pictures, then save\n"
-           "  export-csv PICTURE|FOLDER... FILE.csv  write the metadata table as CSV\n"
+           "  export-csv [--separator S] [--force] PICTURE|FOLDER... FILE.csv\n"
+           "                                  write the metadata table as CSV; a last argument that\n"
+           "                                  is a picture or an existing file other than CSV is\n"
+           "                                  refused unless --force\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"
-           "exit status: 0 all succeeded, 1 some file failed, 2 usage error\n";
+           "exit status: 0 all succeeded, 1 some file failed, 2 usage error (nothing written)\n";
 }

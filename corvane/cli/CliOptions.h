@@ -20,6 +20,7 @@ struct CliOptions {
     std::string OutDir;               // --out
     bool DryRun = false;
     bool Csv = false;
+    bool Force = false;  // export-csv: replace whatever file is named last
     std::optional<std::wstring> Separator;
     std::optional<std::string> Server, User;  // geocode: the address service for this run
     std::optional<std::wstring> StampLocation;  // stamp: "top" or "bot"
@@ -35,11 +36,10 @@ struct CliOptions {
     std::optional<std::wstring> Location, City, State, Country;
 };
 
-// Parses argv; false with `error` set on a usage error.
+// Parses argv; false with `error` set on a usage error: an unknown verb or
+// option, an option the verb does not take, a value that is not exactly of
+// its kind or is out of its range, text that is not UTF-8.
 bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& error);
-// The pictures named by the inputs: files as given, folders' JPEG and TIFF
-// pictures in name order. Inputs that do not exist are reported in `missing`.
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::vector<std::string>& missing);
 // The names clear accepts, in the order the table shows them.
 bool IsClearFieldName(const std::string& name);
 

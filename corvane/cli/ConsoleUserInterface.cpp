@@ -2,11 +2,19 @@
 
 #include <unistd.h>
 
+#include <QString>
+#include <QtGlobal>
+
 #include <iostream>
 
 #include "StringUtil.h"
 
 namespace {
+
+void ToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << "corvane-cli: " << message.toStdString() << "\n";
+}
 
 void ShowProgress(int position, int count)
 {
@@ -31,4 +39,9 @@ int CConsoleUserInterface::AskYesNo(const std::wstring& title, const std::wstrin
 void CConsoleUserInterface::ShowMessage(const std::wstring& text, const std::wstring& caption, MessageIcon)
 {
     std::cerr << WideToUtf8(caption) << ": " << WideToUtf8(text) << "\n";
+}
+
+void QuietToolkitMessages()
+{
+    qInstallMessageHandler(ToolkitMessage);
 }

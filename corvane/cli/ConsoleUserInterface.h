@@ -19,3 +19,9 @@ public:
 private:
     CSynchronousStepRunner runner_;
 };
+
+// The toolkit's own diagnostics (a missing or loose runtime folder, font
+// lookups) mean nothing to someone running a batch and would mix with the
+// lines a script reads on standard error: only its critical and fatal
+// messages are kept, marked as ours.
+void QuietToolkitMessages();

@@ -7,10 +7,12 @@
 #include "CliCommands.h"
 #include "CliDocumentVerbs.h"
 #include "CliOptions.h"
+#include "ConsoleUserInterface.h"
 
 int main(int argc, char** argv)
 {
     std::setlocale(LC_CTYPE, "");
+    QuietToolkitMessages();
     CliOptions options;
     std::string error;
     if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {

@@ -58,6 +58,9 @@ public:
     void LoadFolder();
     // The pictures of the current folder, as LoadFolder lists them, sorted.
     std::vector<std::string> ListFolderPictures() const;
+    // Rebuilds the items from these files of the current folder, whatever
+    // their names (the command line names pictures a folder leaves out).
+    void LoadPictures(const std::vector<std::string>& paths);
     const std::string& CurrentFolder() const { return currentFolder_; }
     std::optional<std::string> TakeBackTarget();
     std::optional<std::string> TakeForwardTarget();

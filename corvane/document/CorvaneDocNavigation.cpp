@@ -155,8 +155,12 @@ void CCorvaneDoc::LoadFolder()
 {
     std::error_code ec;
     if (currentFolder_.empty() || !fs::is_directory(currentFolder_, ec)) return;
+    LoadPictures(ListFolderPictures());
+}
+
+void CCorvaneDoc::LoadPictures(const std::vector<std::string>& paths)
+{
     DiscardItems();
-    const std::vector<std::string> paths = ListFolderPictures();
     // Thumbnails are made on a second thread while this one reads the records.
     std::vector<std::shared_ptr<const CBitmap>> thumbnails(paths.size());
     std::thread thumbnailer;

@@ -66,8 +66,17 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
         if (error) *error = "write failed: the settings name no place to save to";
         return E_FAIL;
     }
+    // The sub-folder, on demand; when it cannot be made, its reason is the
+    // failure (not the missing folder the write would trip over next).
     std::error_code ec;
-    fs::create_directories(fs::path(target).parent_path(), ec);  // the sub-folder, on demand
+    const fs::path folder = fs::path(target).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        fs::create_directories(folder, ec);
+        if (ec) {
+            if (error) *error = "write failed: cannot create the folder " + folder.string() + " (" + ec.message() + ")";
+            return E_FAIL;
+        }
+    }
 
     std::vector<PendingOperation*> stamps;
     for (PendingOperation& p : item.PendingOperations)
