@@ -278,8 +278,15 @@ int RunSetOrClear(const CliOptions& o)
         CImageMetadataManipulationOperation operation;
         std::vector<std::int32_t> changed;
         operation.AttachRecord(version.get());
-        if (!raw.empty()) operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
+        const HRESULT applied =
+            raw.empty() ? S_OK : operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
         operation.Uninitialize();
+        if (FAILED(applied)) {
+            // A value the picture cannot take changes nothing in it.
+            ReportFailure(path, "not changed: " + WideToUtf8(operation.Refusal()));
+            ok = false;
+            continue;
+        }
         const bool extra = plan.GpsWithoutColumns && ClearGpsWithoutColumns(*version);
         if (changed.empty() && !extra) {
             std::cout << path << ": no change\n";
@@ -290,11 +297,13 @@ int RunSetOrClear(const CliOptions& o)
             continue;
         }
         const std::string target = TargetPath(o, path);
-        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch))) {
+        std::vector<std::string> warnings;
+        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch, &warnings))) {
             ReportFailure(path, error);
             ok = false;
             continue;
         }
+        for (const auto& warning : warnings) std::cerr << path << ": warning: " << warning << "\n";
         staged.push_back(target);
         if (batch.Full()) ok = CommitBatch(batch, staged) && ok;
     }

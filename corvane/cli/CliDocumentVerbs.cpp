@@ -68,6 +68,8 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
         } else {
             std::cout << (target.empty() ? doc.DestinationOf(i) : target) << ": saved\n";
         }
+        for (const auto& warning : doc.TakeSaveWarnings())
+            std::cerr << warning.Path << ": warning: " << WideToUtf8(warning.Text) << "\n";
     }
     return ok;
 }
