@@ -351,10 +351,6 @@ bool AgreeProperty(MetadataBlock& xmp, const char* name, const Text& wanted,
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // What a property should say for a record; the reference goes with its
 // altitude, as in the GPS block.
 Text Wanted(const MirrorProperty& p, const CGPSMetadataInfo& record)
