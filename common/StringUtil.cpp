@@ -110,6 +110,16 @@ std::string WideToUtf8(const std::wstring& wide)
     return out;
 }
 
+std::wstring CutToUtf8Bytes(const std::wstring& text, size_t maxBytes)
+{
+    size_t bytes = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bytes += WideToUtf8(text.substr(i, 1)).size();
+        if (bytes > maxBytes) return text.substr(0, i);
+    }
+    return text;
+}
+
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
 {
     if (a.size() != b.size()) return false;

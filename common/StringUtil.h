@@ -10,6 +10,9 @@ std::wstring Utf8OrLatin1ToWide(const std::string& bytes);
 std::wstring Latin1ToWide(const std::string& bytes);
 std::string WideToUtf8(const std::wstring& wide);
 bool IsValidUtf8(const std::string& bytes);
+// The longest prefix of `text` whose UTF-8 form takes at most `maxBytes`
+// bytes: cut between characters, never inside one.
+std::wstring CutToUtf8Bytes(const std::wstring& text, size_t maxBytes);
 
 // Case-insensitive comparison of wide strings (simple case folding).
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);

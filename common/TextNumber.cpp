@@ -1,6 +1,8 @@
 #include "TextNumber.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cwctype>
 #include <string_view>
 
@@ -140,4 +142,28 @@ bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value)
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value)
 {
     return ParseInteger(text, value, false);
+}
+
+bool ParseWholeDouble(std::string_view text, double& value)
+{
+    // from_chars takes no '+', but numbers written by others may carry one.
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return false;
+    }
+    double parsed = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+std::string FormatFixed(double value, int decimals)
+{
+    // 309 digits before the point at most, and the decimals asked for.
+    char buf[400];
+    const int precision = std::clamp(decimals, 0, 60);
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    if (ec != std::errc()) return std::string();
+    return std::string(buf, end);
 }

@@ -16,3 +16,12 @@ bool ParseLeadingDouble(std::string_view utf8, double& value);
 bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value);
 // A minus sign is refused rather than wrapped around.
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value);
+
+// The whole text as one finite decimal number ("-12.5", "3e2"), the full
+// stop as decimal point whatever the locale; false for anything else
+// (empty, trailing characters, "1,5", nan, out of range).
+bool ParseWholeDouble(std::string_view text, double& value);
+// Fixed notation with exactly `decimals` decimals and a full stop, whatever
+// the locale ("12.50" for 12.5 and 2). Not-a-number and infinities give "nan",
+// "inf", "-inf".
+std::string FormatFixed(double value, int decimals);

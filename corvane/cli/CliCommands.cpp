@@ -246,7 +246,8 @@ int RunSetOrClear(const CliOptions& o)
             raw.empty() ? S_OK : operation.ApplyUpdates(raw.data(), static_cast<int>(raw.size()), changed);
         operation.Uninitialize();
         if (FAILED(applied)) {
-            ReportFailure(path, "not changed: the new values cannot be stored in this picture");
+            // A value the picture cannot take changes nothing in it.
+            ReportFailure(path, "not changed: " + WideToUtf8(operation.Refusal()));
             ok = false;
             continue;
         }
@@ -266,11 +267,13 @@ int RunSetOrClear(const CliOptions& o)
             std::cout << path << ": would change " << (changed.empty() ? "GPS fields" : ChangedNames(changed)) << "\n";
             continue;
         }
-        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch))) {
+        std::vector<std::string> warnings;
+        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch, &warnings))) {
             ReportFailure(path, error);
             ok = false;
             continue;
         }
+        for (const auto& warning : warnings) std::cerr << path << ": warning: " << warning << "\n";
         staged.push_back(target);
         if (batch.Full()) ok = CommitBatch(batch, staged) && ok;
     }

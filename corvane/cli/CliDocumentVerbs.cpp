@@ -112,6 +112,8 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, c
         } else {
             std::cout << target << ": saved\n";
         }
+        for (const auto& warning : doc.TakeSaveWarnings())
+            std::cerr << warning.Path << ": warning: " << WideToUtf8(warning.Text) << "\n";
     }
     return ok;
 }

@@ -4,9 +4,12 @@
 
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
+#include "ImageMetadataManipulationOperation.h"
 #include "StringUtil.h"
 
 namespace {
+
+const wchar_t* const kValueRefusedCaption = L"Value Not Accepted";
 
 bool IsRecordKind(int kind)
 {
@@ -58,6 +61,7 @@ void CCorvaneDoc::ApplyMetadataChange(const std::vector<int>& indices, std::vect
     const int kind = changes.back().Operation ? changes.back().Operation->GetKind() : MetadataManipulationOperation;
     std::vector<int> changedIndices;
     CMetadataManipulationUpdatePack pack;
+    std::wstring refusal;
     for (size_t i = 0; i < indices.size(); ++i) {
         const int index = indices[i];
         MetadataChange& change = changes[i];
@@ -80,6 +84,8 @@ void CCorvaneDoc::ApplyMetadataChange(const std::vector<int>& indices, std::vect
         HRESULT hr = change.Operation->AttachRecord(version);
         if (SUCCEEDED(hr)) hr = change.Operation->ApplyUpdates(entries.data(), static_cast<int>(entries.size()), changed);
         change.Operation->Uninitialize();
+        const auto* manipulation = dynamic_cast<const CImageMetadataManipulationOperation*>(change.Operation.get());
+        if (hr == E_INVALIDARG && manipulation && refusal.empty()) refusal = manipulation->Refusal();
         if (FAILED(hr) || changed.empty()) {
             item.History.pop_back();  // a change that changes nothing leaves no trace
             continue;
@@ -92,6 +98,9 @@ void CCorvaneDoc::ApplyMetadataChange(const std::vector<int>& indices, std::vect
         item.Saved = false;
         changedIndices.push_back(index);
     }
+    // A value the pictures cannot take changes none of them, and says why.
+    if (!refusal.empty()) ui_.ShowMessage(L"The change was not applied: " + refusal + L".", kValueRefusedCaption,
+                                          MessageIcon::Warning);
     if (changedIndices.empty()) return;
     ClearRedo();
     pack.Indices = changedIndices;

@@ -103,6 +103,14 @@ public:
     void SaveAll();
     // Where a save without a target name puts the picture.
     std::string DestinationOf(int index) const;
+    // What the saves since the last call stored other than the records said
+    // (a city cut to IPTC's 32 bytes), for the user to read after saving;
+    // the list is emptied.
+    struct SaveWarning {
+        std::string Path;  // the picture's file
+        std::wstring Text;  // "City is longer than the 32 bytes IPTC allows: ..."
+    };
+    std::vector<SaveWarning> TakeSaveWarnings();
 
     // --- addresses ---------------------------------------------------------------
     // Reverse-Geocode Selected / All; false when the service cannot be reached.
@@ -148,6 +156,7 @@ private:
     std::vector<int> rowOrder_;
     std::deque<ChangeUnit> undoList_, redoList_;
     std::vector<int> savingNow_;
+    std::vector<SaveWarning> saveWarnings_;
     std::deque<int> renameQueue_;
     std::vector<std::wstring> ownWrites_;  // names our saves are about to report
     std::unique_ptr<CFolderWatcher> watcher_;

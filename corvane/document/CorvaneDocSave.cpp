@@ -86,12 +86,15 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
     if (inShownFolder) ownWrites_.push_back(Utf8OrLatin1ToWide(fs::path(target).filename().string()));
     savingNow_.push_back(index);
     HRESULT hr;
+    std::vector<std::string> warnings;
     if (stamps.empty())
-        hr = SaveGeoTag(item.Path, target, *item.Current(), error);
+        hr = SaveGeoTag(item.Path, target, *item.Current(), error, &warnings);
     else if (stampedSaver_)
         hr = stampedSaver_(item.Path, target, *item.Current(), stamps, error);
     else
-        hr = SaveStampedPicture(item.Path, target, *item.Current(), stamps, error);
+        hr = SaveStampedPicture(item.Path, target, *item.Current(), stamps, error, nullptr, &warnings);
+    if (SUCCEEDED(hr))
+        for (const auto& w : warnings) saveWarnings_.push_back({item.Path, Utf8OrLatin1ToWide(w)});
     savingNow_.erase(std::remove(savingNow_.begin(), savingNow_.end(), index), savingNow_.end());
     if (FAILED(hr) && inShownFolder && !ownWrites_.empty()) ownWrites_.pop_back();
     if (SUCCEEDED(hr) && target == item.Path) ReloadPicture(index);
@@ -99,6 +102,13 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
     // the folder still asks before its changes are lost.
     if (SUCCEEDED(hr)) item.Saved = true;
     return hr;
+}
+
+std::vector<CCorvaneDoc::SaveWarning> CCorvaneDoc::TakeSaveWarnings()
+{
+    std::vector<SaveWarning> taken;
+    taken.swap(saveWarnings_);
+    return taken;
 }
 
 void CCorvaneDoc::SaveAll()

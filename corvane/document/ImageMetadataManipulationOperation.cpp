@@ -1,5 +1,6 @@
 #include "ImageMetadataManipulationOperation.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "StringUtil.h"
@@ -23,13 +24,11 @@ int SetDateTaken(CGPSMetadataInfo& r, const UpdateEntry& e)
 
 int SetLatitude(CGPSMetadataInfo& r, const UpdateEntry& e)
 {
-    if (!(e.Number >= -90 && e.Number <= 90)) return kUnchanged;
     return CGPSMetadataInfo::DecimalToCoordinate(r.Latitude, e.Number, 'N', 'S') ? kChanged : kUnchanged;
 }
 
 int SetLongitude(CGPSMetadataInfo& r, const UpdateEntry& e)
 {
-    if (!(e.Number >= -180 && e.Number <= 180)) return kUnchanged;
     return CGPSMetadataInfo::DecimalToCoordinate(r.Longitude, e.Number, 'E', 'W') ? kChanged : kUnchanged;
 }
 
@@ -42,7 +41,6 @@ int SetAltitude(CGPSMetadataInfo& r, const UpdateEntry& e)
 
 int SetImageDirection(CGPSMetadataInfo& r, const UpdateEntry& e)
 {
-    if (!(e.Number >= 0 && e.Number <= 359.99)) return kUnchanged;
     if (r.ImgDirection && r.ImgDirectionRef && *r.ImgDirection == e.Number && *r.ImgDirectionRef == e.Reference)
         return kUnchanged;
     SetField(r.ImgDirection, e.Number);
@@ -65,13 +63,19 @@ int SetText(std::wstring*& field, const UpdateEntry& e)
     return kChanged;
 }
 
-int SetGPSDate(CGPSMetadataInfo& r, const UpdateEntry& e)
+// Date and time entries are checked to convert before they are applied.
+DateTimeParts PartsOf(double days)
 {
     DateTimeParts p;
-    GPSDateValue date{0xFFFF, 0xFFFF, 0xFFFF};
-    if (AutomationDate::FromDays(e.Number).ToParts(p))
-        date = {static_cast<std::uint16_t>(p.Year), static_cast<std::uint16_t>(p.Month),
-                static_cast<std::uint16_t>(p.Day)};
+    AutomationDate::FromDays(days).ToParts(p);
+    return p;
+}
+
+int SetGPSDate(CGPSMetadataInfo& r, const UpdateEntry& e)
+{
+    const DateTimeParts p = PartsOf(e.Number);
+    const GPSDateValue date{static_cast<std::uint16_t>(p.Year), static_cast<std::uint16_t>(p.Month),
+                            static_cast<std::uint16_t>(p.Day)};
     if (r.GPSDate && *r.GPSDate == date) return kUnchanged;
     SetField(r.GPSDate, date);
     return kChanged;
@@ -79,11 +83,9 @@ int SetGPSDate(CGPSMetadataInfo& r, const UpdateEntry& e)
 
 int SetGPSTime(CGPSMetadataInfo& r, const UpdateEntry& e)
 {
-    DateTimeParts p;
-    GPSTimeValue time{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-    if (AutomationDate::FromDays(e.Number).ToParts(p))
-        time = {static_cast<std::uint32_t>(p.Hour), static_cast<std::uint32_t>(p.Minute),
-                static_cast<std::uint32_t>(p.Second)};
+    const DateTimeParts p = PartsOf(e.Number);
+    const GPSTimeValue time{static_cast<std::uint32_t>(p.Hour), static_cast<std::uint32_t>(p.Minute),
+                            static_cast<std::uint32_t>(p.Second)};
     if (r.GPSTime && *r.GPSTime == time) return kUnchanged;
     SetField(r.GPSTime, time);
     return kChanged;
@@ -122,7 +124,50 @@ int ClearEntry(CGPSMetadataInfo& r, std::int32_t field)
     return kChanged;  // also when the field was already absent
 }
 
+std::wstring Number(double value)
+{
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? Utf8ToWide(std::string(buf, end)) : L"?";
+}
+
+std::wstring OutOfRange(const wchar_t* what, double value, const wchar_t* range)
+{
+    return std::wstring(what) + L" " + Number(value) + L" is outside " + range;
+}
+
+bool IsDate(double days)
+{
+    DateTimeParts p;
+    return AutomationDate::FromDays(days).ToParts(p);
+}
+
 }  // namespace
+
+std::wstring CImageMetadataManipulationOperation::EntryRefusal(const UpdateEntry& e)
+{
+    if (e.Clear) return {};
+    const double n = e.Number;
+    switch (e.Field) {
+    case DateTakenField:
+        return IsDate(n) ? std::wstring() : L"the date taken " + Number(n) + L" is not a date";
+    case LatitudeField: return n >= -90 && n <= 90 ? std::wstring() : OutOfRange(L"latitude", n, L"-90 to 90");
+    case LongitudeField:
+        return n >= -180 && n <= 180 ? std::wstring() : OutOfRange(L"longitude", n, L"-180 to 180");
+    case AltitudeField:
+        return std::fabs(n) <= MaxAltitude ? std::wstring()
+                                           : OutOfRange(L"altitude", n, L"-429496729.5 to 429496729.5 m");
+    case ImageDirectionField:
+        return n >= 0 && n <= 359.99 ? std::wstring() : OutOfRange(L"image direction", n, L"0 to 359.99");
+    case MeasurementPrecisionField:
+        // The dilution of precision is stored in ten-thousandths.
+        return n >= 0 && n <= 429496.7295 ? std::wstring()
+                                           : OutOfRange(L"measurement precision", n, L"0 to 429496.7295");
+    case GPSDateField: return IsDate(n) ? std::wstring() : L"the GPS date " + Number(n) + L" is not a date";
+    case GPSTimeField: return IsDate(n) ? std::wstring() : L"the GPS time " + Number(n) + L" is not a time";
+    default: return {};
+    }
+}
 
 int CImageMetadataManipulationOperation::ApplyEntry(CGPSMetadataInfo& r, const UpdateEntry& e)
 {
@@ -163,6 +208,11 @@ HRESULT CImageMetadataManipulationOperation::ApplyUpdates(UpdateEntry* const* en
 {
     if (count < 1 || !entries) return E_FAIL;
     if (!record_) return E_FAIL;
+    refusal_.clear();
+    for (int i = 0; i < count; ++i) {
+        if (entries[i]) refusal_ = EntryRefusal(*entries[i]);
+        if (!refusal_.empty()) return E_INVALIDARG;  // nothing of the change is applied
+    }
     for (int i = 0; i < count; ++i)
         if (entries[i] && ApplyEntry(*record_, *entries[i]) == kChanged) changed.push_back(entries[i]->Field);
     return S_OK;

@@ -91,7 +91,8 @@ void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const C
 }
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
-                           const std::vector<PendingStamp>& operations, std::string* error, CAtomicFileBatch* batch)
+                           const std::vector<PendingStamp>& operations, std::string* error, CAtomicFileBatch* batch,
+                           std::vector<std::string>* warnings)
 {
     std::string bytes;
     if (!ReadWholeFile(source, bytes, error)) return E_FAIL;
@@ -116,22 +117,27 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     if (!stamped) return E_FAIL;
     auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
                                                                                   : ContainerFormat::TiffRoot);
-    hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList);
+    TransferReport report;
+    hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList, &report);
     if (FAILED(hr)) {
-        if (error) *error = "write failed: the metadata could not be carried over";
+        if (error)
+            *error = report.Refusal.empty() ? "write failed: the metadata could not be carried over"
+                                            : "not saved: " + report.Refusal;
         return hr;
     }
+    if (warnings) warnings->insert(warnings->end(), report.Warnings.begin(), report.Warnings.end());
     if (format == PictureFormatTiff) KeepOwnTiffLayout(*stamped->Root(), *targetRoot);
     if (FAILED(hr = stamped->Commit(*targetRoot, error))) return hr;
     return batch ? batch->Stage(target, stamped->Bytes(), error) : WriteFileAtomically(target, stamped->Bytes(), error);
 }
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
-                           const std::vector<PendingOperation*>& operations, std::string* error, CAtomicFileBatch* batch)
+                           const std::vector<PendingOperation*>& operations, std::string* error, CAtomicFileBatch* batch,
+                           std::vector<std::string>* warnings)
 {
     std::vector<PendingStamp> stamps;
     stamps.reserve(operations.size());
     for (const PendingOperation* pending : operations)
         if (pending) stamps.push_back({pending->Operation.get(), pending->Text.value_or(std::wstring())});
-    return SaveStampedPicture(source, target, record, stamps, error, batch);
+    return SaveStampedPicture(source, target, record, stamps, error, batch, warnings);
 }

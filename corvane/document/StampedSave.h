@@ -29,16 +29,18 @@ struct PendingStamp {
 // that fail to initialise or draw are left out, as are operations of other
 // kinds; every operation is uninitialised after its turn. Fails, with
 // `error` set and the target untouched, when the source cannot be read or
-// decoded, or the new file cannot be encoded or written.
+// decoded, or the new file cannot be encoded or written, or the record holds
+// a changed value the picture cannot store. `warnings` receives what was
+// stored other than the record says (IPTC texts cut to their limits).
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingStamp>& operations, std::string* error,
-                           CAtomicFileBatch* batch = nullptr);
+                           CAtomicFileBatch* batch = nullptr, std::vector<std::string>* warnings = nullptr);
 
 struct PendingOperation;
 // The same for the document's pending operations of one picture.
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingOperation*>& operations, std::string* error,
-                           CAtomicFileBatch* batch = nullptr);
+                           CAtomicFileBatch* batch = nullptr, std::vector<std::string>* warnings = nullptr);
 
 // The drawing step alone: applies `operations` to `canvas` as a save does,
 // with `decoder` reading the picture as stored.

@@ -74,6 +74,9 @@ MetadataValue TypedOf(NativeValue::Kind kind, const Exiv2::Value& value, bool ip
     case Exiv2::unsignedRational:
         typed = TypedScalarOrVector(value, ValueType::URational, ValueType::URationalVector, true);
         break;
+    case Exiv2::signedRational:
+        typed = TypedScalarOrVector(value, ValueType::SRational, ValueType::SRationalVector, true);
+        break;
     case Exiv2::undefined:
         typed = MetadataValue::FromBlob(RawBytes(value));
         break;
@@ -131,7 +134,10 @@ std::unique_ptr<Exiv2::Value> Exiv2FromTyped(const MetadataValue& value, bool fo
         std::string text;
         for (std::uint64_t n : value.Numbers()) {
             if (!text.empty()) text += ' ';
-            if (type == Exiv2::unsignedRational)
+            if (type == Exiv2::signedRational)
+                text += std::to_string(static_cast<std::int32_t>(MetadataValue::Numerator(n))) + "/" +
+                        std::to_string(static_cast<std::int32_t>(MetadataValue::Denominator(n)));
+            else if (type == Exiv2::unsignedRational)
                 text += std::to_string(MetadataValue::Numerator(n)) + "/" + std::to_string(MetadataValue::Denominator(n));
             else
                 text += std::to_string(n);
@@ -155,6 +161,8 @@ std::unique_ptr<Exiv2::Value> Exiv2FromTyped(const MetadataValue& value, bool fo
     case ValueType::UInt32Vector: numbers(Exiv2::unsignedLong); break;
     case ValueType::URational:
     case ValueType::URationalVector: numbers(Exiv2::unsignedRational); break;
+    case ValueType::SRational:
+    case ValueType::SRationalVector: numbers(Exiv2::signedRational); break;
     case ValueType::Blob:
         v.reset(Exiv2::Value::create(Exiv2::undefined).release());
         v->read(reinterpret_cast<const Exiv2::byte*>(value.Bytes().data()), static_cast<long>(value.Bytes().size()),

@@ -75,6 +75,12 @@ double MetadataValue::RationalToDouble(std::uint64_t packed)
     return static_cast<double>(Numerator(packed)) / static_cast<double>(Denominator(packed));
 }
 
+double MetadataValue::SignedRationalToDouble(std::uint64_t packed)
+{
+    return static_cast<double>(static_cast<std::int32_t>(Numerator(packed))) /
+           static_cast<double>(static_cast<std::int32_t>(Denominator(packed)));
+}
+
 void MetadataValue::SetNative(std::shared_ptr<const NativeValue> native, ValueType type)
 {
     native_ = std::move(native);

@@ -23,6 +23,8 @@ enum class ValueType {
     UInt16Vector,
     UInt32Vector,
     URationalVector,
+    SRational,       // signed: the two 32-bit halves hold two's complement numbers
+    SRationalVector,
     WideText,     // IPTC text, decoded with the picture's character set
     Blob,
     Block,        // a nested metadata block
@@ -65,6 +67,8 @@ public:
     static std::uint32_t Denominator(std::uint64_t packed) { return static_cast<std::uint32_t>(packed >> 32); }
     // numerator / denominator in floating point (0 denominators give inf or NaN).
     static double RationalToDouble(std::uint64_t packed);
+    // The same for a signed rational.
+    static double SignedRationalToDouble(std::uint64_t packed);
 
     // The library form this value was read from, if any.
     const std::shared_ptr<const NativeValue>& Native() const { return native_; }

@@ -43,25 +43,30 @@ std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture)
 }
 
 HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error, CAtomicFileBatch* batch)
+                   std::string* error, CAtomicFileBatch* batch, std::vector<std::string>* warnings)
 {
     const PictureFormat format = picture.Format();
     auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
                                                                                   : ContainerFormat::TiffRoot);
-    HRESULT hr = TransferMetadata(picture.Root(), targetRoot, format, format, &record, TransferPolicy::KeepAll);
+    TransferReport report;
+    HRESULT hr =
+        TransferMetadata(picture.Root(), targetRoot, format, format, &record, TransferPolicy::KeepAll, &report);
     if (FAILED(hr)) {
-        if (error) *error = "write failed: the metadata could not be carried over";
+        if (error)
+            *error = report.Refusal.empty() ? "write failed: the metadata could not be carried over"
+                                            : "not saved: " + report.Refusal;
         return hr;
     }
+    if (warnings) warnings->insert(warnings->end(), report.Warnings.begin(), report.Warnings.end());
     hr = picture.Commit(*targetRoot, error);
     if (FAILED(hr)) return hr;
     return batch ? batch->Stage(target, picture.Bytes(), error) : WriteFileAtomically(target, picture.Bytes(), error);
 }
 
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error)
+                   std::string* error, std::vector<std::string>* warnings)
 {
     auto picture = OpenPictureForEdit(source, error);
     if (!picture) return E_FAIL;
-    return SaveGeoTag(*picture, target, record, error);
+    return SaveGeoTag(*picture, target, record, error, nullptr, warnings);
 }

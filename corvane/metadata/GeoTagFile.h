@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "GPSMetadataInfo.h"
 #include "HResult.h"
@@ -21,7 +22,8 @@ std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
 // SaveGeoTag below does; with a batch, the new file is staged in it and
 // replaces the target when the batch commits.
 HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error, CAtomicFileBatch* batch = nullptr);
+                   std::string* error, CAtomicFileBatch* batch = nullptr,
+                   std::vector<std::string>* warnings = nullptr);
 
 // Reads the geotag of a JPEG or TIFF file. Null with `error` set ("unreadable:
 // ...", "not a JPEG or TIFF picture") when the file cannot give one.
@@ -30,6 +32,9 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
 // Writes `record` as the geotag of the picture `source` into `target` (which
 // may be `source` itself): every other metadata item and the image data stay
 // byte for byte; the geotag becomes exactly the record's. The target is
-// replaced in one step; on failure it is left as it was.
+// replaced in one step; on failure it is left as it was (a value the
+// picture cannot store fails the save: "not saved: the altitude ...").
+// `warnings` receives what was stored other than the record says (a city
+// cut to IPTC's 32 bytes).
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error);
+                   std::string* error, std::vector<std::string>* warnings = nullptr);

@@ -23,6 +23,26 @@ bool IsRational(const MetadataValue& v)
     return v.Type() == ValueType::URational || v.Type() == ValueType::URationalVector;
 }
 
+bool IsSignedRational(const MetadataValue& v)
+{
+    return v.Type() == ValueType::SRational || v.Type() == ValueType::SRationalVector;
+}
+
+char OppositeHemisphere(char ref)
+{
+    switch (ref) {
+    case 'N': return 'S';
+    case 'S': return 'N';
+    case 'E': return 'W';
+    case 'W': return 'E';
+    case 'n': return 's';
+    case 's': return 'n';
+    case 'e': return 'w';
+    case 'w': return 'e';
+    default: return ref;
+    }
+}
+
 bool IsUnsigned(const MetadataValue& v)
 {
     switch (v.Type()) {
@@ -84,15 +104,22 @@ HRESULT CGeoTagMetadataDecoder::ReadChar(const std::string& path, char*& target)
 }
 
 HRESULT CGeoTagMetadataDecoder::ReadRationals(const std::shared_ptr<MetadataBlock>& block, const std::string& path,
-                                              double* values, int count, int& read) const
+                                              double* values, int count, int& read, bool allowSigned) const
 {
     MetadataValue v;
     const HRESULT hr = ReadValue(block, path, v);
     if (FAILED(hr)) return hr;
-    if (!IsRational(v) || v.Count() == 0) return E_FAIL;
+    const bool isSigned = allowSigned && IsSignedRational(v);
+    if ((!IsRational(v) && !isSigned) || v.Count() == 0) return E_FAIL;
     // A vector shorter than expected gives what it holds; the rest stay 0.
     read = static_cast<int>(std::min<size_t>(v.Count(), static_cast<size_t>(count)));
-    for (int i = 0; i < count; ++i) values[i] = i < read ? MetadataValue::RationalToDouble(v.Number(i)) : 0.0;
+    for (int i = 0; i < count; ++i) {
+        if (i >= read)
+            values[i] = 0.0;
+        else
+            values[i] = isSigned ? MetadataValue::SignedRationalToDouble(v.Number(i))
+                                 : MetadataValue::RationalToDouble(v.Number(i));
+    }
     return S_OK;
 }
 
@@ -153,13 +180,16 @@ HRESULT CGeoTagMetadataDecoder::ReadCoordinate(const std::string& valuePath, con
 {
     double dms[3];
     int read = 0;
-    HRESULT hr = ReadRationals(gps_, valuePath, dms, 3, read);
+    HRESULT hr = ReadRationals(gps_, valuePath, dms, 3, read, true);
     if (FAILED(hr)) return hr;
     std::string ref;
     hr = ReadAscii(gps_, refPath, ref);
     if (FAILED(hr)) return hr;
     if (ref.empty()) return E_FAIL;
-    SetField(target, GPSCoordinate{dms[0], dms[1], dms[2], ref[0]});
+    // Some phones store signed rationals: a minus sign turns the hemisphere.
+    const bool negative = dms[0] < 0 || dms[1] < 0 || dms[2] < 0;
+    SetField(target, GPSCoordinate{std::fabs(dms[0]), std::fabs(dms[1]), std::fabs(dms[2]),
+                                   negative ? OppositeHemisphere(ref[0]) : ref[0]});
     return S_OK;
 }
 
@@ -266,6 +296,8 @@ HRESULT CGeoTagMetadataDecoder::ReadGPSDate(GPSDateValue*& date)
     std::string text;
     const HRESULT hr = ReadAscii(gps_, GPSDateStamp, text);
     if (FAILED(hr)) return hr;
+    // An empty or blank stamp holds no date (some cameras write one when they had no fix).
+    if (text.find_first_of("0123456789") == std::string::npos) return E_FAIL;
     int n[3];
     SplitNumbers(text, ":", n, 3, false);
     SetField(date, GPSDateValue{static_cast<std::uint16_t>(n[0]), static_cast<std::uint16_t>(n[1]),

@@ -53,8 +53,9 @@ public:
 private:
     HRESULT ReadAscii(const std::shared_ptr<MetadataBlock>& block, const std::string& path, std::string& text) const;
     HRESULT ReadChar(const std::string& path, char*& target) const;
+    // Unsigned rationals; signed ones too when `allowSigned` (their values keep their sign).
     HRESULT ReadRationals(const std::shared_ptr<MetadataBlock>& block, const std::string& path, double* values,
-                          int count, int& read) const;
+                          int count, int& read, bool allowSigned = false) const;
     HRESULT ReadRationalWithRef(const char* valuePath, const char* refPath, double*& value, char*& ref);
     HRESULT ReadValue(const std::shared_ptr<MetadataBlock>& block, const std::string& path, MetadataValue& value) const;
 

@@ -1,10 +1,10 @@
 #include "MetadataTable.h"
 
 #include <cmath>
-#include <cstdio>
 #include <locale>
 
 #include "StringUtil.h"
+#include "TextNumber.h"
 
 namespace MetadataTable {
 
@@ -45,11 +45,17 @@ std::wstring Direction(const CGPSMetadataInfo& r)
     return FormatUpTo(*r.ImgDirection, 2) + L"\u00B0 " + static_cast<wchar_t>(static_cast<unsigned char>(ref));
 }
 
-std::wstring Numbers(const char* pattern, long a, long b, long c)
+// "a<sep>b<sep>c", each number at least `width` digits wide (zero-padded).
+std::wstring Numbers(unsigned long a, unsigned long b, unsigned long c, wchar_t separator, size_t width)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, a, b, c);
-    return Utf8ToWide(buf);
+    std::wstring text;
+    for (unsigned long n : {a, b, c}) {
+        if (!text.empty()) text += separator;
+        const std::wstring digits = std::to_wstring(n);
+        if (digits.size() < width) text.append(width - digits.size(), L'0');
+        text += digits;
+    }
+    return text;
 }
 
 std::string CsvCell(const std::wstring& text, const std::wstring& separator)
@@ -75,9 +81,7 @@ const wchar_t* ColumnTitle(int column)
 
 std::wstring FormatUpTo(double value, int decimals)
 {
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    std::string text = buf;
+    std::string text = FormatFixed(value, decimals);
     if (text.find('.') != std::string::npos) {
         while (!text.empty() && text.back() == '0') text.pop_back();
         if (!text.empty() && text.back() == '.') text.pop_back();
@@ -100,9 +104,10 @@ std::wstring CellText(const CGPSMetadataInfo* r, int column, int rowNumber, cons
     case MeasurementPrecisionField: return TextOr(r->PrecisionRating);
     case MapDatumField: return TextOr(r->MapDatum);
     case GPSDateField:
-        return r->GPSDate ? Numbers("%ld/%ld/%ld", (*r->GPSDate)[1], (*r->GPSDate)[2], (*r->GPSDate)[0]) : kMissing;
+        return r->GPSDate ? Numbers((*r->GPSDate)[1], (*r->GPSDate)[2], (*r->GPSDate)[0], L'/', 1) : kMissing;
     case GPSTimeField:
-        return r->GPSTime ? Numbers("%ld:%ld:%ld", (*r->GPSTime)[0], (*r->GPSTime)[1], (*r->GPSTime)[2]) : kMissing;
+        // A clock time reads as one: 14:03:09, not 14:3:9.
+        return r->GPSTime ? Numbers((*r->GPSTime)[0], (*r->GPSTime)[1], (*r->GPSTime)[2], L':', 2) : kMissing;
     case LocationField: return TextOr(r->SubLocation);
     case CityField: return TextOr(r->City);
     case StateField: return TextOr(r->ProvinceState);

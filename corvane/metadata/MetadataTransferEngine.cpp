@@ -26,39 +26,6 @@ bool SameDate(const AutomationDate* a, const AutomationDate* b)
     return !a->IsValid() || std::fabs(a->Value - b->Value) < 0.5 / 86400.0;
 }
 
-template <typename T>
-bool SameField(const T* a, const T* b)
-{
-    if (!a || !b) return a == b;
-    return *a == *b;
-}
-
-bool SameField(const double* a, const double* b)
-{
-    if (!a || !b) return a == b;
-    return *a == *b || (std::isnan(*a) && std::isnan(*b));
-}
-
-bool SameField(const GPSCoordinate* a, const GPSCoordinate* b)
-{
-    if (!a || !b) return a == b;
-    return a->Degrees == b->Degrees && a->Minutes == b->Minutes && a->Seconds == b->Seconds && a->Ref == b->Ref;
-}
-
-// Whether two records hold the same GPS block fields.
-bool SameGps(const CGPSMetadataInfo& a, const CGPSMetadataInfo& b)
-{
-    return SameField(a.GPSVersion, b.GPSVersion) && SameField(a.Latitude, b.Latitude) &&
-           SameField(a.Longitude, b.Longitude) && SameField(a.AltitudeRef, b.AltitudeRef) &&
-           SameField(a.Altitude, b.Altitude) && SameField(a.GPSTime, b.GPSTime) &&
-           SameField(a.Satellites, b.Satellites) && SameField(a.Status, b.Status) &&
-           SameField(a.MeasureMode, b.MeasureMode) && SameField(a.DOP, b.DOP) && SameField(a.SpeedRef, b.SpeedRef) &&
-           SameField(a.Speed, b.Speed) && SameField(a.TrackRef, b.TrackRef) && SameField(a.Track, b.Track) &&
-           SameField(a.ImgDirectionRef, b.ImgDirectionRef) && SameField(a.ImgDirection, b.ImgDirection) &&
-           SameField(a.MapDatum, b.MapDatum) && SameField(a.GPSDate, b.GPSDate) &&
-           SameField(a.Differential, b.Differential) && SameField(a.HPositioningError, b.HPositioningError);
-}
-
 }  // namespace
 
 bool CMetadataTransferEngine::IfdTagAllowed(long tag)
@@ -87,12 +54,11 @@ CMetadataTransferEngine::CMetadataTransferEngine(std::shared_ptr<const MetadataB
     AddWriter("/thumb", ContainerFormat::Thumbnail);
     AddWriter("/interop", ContainerFormat::Interop);
     AddWriter("/8bimiptc", ContainerFormat::PhotoshopIptc);
-    if (policy_ == TransferPolicy::KeepAll && record_ && source_) {
+    if (record_ && source_) {
         // The record was read from this source; what it did not change stays as the source wrote it.
-        CGPSMetadataInfo original;
-        CGeoTagMetadataDecoder(source_, sourceFormat_).Decode(original);
-        rewriteDates_ = !SameDate(original.DateTaken, record_->DateTaken);
-        rewriteGps_ = !SameGps(original, *record_);
+        stored_ = std::make_unique<CGPSMetadataInfo>();
+        CGeoTagMetadataDecoder(source_, sourceFormat_).Decode(*stored_);
+        if (policy_ == TransferPolicy::KeepAll) rewriteDates_ = !SameDate(stored_->DateTaken, record_->DateTaken);
     }
 }
 
@@ -171,9 +137,7 @@ HRESULT CMetadataTransferEngine::Route(ContainerFormat format, const std::string
         return Put("/ifd", name, value);
     case ContainerFormat::Xmp: return Put("/xmp", name, value);
     case ContainerFormat::Exif: return RouteExif(name, value);
-    case ContainerFormat::Gps:
-        if (record_ && rewriteGps_) return S_OK;  // rebuilt from the record
-        return Put("/gps", name, value);
+    case ContainerFormat::Gps: return Put("/gps", name, value);  // the encoder rewrites what the record changed
     case ContainerFormat::Iptc: return Put("/iptc", name, value);
     case ContainerFormat::Thumbnail: return Put("/thumb", name, value);
     case ContainerFormat::Interop: return Put("/interop", name, value);
@@ -183,12 +147,17 @@ HRESULT CMetadataTransferEngine::Route(ContainerFormat format, const std::string
     }
 }
 
-void CMetadataTransferEngine::ApplyRecord()
+HRESULT CMetadataTransferEngine::ApplyRecord()
 {
-    if (!record_) return;
-    CGeoTagMetadataEncoder encoder(rewriteGps_ ? Writer("/gps") : nullptr, Writer("/exif"), Writer("/iptc"),
-                                   sourceFormat_);
+    if (!record_) return S_OK;
+    CGeoTagMetadataEncoder encoder(Writer("/gps"), Writer("/exif"), Writer("/iptc"), sourceFormat_);
     encoder.SetWriteDates(rewriteDates_);
-    encoder.Encode(*record_);
-    CXmpGeoTagMirror::Apply(*Writer("/xmp"), *record_, rewriteDates_);
+    const HRESULT hr = encoder.Encode(*record_, stored_.get());
+    report_.Warnings = encoder.Warnings();
+    if (FAILED(hr)) {
+        report_.Refusal = encoder.Refusal();
+        return hr;
+    }
+    CXmpGeoTagMirror::Apply(*Writer("/xmp"), *record_, stored_.get(), rewriteDates_);
+    return S_OK;
 }

@@ -7,8 +7,9 @@
 // Two policies: AllowList for pictures whose pixels were re-encoded (only the
 // listed IFD and EXIF tags travel), KeepAll for saves that change nothing but
 // the geotag (everything is kept except the geotag the record owns; the
-// dates and the GPS block are rewritten only where the record differs from
-// what the source says).
+// dates are rewritten only where the record differs from what the source
+// says). Under both, a GPS tag, IPTC dataset or XMP property whose record
+// field the record did not change travels exactly as the source stored it.
 #pragma once
 
 #include <memory>
@@ -23,6 +24,12 @@
 
 enum class TransferPolicy { AllowList, KeepAll };
 
+// What a transfer has to tell the user about the record it applied.
+struct TransferReport {
+    std::string Refusal;                // why the record could not be applied (the transfer failed)
+    std::vector<std::string> Warnings;  // values stored other than given: "City is longer than..."
+};
+
 class CMetadataTransferEngine {
 public:
     CMetadataTransferEngine(std::shared_ptr<const MetadataBlock> sourceRoot, std::shared_ptr<MetadataBlock> targetRoot,
@@ -34,6 +41,7 @@ public:
     virtual HRESULT Route(ContainerFormat format, const std::string& name, const MetadataValue& value);
 
     bool DatesHandled() const { return datesHandled_; }
+    const TransferReport& Report() const { return report_; }
 
     static bool IfdTagAllowed(long tag);
     static bool ExifTagAllowed(long tag);
@@ -46,7 +54,8 @@ protected:
     // repeated names (IPTC keywords) stay repeated.
     HRESULT Put(const char* path, const std::string& name, const MetadataValue& value);
     // Encoder and XMP mirror: the record's changes to the routed blocks.
-    void ApplyRecord();
+    // Fails when a changed value cannot be stored; nothing may be nested then.
+    HRESULT ApplyRecord();
     // Sets `child` as a nested block of `parent` under `path`.
     static HRESULT Nest(const std::shared_ptr<MetadataBlock>& parent, const char* path,
                         const std::shared_ptr<MetadataBlock>& child);
@@ -56,9 +65,10 @@ protected:
     const CGPSMetadataInfo* record_;
     PictureFormat sourceFormat_;
     TransferPolicy policy_;
+    std::unique_ptr<CGPSMetadataInfo> stored_;  // the source's own record, when a record is applied
     bool datesHandled_ = false;
     bool rewriteDates_ = true;  // KeepAll: the record's date differs from the source's
-    bool rewriteGps_ = true;    // KeepAll: the record's GPS fields differ from the source's
+    TransferReport report_;
 
 private:
     HRESULT RouteExif(const std::string& name, const MetadataValue& value);
@@ -87,7 +97,9 @@ public:
 
 // Walks `sourceRoot` and fills `targetRoot` (a new, empty root of the target's
 // kind) with the engine of the target format. Formats other than JPEG and TIFF
-// get nothing.
+// get nothing. Fails with E_INVALIDARG, the reason in `report`, when a value
+// the record changed cannot be stored: the target must not be written then.
 HRESULT TransferMetadata(const std::shared_ptr<const MetadataBlock>& sourceRoot,
                          const std::shared_ptr<MetadataBlock>& targetRoot, PictureFormat sourceFormat,
-                         PictureFormat targetFormat, const CGPSMetadataInfo* record, TransferPolicy policy);
+                         PictureFormat targetFormat, const CGPSMetadataInfo* record, TransferPolicy policy,
+                         TransferReport* report = nullptr);

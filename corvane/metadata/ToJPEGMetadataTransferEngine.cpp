@@ -40,7 +40,8 @@ HRESULT CToJPEGMetadataTransferEngine::Route(ContainerFormat format, const std::
 
 HRESULT CToJPEGMetadataTransferEngine::Transfer()
 {
-    ApplyRecord();
+    const HRESULT applied = ApplyRecord();
+    if (FAILED(applied)) return applied;
     // A re-encoded JPEG carries no interoperability block; a save that keeps
     // everything keeps it.
     if (policy_ == TransferPolicy::KeepAll) Nest(Writer("/exif"), "/interop", Writer("/interop"));

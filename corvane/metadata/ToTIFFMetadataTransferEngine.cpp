@@ -2,7 +2,8 @@
 
 HRESULT CToTIFFMetadataTransferEngine::Transfer()
 {
-    ApplyRecord();
+    const HRESULT applied = ApplyRecord();
+    if (FAILED(applied)) return applied;
     Nest(Writer("/exif"), "/interop", Writer("/interop"));
     if (SUCCEEDED(Nest(Writer("/ifd"), "/exif", Writer("/exif"))) &&
         SUCCEEDED(Nest(Writer("/ifd"), "/gps", Writer("/gps"))) &&
@@ -16,7 +17,8 @@ HRESULT CToTIFFMetadataTransferEngine::Transfer()
 
 HRESULT TransferMetadata(const std::shared_ptr<const MetadataBlock>& sourceRoot,
                          const std::shared_ptr<MetadataBlock>& targetRoot, PictureFormat sourceFormat,
-                         PictureFormat targetFormat, const CGPSMetadataInfo* record, TransferPolicy policy)
+                         PictureFormat targetFormat, const CGPSMetadataInfo* record, TransferPolicy policy,
+                         TransferReport* report)
 {
     if (!sourceRoot || !targetRoot) return S_OK;
     std::unique_ptr<CMetadataTransferEngine> engine;
@@ -26,5 +28,7 @@ HRESULT TransferMetadata(const std::shared_ptr<const MetadataBlock>& sourceRoot,
         engine.reset(new CToTIFFMetadataTransferEngine(sourceRoot, targetRoot, record, sourceFormat, policy));
     if (!engine) return S_OK;
     engine->Walk(*sourceRoot);
-    return engine->Transfer();
+    const HRESULT hr = engine->Transfer();
+    if (report) *report = engine->Report();
+    return hr;
 }

@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <optional>
+#include <string_view>
 
+#include "GeoTagMetadataEncoder.h"
 #include "StringUtil.h"
+#include "TextNumber.h"
 
 namespace {
 
@@ -22,28 +24,24 @@ struct MirrorProperty {
 
 bool ParseRational(const std::string& text, double& value)
 {
-    const char* s = text.c_str();
-    char* end = nullptr;
-    const double n = std::strtod(s, &end);
-    if (end == s) return false;
-    if (*end == '/') {
-        const char* d = end + 1;
-        const double den = std::strtod(d, &end);
-        if (end == d || den == 0) return false;
-        value = n / den;
-    } else {
+    const size_t slash = text.find('/');
+    double n = 0;
+    if (!ParseWholeDouble(std::string_view(text).substr(0, slash), n)) return false;
+    if (slash == std::string::npos) {
         value = n;
+        return true;
     }
-    return *end == '\0' && std::isfinite(value);
+    double den = 0;
+    if (!ParseWholeDouble(std::string_view(text).substr(slash + 1), den) || den == 0) return false;
+    value = n / den;
+    return std::isfinite(value);
 }
 
-Text FormatRational(const double* value, double denominator)
+Text FormatRational(const double* value, std::uint32_t minDenominator)
 {
-    if (!value || !std::isfinite(*value)) return std::nullopt;
-    const double n = std::trunc(std::fabs(*value) * denominator);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f/%.0f", n, denominator);
-    return std::string(buf);
+    std::uint32_t n, d;
+    if (!value || !CGeoTagMetadataEncoder::ToRational(std::fabs(*value), minDenominator, n, d)) return std::nullopt;
+    return std::to_string(n) + "/" + std::to_string(d);
 }
 
 // "DDD,MM.mmk" or "DDD,MM,SSk" (XMP's GPSCoordinate).
@@ -52,16 +50,14 @@ bool ParseCoordinate(const std::string& text, GPSCoordinate& c)
     if (text.size() < 4) return false;
     const char ref = text.back();
     if (std::string("NSEWnsew").find(ref) == std::string::npos) return false;
-    const std::string body = text.substr(0, text.size() - 1);
+    const std::string_view body = std::string_view(text).substr(0, text.size() - 1);
     double parts[3] = {0, 0, 0};
     int n = 0;
     size_t pos = 0;
     while (n < 3 && pos <= body.size()) {
         const size_t comma = body.find(',', pos);
-        const std::string token = body.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-        char* end = nullptr;
-        parts[n] = std::strtod(token.c_str(), &end);
-        if (token.empty() || *end != '\0' || !std::isfinite(parts[n])) return false;
+        const std::string_view token = body.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        if (!ParseWholeDouble(token, parts[n])) return false;
         ++n;
         if (comma == std::string::npos) break;
         pos = comma + 1;
@@ -77,10 +73,8 @@ bool ParseCoordinate(const std::string& text, GPSCoordinate& c)
 Text FormatCoordinate(const GPSCoordinate* c)
 {
     if (!c) return std::nullopt;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%d,%.8f%c", static_cast<int>(c->Degrees), c->Minutes + c->Seconds / 60.0,
-                  c->Ref);
-    return std::string(buf);
+    return std::to_string(static_cast<int>(c->Degrees)) + "," + FormatFixed(c->Minutes + c->Seconds / 60.0, 8) +
+           c->Ref;
 }
 
 Text FormatChar(const char* c)
@@ -135,7 +129,7 @@ MirrorProperty CharProperty(const char* name, char* CGPSMetadataInfo::*field)
             [field](const CGPSMetadataInfo& r) { return FormatChar(r.*field); }};
 }
 
-MirrorProperty RationalProperty(const char* name, double* CGPSMetadataInfo::*field, double denominator)
+MirrorProperty RationalProperty(const char* name, double* CGPSMetadataInfo::*field, std::uint32_t denominator)
 {
     return {name, [field](const std::string& t, CGPSMetadataInfo& r) { return ParseRationalField(t, r.*field); },
             [field, denominator](const CGPSMetadataInfo& r) { return FormatRational(r.*field, denominator); }};
@@ -357,15 +351,46 @@ bool AgreeProperty(MetadataBlock& xmp, const char* name, const Text& wanted,
     return true;
 }
 
+// What a property should say for a record; the reference goes with its
+// altitude, as in the GPS block.
+Text Wanted(const MirrorProperty& p, const CGPSMetadataInfo& record)
+{
+    if (std::string(p.Name) == "/exif:GPSAltitudeRef" && !record.Altitude) return std::nullopt;
+    return p.Format(record);
+}
+
+// GPS properties the record has no field for (destination, processing
+// method, area...) go when the GPS block they mirror loses its position.
+bool RemoveFieldlessGpsProperties(MetadataBlock& xmp)
+{
+    std::vector<std::string> stale;
+    for (const auto& item : xmp.Items()) {
+        if (item.first.rfind("/exif:GPS", 0) != 0) continue;
+        bool known = false;
+        for (const auto& p : Properties()) known |= item.first == p.Name;
+        if (!known) stale.push_back(item.first);
+    }
+    bool changed = false;
+    for (const auto& name : stale) changed |= xmp.RemoveMetadataByName(name) == S_OK;
+    return changed;
+}
+
 }  // namespace
 
-bool CXmpGeoTagMirror::Apply(MetadataBlock& xmp, const CGPSMetadataInfo& record, bool writeDate)
+std::optional<std::string> CXmpGeoTagMirror::PropertyText(const std::string& property, const CGPSMetadataInfo& record)
+{
+    for (const auto& p : Properties())
+        if (property == p.Name) return Wanted(p, record);
+    return std::nullopt;
+}
+
+bool CXmpGeoTagMirror::Apply(MetadataBlock& xmp, const CGPSMetadataInfo& record, const CGPSMetadataInfo* stored,
+                             bool writeDate)
 {
     bool changed = false;
     for (const auto& p : Properties()) {
-        Text wanted = p.Format(record);
-        // The reference goes with its altitude, as in the GPS block.
-        if (std::string(p.Name) == "/exif:GPSAltitudeRef" && !record.Altitude) wanted.reset();
+        const Text wanted = Wanted(p, record);
+        if (stored && wanted == Wanted(p, *stored)) continue;  // not changed: stays as the picture wrote it
         changed |= AgreeProperty(xmp, p.Name, wanted, [&p](const std::string& text) {
             CGPSMetadataInfo parsed;
             return p.Parse(text, parsed) ? p.Format(parsed) : std::nullopt;
@@ -377,15 +402,9 @@ bool CXmpGeoTagMirror::Apply(MetadataBlock& xmp, const CGPSMetadataInfo& record,
             return ParseDateTaken(text, parsed) ? FormatDateTaken(parsed) : std::nullopt;
         });
     }
-    // GPS properties the record has no field for (destination, processing
-    // method, area...) go with the GPS block they mirror.
-    std::vector<std::string> stale;
-    for (const auto& item : xmp.Items()) {
-        if (item.first.rfind("/exif:GPS", 0) != 0) continue;
-        bool known = false;
-        for (const auto& p : Properties()) known |= item.first == p.Name;
-        if (!known) stale.push_back(item.first);
-    }
-    for (const auto& name : stale) changed |= xmp.RemoveMetadataByName(name) == S_OK;
+    if (!stored || CGeoTagMetadataEncoder::GpsWiped(record, stored) ||
+        CGeoTagMetadataEncoder::PositionWiped(record, stored))
+        changed |= RemoveFieldlessGpsProperties(xmp);
+    if (stored) changed |= AgreeLocationDetails(xmp, record, *stored);
     return changed;
 }

@@ -91,6 +91,8 @@ private:
     void RefreshList();
 
     void SaveSelected();
+    // Tells the user what the last saves stored other than entered (IPTC limits).
+    void ShowSaveWarnings();
     void StampGps();
     void StampTitle();
     void StampAddress();

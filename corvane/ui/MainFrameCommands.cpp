@@ -65,7 +65,8 @@ void CMainFrame::BindDocumentCommands()
     Bind(C::Redo, [this] { doc_.Redo(); RefreshList(); }, [this] { return doc_.CanRedo(); });
     Bind(C::Save, [this] { SaveSelected(); }, oneUnsaved);
     Bind(C::SaveAs, [this] { if (ActiveSelection().size() == 1) SaveAs(ActiveSelection()[0], false); }, oneUnsaved);
-    Bind(C::SaveAll, [this] { doc_.SaveAll(); RefreshList(); }, [this] { return doc_.HasUnsavedChanges(); });
+    Bind(C::SaveAll, [this] { doc_.SaveAll(); ShowSaveWarnings(); RefreshList(); },
+         [this] { return doc_.HasUnsavedChanges(); });
     Bind(C::StampGps, [this] { StampGps(); });
     Bind(C::StampTitle, [this] { StampTitle(); });
     Bind(C::StampAddress, [this] { StampAddress(); });

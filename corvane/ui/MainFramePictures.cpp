@@ -15,14 +15,26 @@ namespace {
 const wchar_t* const kUnableToSaveAs =
     L"Unable to save the item with specified name. Please make sure you have selected correct file name.";
 const wchar_t* const kUnableToSaveAsCaption = L"Unable to Save As";
+const wchar_t* const kStoredOtherwiseCaption = L"Saved With Changes";
 
 }  // namespace
+
+void CMainFrame::ShowSaveWarnings()
+{
+    const auto warnings = doc_.TakeSaveWarnings();
+    if (warnings.empty()) return;
+    std::wstring text = L"Some values were stored differently from how they were entered:";
+    for (const auto& w : warnings)
+        text += L"\n" + QFileInfo(QString::fromStdString(w.Path)).fileName().toStdWString() + L": " + w.Text;
+    ui_.ShowMessage(text, kStoredOtherwiseCaption, MessageIcon::Warning);
+}
 
 void CMainFrame::SaveSelected()
 {
     const std::vector<int> items = ActiveSelection();
     if (items.size() != 1) return;
     doc_.SavePicture(items[0], std::string(), false);  // failures are not reported
+    ShowSaveWarnings();
     RefreshList();
 }
 
@@ -37,6 +49,7 @@ void CMainFrame::SaveAs(int item, bool force)
     std::string error;
     if (FAILED(doc_.SavePicture(item, target, force, &error)))
         ui_.ShowMessage(kUnableToSaveAs, kUnableToSaveAsCaption, MessageIcon::Error);
+    ShowSaveWarnings();
     RefreshList();
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "GPSMetadataInfo.h"
+#include "StringUtil.h"
 
 TEST(GPSMetadataInfo, NewRecordAndItsCloneHaveNoField)
 {
@@ -98,4 +99,22 @@ TEST(GPSMetadataInfo, AltitudeSignRule)
     r.SetSignedAltitude(-12.5);
     EXPECT_EQ(*r.AltitudeRef, 1);
     EXPECT_EQ(*r.Altitude, -12.5);
+}
+
+TEST(StringUtil, CutToUtf8BytesCutsBetweenCharacters)
+{
+    const struct {
+        std::wstring Text;
+        size_t Limit;
+        std::wstring Cut;
+    } cases[] = {
+        {L"Arezzo", 32, L"Arezzo"},
+        {L"abc\u00E9", 4, L"abc"},             // a 2-byte character that would end at byte 5
+        {L"abc\u00E9", 5, L"abc\u00E9"},
+        {L"\u6771\u4EAC\u90FD", 8, L"\u6771\u4EAC"},  // 3 bytes each
+        {L"a\U0001F600", 4, L"a"},             // 4 bytes
+        {L"", 3, L""},
+        {L"FRA", 0, L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CutToUtf8Bytes(c.Text, c.Limit), c.Cut) << c.Limit;
 }

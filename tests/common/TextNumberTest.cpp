@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "LocaleScope.h"
 #include "TextNumber.h"
 
 namespace {
@@ -89,6 +90,39 @@ TEST(ParseInteger, SignedAndUnsignedRanges)
     EXPECT_EQ(4294967295u, u);
     EXPECT_FALSE(ParseLeadingUInt32(L"-1", u)) << "no wrap-around";
     EXPECT_EQ(4294967295u, u);
+}
+
+TEST(WholeDouble, TheWholeTextOrNothing)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"28.0469", true}, {"-12.5", true}, {"+3", true}, {"3e2", true},  {"1,5", false},  {"", false},
+        {" 5", false},     {"5 ", false},   {"+-5", false}, {"nan", false}, {"inf", false}, {"1e999", false},
+    };
+    for (const auto& c : cases) {
+        double value = -7;
+        EXPECT_EQ(ParseWholeDouble(c.first, value), c.second) << c.first;
+        if (!c.second) {
+            EXPECT_EQ(value, -7) << c.first;
+        }
+    }
+    double value = 0;
+    ASSERT_TRUE(ParseWholeDouble("28.0469", value));
+    EXPECT_EQ(value, 28.0469);
+}
+
+TEST(FormatFixed, FullStopAndExactDecimalsUnderEveryLocale)
+{
+    for (const char* name : testsupport::kTestLocales) {
+        testsupport::LocaleScope locale(name);
+        ASSERT_TRUE(locale.Active()) << name << " is not generated (scripts/setup)";
+        EXPECT_EQ(FormatFixed(28.0469, 8), "28.04690000") << name;
+        EXPECT_EQ(FormatFixed(-1234567.5, 1), "-1234567.5") << name;  // no thousands grouping either
+        EXPECT_EQ(FormatFixed(639.611111, 2), "639.61") << name;
+        EXPECT_EQ(FormatFixed(1e300, 2).size(), 304u) << name;
+        double value = 0;
+        EXPECT_TRUE(ParseWholeDouble("28.0469", value)) << name;
+        EXPECT_EQ(value, 28.0469) << name;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 #include "ImageMetadataManipulationOperation.h"
@@ -87,12 +88,13 @@ TEST(Manipulation, CoordinateAndDirectionLimits)
     CGPSMetadataInfo r;
     EXPECT_EQ(Apply(r, {Set(LatitudeField, 90)}).Changed, std::vector<std::int32_t>{LatitudeField});
     const GPSCoordinate before = *r.Latitude;
-    // Out of range: left as it was, the other entries still applied.
-    const Applied a = Apply(r, {Set(LatitudeField, 90.000001), Set(LongitudeField, -180.5), SetText(CityField, L"X")});
-    EXPECT_EQ(a.Status, S_OK);
-    EXPECT_EQ(a.Changed, std::vector<std::int32_t>{CityField});
+    // One value out of range refuses the whole change: nothing half-applied.
+    const Applied a = Apply(r, {SetText(CityField, L"X"), Set(LatitudeField, 90.000001), Set(LongitudeField, 2)});
+    EXPECT_EQ(a.Status, E_INVALIDARG);
+    EXPECT_TRUE(a.Changed.empty());
     EXPECT_EQ(r.Latitude->Degrees, before.Degrees);
     EXPECT_EQ(r.Longitude, nullptr);
+    EXPECT_EQ(r.City, nullptr);
 
     UpdateEntry d = Set(ImageDirectionField, 359.99);
     d.Reference = 'T';
@@ -143,8 +145,56 @@ TEST(Manipulation, GpsDateAndTimeFromDayCounts)
     EXPECT_EQ(*r.GPSDate, (GPSDateValue{2013, 5, 7}));
     EXPECT_EQ(*r.GPSTime, (GPSTimeValue{14, 3, 9}));
     EXPECT_TRUE(Apply(r, {Set(GPSDateField, d.Value + 0.25)}).Changed.empty());  // same calendar day
-    Apply(r, {Set(GPSTimeField, 1e12)});  // not a date: all ones
-    EXPECT_EQ(*r.GPSTime, (GPSTimeValue{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}));
+    // Not a date: refused, where all ones would have been written as the time.
+    EXPECT_EQ(Apply(r, {Set(GPSTimeField, 1e12)}).Status, E_INVALIDARG);
+    EXPECT_EQ(*r.GPSTime, (GPSTimeValue{14, 3, 9}));
+}
+
+// Each value a change can carry that the picture could not store, with the
+// reason the user is given; the record stays as it was.
+TEST(Manipulation, RefusedValuesChangeNothing)
+{
+    const double maxAltitude = CImageMetadataManipulationOperation::MaxAltitude;
+    struct Case {
+        UpdateEntry Entry;
+        const wchar_t* Reason;  // empty: accepted
+    } cases[] = {
+        {Set(LatitudeField, -90), L""},
+        {Set(LatitudeField, 91), L"latitude 91 is outside -90 to 90"},
+        {Set(LatitudeField, NAN), L"latitude nan is outside -90 to 90"},
+        {Set(LongitudeField, -180.5), L"longitude -180.5 is outside -180 to 180"},
+        {Set(AltitudeField, maxAltitude), L""},
+        {Set(AltitudeField, -maxAltitude), L""},
+        {Set(AltitudeField, 429496729.6), L"altitude 429496729.6 is outside -429496729.5 to 429496729.5 m"},
+        {Set(AltitudeField, 4294967295.0), L"altitude 4294967295 is outside -429496729.5 to 429496729.5 m"},
+        {Set(AltitudeField, 1e10), L"altitude 1e+10 is outside -429496729.5 to 429496729.5 m"},
+        {Set(AltitudeField, INFINITY), L"altitude inf is outside -429496729.5 to 429496729.5 m"},
+        {Set(ImageDirectionField, 360), L"image direction 360 is outside 0 to 359.99"},
+        {Set(MeasurementPrecisionField, -1), L"measurement precision -1 is outside 0 to 429496.7295"},
+        {Set(DateTakenField, 1e12), L"the date taken 1e+12 is not a date"},
+        {Set(GPSDateField, NAN), L"the GPS date nan is not a date"},
+        {Clear(AltitudeField), L""},
+    };
+    for (auto& c : cases) {
+        CGPSMetadataInfo r;
+        r.SetSignedAltitude(12);
+        std::vector<std::int32_t> changed;
+        CImageMetadataManipulationOperation op;
+        op.AttachRecord(&r);
+        std::vector<UpdateEntry*> entries{&c.Entry};
+        const HRESULT hr = op.ApplyUpdates(entries.data(), 1, changed);
+        EXPECT_EQ(CImageMetadataManipulationOperation::EntryRefusal(c.Entry), c.Reason);
+        if (*c.Reason) {
+            EXPECT_EQ(hr, E_INVALIDARG) << c.Reason;
+            EXPECT_EQ(op.Refusal(), c.Reason);
+            EXPECT_TRUE(changed.empty());
+            ASSERT_NE(r.Altitude, nullptr) << c.Reason;
+            EXPECT_EQ(*r.Altitude, 12);
+        } else {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_TRUE(op.Refusal().empty());
+        }
+    }
 }
 
 TEST(Manipulation, LongTextsAreCut)

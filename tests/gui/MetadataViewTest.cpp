@@ -122,7 +122,7 @@ private slots:
         QTest::newRow("precision") << 7 << "Good" << "Good";
         QTest::newRow("map datum") << 8 << "WGS-84" << "WGS-84";
         QTest::newRow("GPS date") << 9 << "2013-05-07T00:00:00" << "5/7/2013";
-        QTest::newRow("GPS time") << 10 << "2000-01-01T14:03:09" << "14:3:9";
+        QTest::newRow("GPS time") << 10 << "2000-01-01T14:03:09" << "14:03:09";
         QTest::newRow("city with separator") << 12 << "Zürich; Altstadt, \"old\"" << "Zürich; Altstadt, \"old\"";
         QTest::newRow("country") << 14 << "Ísland" << "Ísland";
     }

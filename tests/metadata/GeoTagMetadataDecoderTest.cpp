@@ -73,6 +73,42 @@ TEST_P(DecoderTest, NumbersAndTheirReferences)
     EXPECT_EQ(*record.Differential, 1);
 }
 
+// Signed rationals, as some phones write them: the sign turns the hemisphere.
+TEST_P(DecoderTest, SignedCoordinatesFoldIntoTheReference)
+{
+    auto signedRationals = [](std::initializer_list<std::pair<std::int32_t, std::int32_t>> values) {
+        std::vector<std::uint64_t> packed;
+        for (const auto& v : values)
+            packed.push_back(MetadataValue::PackRational(static_cast<std::uint32_t>(v.first),
+                                                         static_cast<std::uint32_t>(v.second)));
+        return MetadataValue::FromNumbers(ValueType::SRationalVector, packed);
+    };
+    tree.Gps->Append(GPSLatitude, signedRationals({{60, 1}, {8, 1}, {4814, 100}}));
+    tree.Gps->Append(GPSLatitudeRef, MetadataValue::FromAscii("N"));
+    tree.Gps->Append(GPSLongitude, signedRationals({{-24, 1}, {-54, 1}, {-2438, 100}}));
+    tree.Gps->Append(GPSLongitudeRef, MetadataValue::FromAscii("E"));
+    tree.Gps->Append(GPSAltitude, signedRationals({{-5, 1}}));  // only coordinates are read signed
+    Decode();
+    ASSERT_NE(record.Latitude, nullptr);
+    EXPECT_DOUBLE_EQ(CGPSMetadataInfo::CoordinateToDecimal(*record.Latitude), 60 + 8 / 60.0 + 48.14 / 3600);
+    ASSERT_NE(record.Longitude, nullptr);
+    EXPECT_EQ(record.Longitude->Ref, 'W');
+    EXPECT_EQ(record.Longitude->Degrees, 24);
+    EXPECT_DOUBLE_EQ(record.Longitude->Seconds, 24.38);
+    EXPECT_EQ(record.Altitude, nullptr);
+}
+
+TEST_P(DecoderTest, AnEmptyGpsDateStampIsNoDate)
+{
+    for (const char* text : {"", "    :  :  ", "::"}) {
+        TestTree t(GetParam());
+        t.Gps->Append(GPSDateStamp, MetadataValue::FromAscii(text));
+        CGPSMetadataInfo r;
+        CGeoTagMetadataDecoder(t.Root, GetParam()).Decode(r);
+        EXPECT_EQ(r.GPSDate, nullptr) << '"' << text << '"';
+    }
+}
+
 TEST_P(DecoderTest, ZeroDenominatorsNeverFault)
 {
     tree.Gps->Append(GPSTimeStamp, Rationals({{14, 0}, {3, 1}, {9, 1}}));

@@ -23,7 +23,7 @@ TEST(MetadataTable, CellTexts)
     EXPECT_EQ(CellText(&r, LongitudeField, 1, L""), L"10 S");
     EXPECT_EQ(CellText(&r, AltitudeField, 1, L""), L"12.5 m Below Sea");
     EXPECT_EQ(CellText(&r, GPSDateField, 1, L""), L"5/7/2013");
-    EXPECT_EQ(CellText(&r, GPSTimeField, 1, L""), L"14:3:9");
+    EXPECT_EQ(CellText(&r, GPSTimeField, 1, L""), L"14:03:09");  // a clock time, zero-padded
     EXPECT_EQ(CellText(&r, ImageDirectionField, 1, L""), L"45\u00B0 M");  // no reference: M
     EXPECT_EQ(CellText(&r, DateTakenField, 1, L""), L"7-May-2013 9:03:09 AM");
     EXPECT_EQ(CellText(&r, CityField, 1, L""), L"東京");

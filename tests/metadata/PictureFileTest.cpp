@@ -156,10 +156,10 @@ TEST_P(SaveSample, SetWritesTheStoredFormsAndKeepsEverythingElse)
     std::string error;
     ASSERT_EQ(SaveGeoTag(copy.string(), copy.string(), *r, &error), S_OK) << error;
 
-    // 48 deg 51 min 31.8384 s is stored as 48/1 51/1 31838/1000.
-    EXPECT_NEAR(ExifToolNumber(copy, "GPSLatitude"), 48 + 51 / 60.0 + 31.838 / 3600, 1e-9);
-    EXPECT_NEAR(ExifToolNumber(copy, "GPSLongitude"), -(2 + 17 / 60.0 + 39.663 / 3600), 1e-9);
-    EXPECT_NEAR(ExifToolNumber(copy, "GPSAltitude"), 35.2, 1e-9);
+    // Set values keep the precision given: 48 deg 51 min 31.8384 s is stored as 48/1 51/1 318384/10000.
+    EXPECT_NEAR(ExifToolNumber(copy, "GPSLatitude"), 48.858844, 1e-9);
+    EXPECT_NEAR(ExifToolNumber(copy, "GPSLongitude"), -2.294351, 1e-9);
+    EXPECT_NEAR(ExifToolNumber(copy, "GPSAltitude"), 35.25, 1e-9);
     EXPECT_EQ(RunCommand("exiftool -s3 -IPTC:City -IPTC:Country-PrimaryLocationName " + Quote(copy)), "Sèvres\n東京\n");
 
     const auto after = ExifToolTags(copy);
