@@ -18,6 +18,10 @@ constexpr int kMaxScans = 1000;
 // progressive pictures); the canvas is bounded separately by CBitmap.
 constexpr long kMaxLibraryMemory = 2L << 30;
 constexpr int kRowsPerCall = 16;
+// The encoder scales each quantiser by 8 into a 16-bit divisor (libjpeg-turbo's
+// forward DCT), so larger values wrap round, to zero for multiples of 8192,
+// and divide by zero.
+constexpr unsigned kMaxEncodableQuantiser = 8191;
 
 struct JpegErrorManager {
     jpeg_error_mgr Base;
@@ -253,6 +257,31 @@ void BgraRowToCmyk(const unsigned char* bgra, unsigned char* cmyk, int width)
     }
 }
 
+// The source's quantisation tables become the encoder's divisors. A decoder
+// takes any value (a zero only drops that frequency), so a picture every
+// viewer shows may still hold tables no encoder can use.
+bool QuantTablesEncodable(const jpeg_decompress_struct& source, std::string* error)
+{
+    for (int ci = 0; ci < source.num_components; ++ci) {
+        const int slot = source.comp_info[ci].quant_tbl_no;
+        const JQUANT_TBL* table = slot >= 0 && slot < NUM_QUANT_TBLS ? source.quant_tbl_ptrs[slot] : nullptr;
+        if (!table) {
+            if (error) *error = "cannot be re-encoded: quantisation table " + std::to_string(slot) + " is missing";
+            return false;
+        }
+        for (int i = 0; i < DCTSIZE2; ++i) {
+            const unsigned q = table->quantval[i];
+            if (q == 0 || q > kMaxEncodableQuantiser) {
+                if (error)
+                    *error = "cannot be re-encoded: quantisation table " + std::to_string(slot) + " holds the value " +
+                             std::to_string(q) + ", which no encoder can divide by";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool StartCompressor(JpegCompressor& c, JpegDecompressor& source, bool cmyk)
 {
     if (setjmp(c.Errors.Jump)) return false;
@@ -310,6 +339,7 @@ HRESULT EncodeJpegLike(std::string_view sourceBytes, const CBitmap& bitmap, std:
         if (error) *error = "the canvas does not have the size of the source JPEG";
         return E_INVALIDARG;
     }
+    if (!QuantTablesEncodable(source.Info, error)) return E_FAIL;
     const bool cmyk = IsCmyk(source.Info);
     std::vector<unsigned char> cmykRow(cmyk ? static_cast<size_t>(bitmap.Width()) * 4 : 0);
     // Same tables and sampling: the new data is about as large as the old.
