@@ -222,21 +222,30 @@ HRESULT ReadJpegSize(std::string_view bytes, int& width, int& height, std::strin
 
 HRESULT DecodeJpeg(std::string_view bytes, CBitmap& bitmap, std::string* error, const JpegDecodeOptions& options)
 {
-    if (options.ScaleEighths < 1 || options.ScaleEighths > 16) return E_INVALIDARG;
+    if (options.ScaleEighths < 1 || options.ScaleEighths > 16 || options.MaxLibraryMemory < 0) return E_INVALIDARG;
     JpegDecompressor d;
     if (!OpenDecompressor(d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()))
         return Fail("not a readable JPEG", d.Errors.Message, error);
-    // The full size is checked too: the library's buffers follow it, not the scaled size.
-    if (!CBitmap::SizeAllowed(d.Info.image_width, d.Info.image_height))
+    // A full decode holds the full size in the canvas. A reduced one holds it
+    // only in the library's coefficient buffers, which its memory bound
+    // covers, so only the sides are bounded (and with them the reduced canvas).
+    const bool full = options.ScaleEighths >= 8;
+    if (full ? !CBitmap::SizeAllowed(d.Info.image_width, d.Info.image_height)
+             : d.Info.image_width > CBitmap::MaxSide || d.Info.image_height > CBitmap::MaxSide)
         return bitmap.Allocate(static_cast<int>(d.Info.image_width), static_cast<int>(d.Info.image_height), error);
+    if (options.MaxLibraryMemory > 0) d.Info.mem->max_memory_to_use = options.MaxLibraryMemory;
     if (!PrepareOutput(d, options.ScaleEighths)) return Fail("JPEG decoding failed", d.Errors.Message, error);
 
     CBitmap decoded;
     HRESULT hr = decoded.Allocate(static_cast<int>(d.Info.output_width), static_cast<int>(d.Info.output_height), error);
     if (FAILED(hr)) return hr;
     std::vector<unsigned char> cmykRow(IsCmyk(d.Info) ? static_cast<size_t>(decoded.Width()) * 4 : 0);
-    if (!ReadPixels(d, decoded, cmykRow.empty() ? nullptr : cmykRow.data()))
+    if (!ReadPixels(d, decoded, cmykRow.empty() ? nullptr : cmykRow.data())) {
+        // The library asks for a temporary file when its memory bound is reached; there is none.
+        if (d.Errors.Base.msg_code == JERR_NO_BACKING_STORE)
+            return Fail("JPEG decoding failed", "the picture needs more memory than the decoder may use", error);
         return Fail("JPEG decoding failed", d.Errors.Message, error);
+    }
     if (options.Strict && d.Errors.CorruptData) return Fail("damaged JPEG data", d.Errors.Message, error);
     bitmap = std::move(decoded);
     return S_OK;

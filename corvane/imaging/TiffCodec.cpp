@@ -1,5 +1,6 @@
 #include "TiffCodec.h"
 
+#include "BoxReducer.h"
 #include "TiffFrame.h"
 #include "TiffIo.h"
 
@@ -43,6 +44,29 @@ HRESULT DecodeTiff(std::string_view bytes, CBitmap& bitmap, std::string* error)
     HRESULT hr = frame.Read(in->Get(), error);
     if (FAILED(hr)) return hr;
     return frame.ToBitmap(bitmap, error);
+}
+
+HRESULT ReadTiffSize(std::string_view bytes, std::uint32_t& width, std::uint32_t& height, std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
+    if (!in) return E_FAIL;
+    if (!TIFFGetField(in->Get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in->Get(), TIFFTAG_IMAGELENGTH, &height))
+        return Fail(*in, "the TIFF does not state its size", error);
+    return S_OK;
+}
+
+HRESULT DecodeTiffReduced(std::string_view bytes, int side, CBitmap& bitmap, std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
+    if (!in) return E_FAIL;
+    CBoxReducer reducer;
+    CTiffFrame frame;
+    const HRESULT hr = frame.ReadRows(
+        in->Get(),
+        [&](std::uint32_t width, std::uint32_t height) { return reducer.Start(width, height, side, error); },
+        [&](const std::uint8_t* row) { reducer.AddRow(row); }, error);
+    if (FAILED(hr)) return hr;
+    return reducer.Finish(bitmap, error);
 }
 
 HRESULT EncodeTiffLike(std::string_view sourceBytes, const CBitmap& decoded, const CBitmap& drawn, std::string& out,
