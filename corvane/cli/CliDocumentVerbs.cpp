@@ -60,11 +60,18 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
     for (int i = 0; i < doc.Count(); ++i) {
         if (!doc.HasUnsavedChangesAt(i)) continue;
         std::string error;
+        std::vector<std::wstring> leftOut;
         const std::string target =
             o.OutDir.empty() ? std::string() : (fs::path(o.OutDir) / fs::path(doc.Item(i).Path).filename()).string();
-        if (FAILED(doc.SavePicture(i, target, false, &error))) {
+        const HRESULT hr = doc.SavePicture(i, target, false, &error, &leftOut);
+        // A stamp left out is work not done: named with its reason, and the run fails.
+        for (const std::wstring& note : leftOut) std::cerr << doc.Item(i).Path << ": " << WideToUtf8(note) << "\n";
+        if (!leftOut.empty()) ok = false;
+        if (FAILED(hr)) {
             std::cerr << doc.Item(i).Path << ": " << error << "\n";
             ok = false;
+        } else if (hr == S_FALSE) {
+            std::cerr << doc.Item(i).Path << ": not saved: nothing else to save\n";
         } else {
             std::cout << (target.empty() ? doc.DestinationOf(i) : target) << ": saved\n";
         }
