@@ -85,7 +85,7 @@ HRESULT FitBitmap(const CBitmap& source, int side, CBitmap& out, std::string* er
     HRESULT hr = reducer.Start(static_cast<std::uint32_t>(source.Width()), static_cast<std::uint32_t>(source.Height()),
                                side, error);
     if (FAILED(hr)) return hr;
-    for (int y = 0; y < source.Height(); ++y) reducer.AddRow(source.Row(y));
+    for (int y = 0; y < source.Height(); ++y) reducer.AddRow(static_cast<std::uint32_t>(y), source.Row(y));
     return reducer.Finish(out, error);
 }
 

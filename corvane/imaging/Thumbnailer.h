@@ -15,6 +15,7 @@ constexpr int ThumbnailSide = 96;
 
 HRESULT MakeThumbnail(const std::string& path, CBitmap& thumb, std::string* error);
 
-// Reduces `source` by area averaging so that it fits into side x side,
-// keeping its aspect ratio (at least one pixel each way). Never enlarges.
+// Reduces `source` by averaging boxes (see CBoxReducer) so that it fits
+// into side x side, keeping its aspect ratio (at least one pixel each way).
+// Never enlarges.
 HRESULT FitBitmap(const CBitmap& source, int side, CBitmap& out, std::string* error);

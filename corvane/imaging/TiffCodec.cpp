@@ -1,5 +1,7 @@
 #include "TiffCodec.h"
 
+#include <vector>
+
 #include "BoxReducer.h"
 #include "TiffFrame.h"
 #include "TiffIo.h"
@@ -60,11 +62,22 @@ HRESULT DecodeTiffReduced(std::string_view bytes, int side, CBitmap& bitmap, std
     std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
     if (!in) return E_FAIL;
     CBoxReducer reducer;
+    std::vector<std::uint8_t> samples;
     CTiffFrame frame;
+    // Only the pixels the reducer samples are converted.
     const HRESULT hr = frame.ReadRows(
         in->Get(),
-        [&](std::uint32_t width, std::uint32_t height) { return reducer.Start(width, height, side, error); },
-        [&](const std::uint8_t* row) { reducer.AddRow(row); }, error);
+        [&](std::uint32_t width, std::uint32_t height) {
+            const HRESULT started = reducer.Start(width, height, side, error);
+            samples.resize(reducer.Columns().size() * 4);
+            return started;
+        },
+        [&](std::uint32_t y, const CTiffFrame& rows) {
+            if (!reducer.UsesRow(y)) return;
+            for (size_t i = 0; i < reducer.Columns().size(); ++i) rows.PixelToBgra(reducer.Columns()[i], y, &samples[i * 4]);
+            reducer.AddSamples(samples.data());
+        },
+        error);
     if (FAILED(hr)) return hr;
     return reducer.Finish(bitmap, error);
 }

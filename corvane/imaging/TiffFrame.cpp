@@ -193,13 +193,6 @@ HRESULT CTiffFrame::ReadRows(TIFF* tiff, const SizeSink& start, const RowSink& s
     HRESULT hr = CheckLayout(tiff, error);
     if (FAILED(hr)) return hr;
     if (width_ > kMaxStreamedWidth) return SizeRefused(error);
-    std::vector<std::uint8_t> bgra(static_cast<size_t>(width_) * 4);
-    auto emit = [&](std::uint32_t from, std::uint32_t to) {
-        for (std::uint32_t y = from; y < to; ++y) {
-            for (std::uint32_t x = 0; x < width_; ++x) PixelToBgra(x, y, &bgra[size_t{x} * 4]);
-            sink(bgra.data());
-        }
-    };
     const std::uint32_t bandRows = tiled_ ? tileHeight_ : rowsPerStrip_;
     const bool bandFits = std::uint64_t{rowBytes_} * bandRows * planes_ <= kMaxBandBytes;
     if (!bandFits && (tiled_ || planes_ > 1)) return Unsupported("strips or tiles too large to read in parts", error);
@@ -219,7 +212,7 @@ HRESULT CTiffFrame::ReadRows(TIFF* tiff, const SizeSink& start, const RowSink& s
             hr = E_FAIL;
         }
         if (FAILED(hr)) return hr;
-        emit(y, end);
+        for (std::uint32_t row = y; row < end; ++row) sink(row, *this);
     }
     return S_OK;
 }

@@ -16,17 +16,19 @@
 class CTiffFrame {
 public:
     using SizeSink = std::function<HRESULT(std::uint32_t width, std::uint32_t height)>;
-    using RowSink = std::function<void(const std::uint8_t* bgra)>;
+    // Called for each row while the frame holds it; PixelToBgra reads its pixels.
+    using RowSink = std::function<void(std::uint32_t y, const CTiffFrame& frame)>;
 
     // Reads the current directory. Layouts we cannot convert both ways fail
     // with `error` naming what is unsupported.
     HRESULT Read(TIFF* tiff, std::string* error);
     // Reads the current directory a band at a time (a strip, a row of tiles,
     // or single rows of a strip too large to hold) and hands every row, top
-    // to bottom, to `sink` as BGRA premultiplied pixels, after `start` has
-    // been told the size (its failure ends the read). Memory follows the band
-    // and the width, never the height.
+    // to bottom, to `sink`, after `start` has been told the size (its failure
+    // ends the read). Memory follows the band and the width, never the height.
     HRESULT ReadRows(TIFF* tiff, const SizeSink& start, const RowSink& sink, std::string* error);
+    // One pixel as BGRA premultiplied; the row must be held (after Read, or inside ReadRows' sink).
+    void PixelToBgra(std::uint32_t x, std::uint32_t y, std::uint8_t* bgra) const;
     HRESULT ToBitmap(CBitmap& bitmap, std::string* error) const;
     // Converts back the pixels where `after` differs from `before`.
     void Patch(const CBitmap& before, const CBitmap& after);
@@ -49,7 +51,6 @@ private:
     std::uint8_t* PlaneRow(int plane, std::uint32_t y) const;
     unsigned Sample(std::uint32_t x, std::uint32_t y, int s) const;
     void SetSample(std::uint32_t x, std::uint32_t y, int s, unsigned value);
-    void PixelToBgra(std::uint32_t x, std::uint32_t y, std::uint8_t* bgra) const;
     void BgraToPixel(const std::uint8_t* bgra, std::uint32_t x, std::uint32_t y);
     unsigned To8(unsigned value) const;
     unsigned From8(unsigned value) const;
