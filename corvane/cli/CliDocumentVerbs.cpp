@@ -106,11 +106,20 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, c
         } else if (o.DryRun) {
             std::cout << doc.Item(i).Path << ": would " << WhatWouldChange(doc.Item(i), stamp) << ", then save to "
                       << target << "\n";
-        } else if (FAILED(doc.SavePicture(i, o.OutDir.empty() ? std::string() : target, false, &error))) {
-            std::cerr << doc.Item(i).Path << ": " << error << "\n";
-            ok = false;
         } else {
-            std::cout << target << ": saved\n";
+            std::vector<std::wstring> leftOut;
+            const HRESULT hr = doc.SavePicture(i, o.OutDir.empty() ? std::string() : target, false, &error, &leftOut);
+            // A stamp left out is work not done: named with its reason, and the run fails.
+            for (const std::wstring& note : leftOut) std::cerr << doc.Item(i).Path << ": " << WideToUtf8(note) << "\n";
+            if (!leftOut.empty()) ok = false;
+            if (FAILED(hr)) {
+                std::cerr << doc.Item(i).Path << ": " << error << "\n";
+                ok = false;
+            } else if (hr == S_FALSE) {
+                std::cerr << doc.Item(i).Path << ": not saved: nothing else to save\n";
+            } else {
+                std::cout << target << ": saved\n";
+            }
         }
         for (const auto& warning : doc.TakeSaveWarnings())
             std::cerr << warning.Path << ": warning: " << WideToUtf8(warning.Text) << "\n";

@@ -10,6 +10,7 @@
 namespace {
 
 const wchar_t* const kValueRefusedCaption = L"Value Not Accepted";
+const wchar_t* const kUndoCaption = L"Undo";
 
 bool IsRecordKind(int kind)
 {
@@ -156,6 +157,7 @@ void CCorvaneDoc::Undo()
     if (undoList_.empty()) return;
     ChangeUnit unit = std::move(undoList_.back());
     undoList_.pop_back();
+    std::vector<std::wstring> stampedPictures;
     for (int index : unit.Indices) {
         if (index < 0 || index >= Count()) continue;
         PictureItem& item = Item(index);
@@ -165,9 +167,26 @@ void CCorvaneDoc::Undo()
             if (item.History.size() > 1) MoveNewest(item.History, item.RedoHistory);
             MoveNewest(item.ChangedFieldLists, item.UndoneChangedFieldLists);
         }
+        if (!item.UndoneOperations.empty()) {
+            const PendingOperation& undone = item.UndoneOperations.back();
+            if (undone.Written) item.RewriteNeeded = true;
+            if (undone.InPicture) stampedPictures.push_back(item.Name);
+        }
         item.Saved = false;
     }
     redoList_.push_back(std::move(unit));
+    if (!stampedPictures.empty()) TellStampsStay(stampedPictures);
+}
+
+void CCorvaneDoc::TellStampsStay(const std::vector<std::wstring>& names)
+{
+    std::wstring list;
+    for (size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? L"" : i + 1 == names.size() ? L" and " : L", ") + names[i];
+    ui_.ShowMessage(L"The stamp is already saved in the pixels of " + list +
+                        L" and stays there: undo takes it off the pending changes, but saving again cannot remove "
+                        L"it. Changes to the geotag can still be undone and saved.",
+                    kUndoCaption, MessageIcon::Information);
 }
 
 void CCorvaneDoc::Redo()
@@ -179,6 +198,7 @@ void CCorvaneDoc::Redo()
         if (index < 0 || index >= Count()) continue;
         PictureItem& item = Item(index);
         MoveNewest(item.UndoneOperations, item.PendingOperations);
+        if (!item.PendingOperations.empty() && item.PendingOperations.back().Written) item.RewriteNeeded = true;
         if (IsRecordKind(unit.Kind)) {
             MoveNewest(item.RedoHistory, item.History);
             MoveNewest(item.UndoneChangedFieldLists, item.ChangedFieldLists);
@@ -194,7 +214,9 @@ bool CCorvaneDoc::HasUnsavedChangesAt(int index) const
 {
     if (index < 0 || index >= Count()) return false;
     const PictureItem& item = Item(index);
-    if (item.Saved || item.PendingOperations.empty()) return false;
+    if (item.Saved) return false;
+    if (item.RewriteNeeded) return true;  // the file holds a change since taken back
+    if (item.PendingOperations.empty()) return false;
     for (const ChangeUnit& unit : undoList_)
         if (std::find(unit.Indices.begin(), unit.Indices.end(), index) != unit.Indices.end()) return true;
     return false;
@@ -202,8 +224,7 @@ bool CCorvaneDoc::HasUnsavedChangesAt(int index) const
 
 bool CCorvaneDoc::HasUnsavedChanges() const
 {
-    for (const ChangeUnit& unit : undoList_)
-        for (int index : unit.Indices)
-            if (HasUnsavedChangesAt(index)) return true;
+    for (int index = 0; index < Count(); ++index)
+        if (HasUnsavedChangesAt(index)) return true;
     return false;
 }

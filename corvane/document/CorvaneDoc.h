@@ -26,10 +26,12 @@ struct FolderEvent;
 using ThumbnailMaker = std::function<std::shared_ptr<const CBitmap>(const std::string& path)>;
 // Tells whether the address service can be reached.
 using ConnectionCheck = std::function<bool()>;
+struct StampedSaveOptions;
 // Writes a picture whose stamps are pending (decode, draw, encode, carry the metadata).
 using StampedSaver = std::function<HRESULT(const std::string& source, const std::string& target,
                                            const CGPSMetadataInfo& record,
-                                           const std::vector<PendingOperation*>& stamps, std::string* error)>;
+                                           const std::vector<PendingOperation*>& stamps, std::string* error,
+                                           const StampedSaveOptions& options, std::vector<std::string>* warnings)>;
 
 class CCorvaneDoc {
 public:
@@ -95,8 +97,12 @@ public:
 
     // --- saving ----------------------------------------------------------------
     // Saves one picture: to `targetPath`, or where the settings say when it is
-    // empty. S_FALSE without `force` when nothing is unsaved.
-    HRESULT SavePicture(int index, const std::string& targetPath, bool force, std::string* error = nullptr);
+    // empty. S_FALSE without `force` when nothing is unsaved, and when every
+    // change pending is a stamp the picture cannot take (nothing is written).
+    // Stamps a save left out, and why, go to `notes`; without `notes` they
+    // are shown to the user, as is the reason of a failure without `error`.
+    HRESULT SavePicture(int index, const std::string& targetPath, bool force, std::string* error = nullptr,
+                        std::vector<std::wstring>* notes = nullptr);
     // The Save As name for a chosen path and type (1 JPEG, 2 TIFF).
     static std::string SaveAsPath(const std::string& chosen, int typeIndex);
     // Saves every picture with unsaved changes through the step runner.
@@ -131,12 +137,22 @@ private:
     void DiscardItems();
     std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path, bool withThumbnail = true);
     void ClearRedo();
+    // Tells the user that undo cannot take stamps out of pixels already saved.
+    void TellStampsStay(const std::vector<std::wstring>& names);
     void StartWatcher();
     void StopWatcher();
     void RemoveItem(int index);
     void ApplyFolderEvent(const FolderEvent& event);
     void ReloadPicture(int index);
     void RescanFolder();
+    // The stamps a save of `item` draws; those the record cannot take are left out, with the reason in `notes`.
+    std::vector<PendingOperation*> StampsToDraw(PictureItem& item, std::vector<std::wstring>& notes) const;
+    HRESULT SaveItem(int index, const std::string& targetPath, bool force, std::string& failure,
+                     std::vector<std::wstring>& leftOut);
+    HRESULT WritePicture(int index, const std::string& target, const std::vector<PendingOperation*>& stamps,
+                         std::string* error);
+    // Shows what the saves since the last report left out or could not do.
+    void ReportSaves();
     bool IsNavigateAwayRefused();
     std::string ConfiguredServiceHost() const;
     void ConfigureGeocoder() const;
@@ -157,6 +173,8 @@ private:
     std::deque<ChangeUnit> undoList_, redoList_;
     std::vector<int> savingNow_;
     std::vector<SaveWarning> saveWarnings_;
+    std::vector<std::wstring> saveReport_;  // lines for the user, shown after Save or Save All
+    bool savingAll_ = false;
     std::deque<int> renameQueue_;
     std::vector<std::wstring> ownWrites_;  // names our saves are about to report
     std::unique_ptr<CFolderWatcher> watcher_;

@@ -67,8 +67,9 @@ void CCorvaneDoc::ReloadPicture(int index)
     PictureItem& item = Item(index);
     if (thumbnailMaker_) item.Thumbnail = thumbnailMaker_(item.Path);
     // A file changed elsewhere is read again unless the user has changes of
-    // their own on it (those stay, as the record they were made on).
-    if (item.History.size() <= 1 && item.PendingOperations.empty()) {
+    // their own on it (those stay, as the record they were made on), also
+    // undone ones that redo would bring back.
+    if (item.History.size() <= 1 && item.PendingOperations.empty() && item.UndoneOperations.empty()) {
         std::string error;
         if (auto record = ReadGeoTag(item.Path, nullptr, &error)) {
             item.History.clear();

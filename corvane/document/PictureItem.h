@@ -20,6 +20,11 @@ struct PendingOperation {
     std::optional<std::wstring> Text;  // the title for title stamps; none for metadata changes
     std::vector<std::unique_ptr<UpdateEntry>> Updates;
     std::unique_ptr<CImageOperation> Operation;
+    // A save wrote this change into a file (the picture's or a copy).
+    bool Written = false;
+    // A stamp a save drew into the picture's own file: it is in the pixels
+    // every later save starts from, so it is never drawn again.
+    bool InPicture = false;
 };
 
 // The operation and update entries of a metadata change for one picture.
@@ -45,6 +50,10 @@ struct PictureItem {
     std::deque<std::vector<std::int32_t>> ChangedFieldLists;
     std::deque<std::vector<std::int32_t>> UndoneChangedFieldLists;
     bool Saved = true;
+    // An undo or redo took back or brought back a change already written,
+    // so the saved file no longer matches the record: the picture must be
+    // saved again even when nothing is pending.
+    bool RewriteNeeded = false;
 
     // The current record version, or null when the file could not be read.
     CGPSMetadataInfo* Current() const { return History.empty() ? nullptr : History.back().get(); }

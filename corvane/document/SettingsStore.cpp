@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include "PictureCodec.h"
+
 namespace {
 
 // Section "Settings", letter for letter; the two reverse-geocoding keys
@@ -30,6 +32,8 @@ const SettingDefault kTable[] = {
     {"Filtering", true, 3, nullptr},
     {"GeoNamesServer", false, 0, L"http://api.geonames.org/"},
     {"GeoNamesUser", false, 0, L"tqvk517"},
+    // Stamping decodes a picture whole; larger ones are refused (PictureCodec.h).
+    {"MaxStampMegapixels", true, DefaultMaxStampMegapixels, nullptr},
 };
 
 const SettingDefault* Find(const std::string& key)

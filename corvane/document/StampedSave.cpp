@@ -92,7 +92,7 @@ void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const C
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingStamp>& operations, std::string* error, CAtomicFileBatch* batch,
-                           std::vector<std::string>* warnings)
+                           const StampedSaveOptions& options, std::vector<std::string>* warnings)
 {
     std::string bytes;
     if (!ReadWholeFile(source, bytes, error)) return E_FAIL;
@@ -104,21 +104,12 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
         return E_INVALIDARG;
     }
 
-    CGeoTagMetadataDecoder decoder(original->Root(), format);
-    const int orientation = StoredOrientation(*original->Root(), format);
-    std::string encoded;
-    HRESULT hr = ReencodePicture(
-        original->Bytes(), format,
-        [&](CBitmap& canvas) { return DrawUpright(canvas, orientation, decoder, record, operations, error); },
-        encoded, error);
-    if (FAILED(hr)) return hr;
-
-    std::unique_ptr<CPictureMetadata> stamped = CPictureMetadata::OpenBytes(std::move(encoded), error);
-    if (!stamped) return E_FAIL;
+    // The metadata the new file gets comes first: the stamps word the
+    // geotag as it is saved, not as the file held it before.
     auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
                                                                                   : ContainerFormat::TiffRoot);
     TransferReport report;
-    hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList, &report);
+    HRESULT hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList, &report);
     if (FAILED(hr)) {
         if (error)
             *error = report.Refusal.empty() ? "write failed: the metadata could not be carried over"
@@ -126,6 +117,17 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
         return hr;
     }
     if (warnings) warnings->insert(warnings->end(), report.Warnings.begin(), report.Warnings.end());
+    CGeoTagMetadataDecoder decoder(targetRoot, format);
+    const int orientation = StoredOrientation(*original->Root(), format);
+    std::string encoded;
+    hr = ReencodePicture(
+        original->Bytes(), format,
+        [&](CBitmap& canvas) { return DrawUpright(canvas, orientation, decoder, record, operations, error); },
+        encoded, error, options.MaxStampMegapixels);
+    if (FAILED(hr)) return hr;
+
+    std::unique_ptr<CPictureMetadata> stamped = CPictureMetadata::OpenBytes(std::move(encoded), error);
+    if (!stamped) return E_FAIL;
     if (format == PictureFormatTiff) KeepOwnTiffLayout(*stamped->Root(), *targetRoot);
     if (FAILED(hr = stamped->Commit(*targetRoot, error))) return hr;
     return batch ? batch->Stage(target, stamped->Bytes(), error) : WriteFileAtomically(target, stamped->Bytes(), error);
@@ -133,11 +135,11 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingOperation*>& operations, std::string* error, CAtomicFileBatch* batch,
-                           std::vector<std::string>* warnings)
+                           const StampedSaveOptions& options, std::vector<std::string>* warnings)
 {
     std::vector<PendingStamp> stamps;
     stamps.reserve(operations.size());
     for (const PendingOperation* pending : operations)
         if (pending) stamps.push_back({pending->Operation.get(), pending->Text.value_or(std::wstring())});
-    return SaveStampedPicture(source, target, record, stamps, error, batch, warnings);
+    return SaveStampedPicture(source, target, record, stamps, error, batch, options, warnings);
 }

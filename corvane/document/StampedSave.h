@@ -15,6 +15,7 @@
 #include "Bitmap.h"
 #include "GeoTagMetadataDecoder.h"
 #include "ImageOperation.h"
+#include "PictureCodec.h"
 
 // One pending operation of a picture with the text it was queued with (the
 // title of a title stamp; empty for the others).
@@ -23,26 +24,37 @@ struct PendingStamp {
     std::wstring Text;
 };
 
+struct StampedSaveOptions {
+    // Pictures larger than this (the setting "MaxStampMegapixels") are
+    // refused from their header, before their pixels are decoded.
+    int MaxStampMegapixels = DefaultMaxStampMegapixels;
+};
+
 // Draws the stamps among `operations` (oldest first) onto `source`, turned
 // the way its EXIF orientation says it is shown, and writes
-// the result to `target`, or stages it in `batch` when one is given. Stamps
+// the result to `target`, or stages it in `batch` when one is given. The
+// stamps read the geotag from the metadata the new file gets, so what they
+// state is `record`, the record being saved. Stamps
 // that fail to initialise or draw are left out, as are operations of other
 // kinds; every operation is uninitialised after its turn. Fails, with
 // `error` set and the target untouched, when the source cannot be read or
-// decoded, or the new file cannot be encoded or written, or the record holds
-// a changed value the picture cannot store. `warnings` receives what was
-// stored other than the record says (IPTC texts cut to their limits).
+// decoded, is over the pixel budget, or the new file cannot be encoded or
+// written, or the record holds a changed value the picture cannot store.
+// `warnings` receives what was stored other than the record says (IPTC texts
+// cut to their limits).
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingStamp>& operations, std::string* error,
-                           CAtomicFileBatch* batch = nullptr, std::vector<std::string>* warnings = nullptr);
+                           CAtomicFileBatch* batch = nullptr, const StampedSaveOptions& options = {},
+                           std::vector<std::string>* warnings = nullptr);
 
 struct PendingOperation;
 // The same for the document's pending operations of one picture.
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                            const std::vector<PendingOperation*>& operations, std::string* error,
-                           CAtomicFileBatch* batch = nullptr, std::vector<std::string>* warnings = nullptr);
+                           CAtomicFileBatch* batch = nullptr, const StampedSaveOptions& options = {},
+                           std::vector<std::string>* warnings = nullptr);
 
 // The drawing step alone: applies `operations` to `canvas` as a save does,
-// with `decoder` reading the picture as stored.
+// with `decoder` reading the geotag the stamps state.
 void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
                        const std::vector<PendingStamp>& operations);

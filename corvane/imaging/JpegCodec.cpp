@@ -18,6 +18,10 @@ constexpr int kMaxScans = 1000;
 // progressive pictures); the canvas is bounded separately by CBitmap.
 constexpr long kMaxLibraryMemory = 2L << 30;
 constexpr int kRowsPerCall = 16;
+// The encoder scales each quantiser by 8 into a 16-bit divisor (libjpeg-turbo's
+// forward DCT), so larger values wrap round, to zero for multiples of 8192,
+// and divide by zero.
+constexpr unsigned kMaxEncodableQuantiser = 8191;
 
 struct JpegErrorManager {
     jpeg_error_mgr Base;
@@ -218,21 +222,30 @@ HRESULT ReadJpegSize(std::string_view bytes, int& width, int& height, std::strin
 
 HRESULT DecodeJpeg(std::string_view bytes, CBitmap& bitmap, std::string* error, const JpegDecodeOptions& options)
 {
-    if (options.ScaleEighths < 1 || options.ScaleEighths > 16) return E_INVALIDARG;
+    if (options.ScaleEighths < 1 || options.ScaleEighths > 16 || options.MaxLibraryMemory < 0) return E_INVALIDARG;
     JpegDecompressor d;
     if (!OpenDecompressor(d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()))
         return Fail("not a readable JPEG", d.Errors.Message, error);
-    // The full size is checked too: the library's buffers follow it, not the scaled size.
-    if (!CBitmap::SizeAllowed(d.Info.image_width, d.Info.image_height))
+    // A full decode holds the full size in the canvas. A reduced one holds it
+    // only in the library's coefficient buffers, which its memory bound
+    // covers, so only the sides are bounded (and with them the reduced canvas).
+    const bool full = options.ScaleEighths >= 8;
+    if (full ? !CBitmap::SizeAllowed(d.Info.image_width, d.Info.image_height)
+             : d.Info.image_width > CBitmap::MaxSide || d.Info.image_height > CBitmap::MaxSide)
         return bitmap.Allocate(static_cast<int>(d.Info.image_width), static_cast<int>(d.Info.image_height), error);
+    if (options.MaxLibraryMemory > 0) d.Info.mem->max_memory_to_use = options.MaxLibraryMemory;
     if (!PrepareOutput(d, options.ScaleEighths)) return Fail("JPEG decoding failed", d.Errors.Message, error);
 
     CBitmap decoded;
     HRESULT hr = decoded.Allocate(static_cast<int>(d.Info.output_width), static_cast<int>(d.Info.output_height), error);
     if (FAILED(hr)) return hr;
     std::vector<unsigned char> cmykRow(IsCmyk(d.Info) ? static_cast<size_t>(decoded.Width()) * 4 : 0);
-    if (!ReadPixels(d, decoded, cmykRow.empty() ? nullptr : cmykRow.data()))
+    if (!ReadPixels(d, decoded, cmykRow.empty() ? nullptr : cmykRow.data())) {
+        // The library asks for a temporary file when its memory bound is reached; there is none.
+        if (d.Errors.Base.msg_code == JERR_NO_BACKING_STORE)
+            return Fail("JPEG decoding failed", "the picture needs more memory than the decoder may use", error);
         return Fail("JPEG decoding failed", d.Errors.Message, error);
+    }
     if (options.Strict && d.Errors.CorruptData) return Fail("damaged JPEG data", d.Errors.Message, error);
     bitmap = std::move(decoded);
     return S_OK;
@@ -251,6 +264,31 @@ void BgraRowToCmyk(const unsigned char* bgra, unsigned char* cmyk, int width)
         cmyk[2] = k ? static_cast<unsigned char>((b * 255 + k / 2) / k) : 0;
         cmyk[3] = static_cast<unsigned char>(k);
     }
+}
+
+// The source's quantisation tables become the encoder's divisors. A decoder
+// takes any value (a zero only drops that frequency), so a picture every
+// viewer shows may still hold tables no encoder can use.
+bool QuantTablesEncodable(const jpeg_decompress_struct& source, std::string* error)
+{
+    for (int ci = 0; ci < source.num_components; ++ci) {
+        const int slot = source.comp_info[ci].quant_tbl_no;
+        const JQUANT_TBL* table = slot >= 0 && slot < NUM_QUANT_TBLS ? source.quant_tbl_ptrs[slot] : nullptr;
+        if (!table) {
+            if (error) *error = "cannot be re-encoded: quantisation table " + std::to_string(slot) + " is missing";
+            return false;
+        }
+        for (int i = 0; i < DCTSIZE2; ++i) {
+            const unsigned q = table->quantval[i];
+            if (q == 0 || q > kMaxEncodableQuantiser) {
+                if (error)
+                    *error = "cannot be re-encoded: quantisation table " + std::to_string(slot) + " holds the value " +
+                             std::to_string(q) + ", which no encoder can divide by";
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool StartCompressor(JpegCompressor& c, JpegDecompressor& source, bool cmyk)
@@ -310,6 +348,7 @@ HRESULT EncodeJpegLike(std::string_view sourceBytes, const CBitmap& bitmap, std:
         if (error) *error = "the canvas does not have the size of the source JPEG";
         return E_INVALIDARG;
     }
+    if (!QuantTablesEncodable(source.Info, error)) return E_FAIL;
     const bool cmyk = IsCmyk(source.Info);
     std::vector<unsigned char> cmykRow(cmyk ? static_cast<size_t>(bitmap.Width()) * 4 : 0);
     // Same tables and sampling: the new data is about as large as the old.

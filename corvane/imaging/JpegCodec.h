@@ -19,6 +19,11 @@ struct JpegDecodeOptions {
     // not bake the decoder's grey fill into a file that looks whole; a
     // thumbnail may show what there is.
     bool Strict = true;
+    // Bound of the library's own working memory in bytes (0: the codec's
+    // default). Pictures coded in several scans (progressive) keep the
+    // coefficients of the full size whatever the scale; over the bound they
+    // fail before those are allocated.
+    long MaxLibraryMemory = 0;
 };
 
 HRESULT DecodeJpeg(std::string_view bytes, CBitmap& bitmap, std::string* error,

@@ -4,11 +4,17 @@
 #include <cstring>
 
 #include "AtomicFileWriter.h"
+#include "BoxReducer.h"
 #include "Exiv2Native.h"
 #include "JpegCodec.h"
 #include "TiffCodec.h"
 
 namespace {
+
+// The JPEG decoder's own memory for a thumbnail: a picture coded in several
+// scans holds all its coefficients (some 3 bytes a pixel for 4:2:0 colour),
+// so this admits progressive pictures up to about 170 megapixels.
+constexpr long kMaxThumbnailDecoderMemory = 512L << 20;
 
 struct ExifPreview {
     std::string Jpeg;     // the embedded thumbnail, when there is one
@@ -48,6 +54,8 @@ int ScaleForSide(int width, int height, int side)
     return 8;
 }
 
+// Decodes reduced: JPEGs at a DCT scale, TIFFs a band of rows at a time, so
+// that a picture far larger than memory allows still gets its thumbnail.
 HRESULT DecodeForThumbnail(const std::string& path, CBitmap& bitmap, std::string* error)
 {
     std::string bytes;
@@ -59,10 +67,11 @@ HRESULT DecodeForThumbnail(const std::string& path, CBitmap& bitmap, std::string
         JpegDecodeOptions options;
         options.ScaleEighths = ScaleForSide(width, height, ThumbnailSide);
         options.Strict = false;  // a damaged picture still shows what it holds
+        options.MaxLibraryMemory = kMaxThumbnailDecoderMemory;
         return DecodeJpeg(bytes, bitmap, error, options);
     }
     if (bytes.size() >= 4 && (bytes.compare(0, 2, "II") == 0 || bytes.compare(0, 2, "MM") == 0))
-        return DecodeTiff(bytes, bitmap, error);
+        return DecodeTiffReduced(bytes, ThumbnailSide, bitmap, error);
     if (error) *error = "not a JPEG or TIFF picture";
     return E_INVALIDARG;
 }
@@ -72,29 +81,12 @@ HRESULT DecodeForThumbnail(const std::string& path, CBitmap& bitmap, std::string
 HRESULT FitBitmap(const CBitmap& source, int side, CBitmap& out, std::string* error)
 {
     if (source.Empty() || side < 1) return E_INVALIDARG;
-    const int w = source.Width(), h = source.Height();
-    const double scale = std::min(1.0, std::min(double(side) / w, double(side) / h));
-    const int ow = std::max(1, static_cast<int>(w * scale + 0.5)), oh = std::max(1, static_cast<int>(h * scale + 0.5));
-    CBitmap fitted;
-    HRESULT hr = fitted.Allocate(ow, oh, error);
+    CBoxReducer reducer;
+    HRESULT hr = reducer.Start(static_cast<std::uint32_t>(source.Width()), static_cast<std::uint32_t>(source.Height()),
+                               side, error);
     if (FAILED(hr)) return hr;
-    for (int oy = 0; oy < oh; ++oy) {
-        const int y0 = static_cast<int>(std::int64_t{oy} * h / oh), y1 = std::max<int>(y0 + 1, std::int64_t{oy + 1} * h / oh);
-        std::uint8_t* dst = fitted.Row(oy);
-        for (int ox = 0; ox < ow; ++ox, dst += 4) {
-            const int x0 = static_cast<int>(std::int64_t{ox} * w / ow), x1 = std::max<int>(x0 + 1, std::int64_t{ox + 1} * w / ow);
-            unsigned sum[4] = {0, 0, 0, 0};
-            for (int y = y0; y < y1; ++y) {
-                const std::uint8_t* p = source.Row(y) + x0 * 4;
-                for (int x = x0; x < x1; ++x, p += 4)
-                    for (int c = 0; c < 4; ++c) sum[c] += p[c];
-            }
-            const unsigned count = static_cast<unsigned>((y1 - y0) * (x1 - x0));
-            for (int c = 0; c < 4; ++c) dst[c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
-        }
-    }
-    out = std::move(fitted);
-    return S_OK;
+    for (int y = 0; y < source.Height(); ++y) reducer.AddRow(static_cast<std::uint32_t>(y), source.Row(y));
+    return reducer.Finish(out, error);
 }
 
 HRESULT MakeThumbnail(const std::string& path, CBitmap& thumb, std::string* error)

@@ -1,5 +1,8 @@
 #include "TiffCodec.h"
 
+#include <vector>
+
+#include "BoxReducer.h"
 #include "TiffFrame.h"
 #include "TiffIo.h"
 
@@ -43,6 +46,40 @@ HRESULT DecodeTiff(std::string_view bytes, CBitmap& bitmap, std::string* error)
     HRESULT hr = frame.Read(in->Get(), error);
     if (FAILED(hr)) return hr;
     return frame.ToBitmap(bitmap, error);
+}
+
+HRESULT ReadTiffSize(std::string_view bytes, std::uint32_t& width, std::uint32_t& height, std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
+    if (!in) return E_FAIL;
+    if (!TIFFGetField(in->Get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in->Get(), TIFFTAG_IMAGELENGTH, &height))
+        return Fail(*in, "the TIFF does not state its size", error);
+    return S_OK;
+}
+
+HRESULT DecodeTiffReduced(std::string_view bytes, int side, CBitmap& bitmap, std::string* error)
+{
+    std::unique_ptr<CTiffHandle> in = CTiffHandle::OpenRead(bytes, error);
+    if (!in) return E_FAIL;
+    CBoxReducer reducer;
+    std::vector<std::uint8_t> samples;
+    CTiffFrame frame;
+    // Only the pixels the reducer samples are converted.
+    const HRESULT hr = frame.ReadRows(
+        in->Get(),
+        [&](std::uint32_t width, std::uint32_t height) {
+            const HRESULT started = reducer.Start(width, height, side, error);
+            samples.resize(reducer.Columns().size() * 4);
+            return started;
+        },
+        [&](std::uint32_t y, const CTiffFrame& rows) {
+            if (!reducer.UsesRow(y)) return;
+            for (size_t i = 0; i < reducer.Columns().size(); ++i) rows.PixelToBgra(reducer.Columns()[i], y, &samples[i * 4]);
+            reducer.AddSamples(samples.data());
+        },
+        error);
+    if (FAILED(hr)) return hr;
+    return reducer.Finish(bitmap, error);
 }
 
 HRESULT EncodeTiffLike(std::string_view sourceBytes, const CBitmap& decoded, const CBitmap& drawn, std::string& out,

@@ -7,6 +7,7 @@
 // that differ between the decoded and the drawn canvas are converted back.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@
 #include "HResult.h"
 
 HRESULT DecodeTiff(std::string_view bytes, CBitmap& bitmap, std::string* error);
+
+// The size of frame 0 as its tags state it; no pixels are read.
+HRESULT ReadTiffSize(std::string_view bytes, std::uint32_t& width, std::uint32_t& height, std::string* error);
+
+// Frame 0 reduced to fit `side` x `side` (as FitBitmap does) while its rows
+// are read, holding a band of rows rather than the page.
+HRESULT DecodeTiffReduced(std::string_view bytes, int side, CBitmap& bitmap, std::string* error);
 
 // `decoded` is what DecodeTiff gave for `sourceBytes`; `drawn` is the same
 // canvas after drawing. `out` holds the new TIFF without descriptive tags

@@ -13,10 +13,22 @@ HRESULT Unsupported(const std::string& what, std::string* error)
     return E_NOTIMPL;
 }
 
+// A band of rows read at once while streaming; a strip larger than this is read row by row.
+constexpr std::uint64_t kMaxBandBytes = std::uint64_t{16} << 20;
+// Rows are converted one at a time, so only the width needs a bound.
+constexpr std::uint32_t kMaxStreamedWidth = std::uint32_t{1} << 20;
+
 unsigned Premultiply(unsigned c, unsigned a) { return (c * a + 127) / 255; }
 unsigned Unpremultiply(unsigned c, unsigned a) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0; }
 
 }  // namespace
+
+HRESULT CTiffFrame::SizeRefused(std::string* error) const
+{
+    if (error)
+        *error = "picture size " + std::to_string(width_) + " x " + std::to_string(height_) + " is empty or too large";
+    return E_INVALIDARG;
+}
 
 HRESULT CTiffFrame::CheckLayout(TIFF* tiff, std::string* error)
 {
@@ -30,12 +42,7 @@ HRESULT CTiffFrame::CheckLayout(TIFF* tiff, std::string* error)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkset);
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric_)) return Unsupported("no photometric", error);
-    if (!CBitmap::SizeAllowed(width_, height_)) {
-        if (error)
-            *error = "picture size " + std::to_string(width_) + " x " + std::to_string(height_) +
-                     " is empty or too large";
-        return E_INVALIDARG;
-    }
+    if (width_ == 0 || height_ == 0) return SizeRefused(error);
     if (format != SAMPLEFORMAT_UINT) return Unsupported("samples that are not unsigned integers", error);
     if (bits_ != 1 && bits_ != 2 && bits_ != 4 && bits_ != 8 && bits_ != 16)
         return Unsupported(std::to_string(bits_) + " bits per sample", error);
@@ -90,13 +97,12 @@ HRESULT CTiffFrame::CheckLayout(TIFF* tiff, std::string* error)
     const std::uint64_t pixelBits = std::uint64_t{bits_} * (planes_ == 1 ? samples_ : 1);
     rowBytes_ = static_cast<size_t>((std::uint64_t{width_} * pixelBits + 7) / 8);
     if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != rowBytes_) return Unsupported("row size", error);
-    const std::uint64_t total = std::uint64_t{rowBytes_} * height_ * planes_;
-    if (total > CBitmap::MaxBytes) return Unsupported("the page is too large", error);
     tiled_ = TIFFIsTiled(tiff);
     if (tiled_) {
         TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth_);
         TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight_);
-        if (tileWidth_ == 0 || tileHeight_ == 0 || tileWidth_ % 16 || tileHeight_ % 16)
+        if (tileWidth_ == 0 || tileHeight_ == 0 || tileWidth_ % 16 || tileHeight_ % 16 ||
+            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) > kMaxBandBytes)
             return Unsupported("tile size", error);
     } else {
         TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip_);
@@ -107,57 +113,107 @@ HRESULT CTiffFrame::CheckLayout(TIFF* tiff, std::string* error)
 
 std::uint8_t* CTiffFrame::PlaneRow(int plane, std::uint32_t y) const
 {
-    return data_.get() + (static_cast<size_t>(plane) * height_ + y) * rowBytes_;
+    return data_.get() + (static_cast<size_t>(plane) * bandRows_ + (y - bandTop_)) * rowBytes_;
+}
+
+HRESULT CTiffFrame::AllocateBand(std::uint32_t rows, std::string* error)
+{
+    data_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * rows * planes_]);
+    if (!data_) {
+        if (error) *error = "out of memory for a TIFF page";
+        return E_OUTOFMEMORY;
+    }
+    bandTop_ = 0;
+    bandRows_ = rows;
+    return S_OK;
 }
 
 HRESULT CTiffFrame::Read(TIFF* tiff, std::string* error)
 {
     HRESULT hr = CheckLayout(tiff, error);
     if (FAILED(hr)) return hr;
-    data_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * height_ * planes_]);
-    if (!data_) {
-        if (error) *error = "out of memory for a TIFF page";
-        return E_OUTOFMEMORY;
+    if (!CBitmap::SizeAllowed(width_, height_)) return SizeRefused(error);
+    if (std::uint64_t{rowBytes_} * height_ * planes_ > CBitmap::MaxBytes)
+        return Unsupported("the page is too large", error);
+    if (FAILED(hr = AllocateBand(height_, error))) return hr;
+    if (tiled_) {
+        std::vector<std::uint8_t> tile(static_cast<size_t>(TIFFTileSize64(tiff)));
+        for (std::uint32_t y = 0; y < height_ && SUCCEEDED(hr); y += tileHeight_) hr = ReadTileRow(tiff, y, tile, error);
+        return hr;
     }
-    return tiled_ ? ReadTiles(tiff, error) : ReadStrips(tiff, error);
+    if (FAILED(hr = CheckStrips(tiff, error))) return hr;
+    for (std::uint32_t y = 0; y < height_ && SUCCEEDED(hr); y += rowsPerStrip_) hr = ReadStrip(tiff, y, error);
+    return hr;
 }
 
-HRESULT CTiffFrame::ReadStrips(TIFF* tiff, std::string* error)
+HRESULT CTiffFrame::CheckStrips(TIFF* tiff, std::string* error) const
 {
     const std::uint32_t perPlane = (height_ + rowsPerStrip_ - 1) / rowsPerStrip_;
-    if (TIFFNumberOfStrips(tiff) < perPlane * planes_) return Unsupported("missing strips", error);
+    if (TIFFNumberOfStrips(tiff) < std::uint64_t{perPlane} * planes_) return Unsupported("missing strips", error);
+    return S_OK;
+}
+
+HRESULT CTiffFrame::ReadStrip(TIFF* tiff, std::uint32_t y, std::string* error)
+{
+    const std::uint32_t perPlane = (height_ + rowsPerStrip_ - 1) / rowsPerStrip_;
+    const std::uint32_t i = y / rowsPerStrip_;
+    const std::uint32_t rows = std::min(rowsPerStrip_, height_ - y);
+    const tmsize_t want = static_cast<tmsize_t>(rows * rowBytes_);
     for (int plane = 0; plane < planes_; ++plane) {
-        for (std::uint32_t i = 0; i < perPlane; ++i) {
-            const std::uint32_t y = i * rowsPerStrip_;
-            const std::uint32_t rows = std::min(rowsPerStrip_, height_ - y);
-            const tmsize_t want = static_cast<tmsize_t>(rows * rowBytes_);
-            if (TIFFReadEncodedStrip(tiff, plane * perPlane + i, PlaneRow(plane, y), want) != want) {
-                if (error) *error = "damaged TIFF strip " + std::to_string(plane * perPlane + i);
-                return E_FAIL;
-            }
+        const std::uint32_t strip = static_cast<std::uint32_t>(plane) * perPlane + i;
+        if (TIFFReadEncodedStrip(tiff, strip, PlaneRow(plane, y), want) != want) {
+            if (error) *error = "damaged TIFF strip " + std::to_string(strip);
+            return E_FAIL;
         }
     }
     return S_OK;
 }
 
-HRESULT CTiffFrame::ReadTiles(TIFF* tiff, std::string* error)
+HRESULT CTiffFrame::ReadTileRow(TIFF* tiff, std::uint32_t y, std::vector<std::uint8_t>& tile, std::string* error)
 {
-    std::vector<std::uint8_t> tile(static_cast<size_t>(TIFFTileSize64(tiff)));
     const size_t tileRow = static_cast<size_t>(TIFFTileRowSize64(tiff));
     const std::uint64_t pixelBits = std::uint64_t{bits_} * (planes_ == 1 ? samples_ : 1);
     for (int plane = 0; plane < planes_; ++plane)
-        for (std::uint32_t y = 0; y < height_; y += tileHeight_)
-            for (std::uint32_t x = 0; x < width_; x += tileWidth_) {
-                const ttile_t index = TIFFComputeTile(tiff, x, y, 0, static_cast<std::uint16_t>(plane));
-                if (TIFFReadEncodedTile(tiff, index, tile.data(), static_cast<tmsize_t>(tile.size())) < 0) {
-                    if (error) *error = "damaged TIFF tile " + std::to_string(index);
-                    return E_FAIL;
-                }
-                const size_t offset = static_cast<size_t>(x * pixelBits / 8);
-                const size_t count = std::min(tileRow, rowBytes_ - offset);
-                for (std::uint32_t r = 0; r < tileHeight_ && y + r < height_; ++r)
-                    std::memcpy(PlaneRow(plane, y + r) + offset, tile.data() + r * tileRow, count);
+        for (std::uint32_t x = 0; x < width_; x += tileWidth_) {
+            const ttile_t index = TIFFComputeTile(tiff, x, y, 0, static_cast<std::uint16_t>(plane));
+            if (TIFFReadEncodedTile(tiff, index, tile.data(), static_cast<tmsize_t>(tile.size())) < 0) {
+                if (error) *error = "damaged TIFF tile " + std::to_string(index);
+                return E_FAIL;
             }
+            const size_t offset = static_cast<size_t>(x * pixelBits / 8);
+            const size_t count = std::min(tileRow, rowBytes_ - offset);
+            for (std::uint32_t r = 0; r < tileHeight_ && y + r < height_; ++r)
+                std::memcpy(PlaneRow(plane, y + r) + offset, tile.data() + r * tileRow, count);
+        }
+    return S_OK;
+}
+
+HRESULT CTiffFrame::ReadRows(TIFF* tiff, const SizeSink& start, const RowSink& sink, std::string* error)
+{
+    HRESULT hr = CheckLayout(tiff, error);
+    if (FAILED(hr)) return hr;
+    if (width_ > kMaxStreamedWidth) return SizeRefused(error);
+    const std::uint32_t bandRows = tiled_ ? tileHeight_ : rowsPerStrip_;
+    const bool bandFits = std::uint64_t{rowBytes_} * bandRows * planes_ <= kMaxBandBytes;
+    if (!bandFits && (tiled_ || planes_ > 1)) return Unsupported("strips or tiles too large to read in parts", error);
+    if (!tiled_ && FAILED(hr = CheckStrips(tiff, error))) return hr;
+    if (FAILED(hr = start(width_, height_)) || FAILED(hr = AllocateBand(bandFits ? bandRows : 1, error))) return hr;
+    std::vector<std::uint8_t> tile(tiled_ ? static_cast<size_t>(TIFFTileSize64(tiff)) : 0);
+    for (std::uint64_t top = 0; top < height_; top += bandRows_) {
+        const auto y = static_cast<std::uint32_t>(top);
+        const auto end = static_cast<std::uint32_t>(std::min<std::uint64_t>(height_, top + bandRows_));
+        bandTop_ = y;
+        if (tiled_) {
+            hr = ReadTileRow(tiff, y, tile, error);
+        } else if (bandFits) {
+            hr = ReadStrip(tiff, y, error);
+        } else if (TIFFReadScanline(tiff, PlaneRow(0, y), y, 0) < 0) {  // one row of a strip too large to hold
+            if (error) *error = "damaged TIFF row " + std::to_string(y);
+            hr = E_FAIL;
+        }
+        if (FAILED(hr)) return hr;
+        for (std::uint32_t row = y; row < end; ++row) sink(row, *this);
+    }
     return S_OK;
 }
 

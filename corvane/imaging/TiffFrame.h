@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,9 +15,20 @@
 
 class CTiffFrame {
 public:
+    using SizeSink = std::function<HRESULT(std::uint32_t width, std::uint32_t height)>;
+    // Called for each row while the frame holds it; PixelToBgra reads its pixels.
+    using RowSink = std::function<void(std::uint32_t y, const CTiffFrame& frame)>;
+
     // Reads the current directory. Layouts we cannot convert both ways fail
     // with `error` naming what is unsupported.
     HRESULT Read(TIFF* tiff, std::string* error);
+    // Reads the current directory a band at a time (a strip, a row of tiles,
+    // or single rows of a strip too large to hold) and hands every row, top
+    // to bottom, to `sink`, after `start` has been told the size (its failure
+    // ends the read). Memory follows the band and the width, never the height.
+    HRESULT ReadRows(TIFF* tiff, const SizeSink& start, const RowSink& sink, std::string* error);
+    // One pixel as BGRA premultiplied; the row must be held (after Read, or inside ReadRows' sink).
+    void PixelToBgra(std::uint32_t x, std::uint32_t y, std::uint8_t* bgra) const;
     HRESULT ToBitmap(CBitmap& bitmap, std::string* error) const;
     // Converts back the pixels where `after` differs from `before`.
     void Patch(const CBitmap& before, const CBitmap& after);
@@ -28,13 +40,17 @@ private:
     enum class Alpha { None, Associated, Unassociated };
 
     HRESULT CheckLayout(TIFF* tiff, std::string* error);
-    HRESULT ReadStrips(TIFF* tiff, std::string* error);
-    HRESULT ReadTiles(TIFF* tiff, std::string* error);
+    HRESULT SizeRefused(std::string* error) const;
+    HRESULT AllocateBand(std::uint32_t rows, std::string* error);
+    HRESULT CheckStrips(TIFF* tiff, std::string* error) const;
+    // The strip that starts at row `y`, of every plane.
+    HRESULT ReadStrip(TIFF* tiff, std::uint32_t y, std::string* error);
+    // The row of tiles that starts at row `y`, of every plane.
+    HRESULT ReadTileRow(TIFF* tiff, std::uint32_t y, std::vector<std::uint8_t>& tile, std::string* error);
     HRESULT WriteTiles(TIFF* out, std::string* error) const;
     std::uint8_t* PlaneRow(int plane, std::uint32_t y) const;
     unsigned Sample(std::uint32_t x, std::uint32_t y, int s) const;
     void SetSample(std::uint32_t x, std::uint32_t y, int s, unsigned value);
-    void PixelToBgra(std::uint32_t x, std::uint32_t y, std::uint8_t* bgra) const;
     void BgraToPixel(const std::uint8_t* bgra, std::uint32_t x, std::uint32_t y);
     unsigned To8(unsigned value) const;
     unsigned From8(unsigned value) const;
@@ -50,5 +66,7 @@ private:
     std::vector<std::uint8_t> palette_;  // red, green, blue of each entry, narrowed to 8 bits
     int planes_ = 1;
     size_t rowBytes_ = 0;
+    // The rows held: [bandTop_, bandTop_ + bandRows_) of each plane; the whole page after Read.
+    std::uint32_t bandTop_ = 0, bandRows_ = 0;
     std::unique_ptr<std::uint8_t[]> data_;
 };

@@ -1,6 +1,7 @@
 // The one line of text a GPS or address stamp draws, composed from the
-// picture's stored metadata (through its decoder) and, for the address
-// stamp, from the picture's current record. The settings are read at every
+// geotag a decoder reads (when saving, the metadata the new file gets, so the
+// band states the record being saved) and, for the address stamp, from the
+// picture's current record. The settings are read at every
 // composition, so the wording follows the settings in force when the picture
 // is saved. Numbers are written the same in every locale ("." decimals, the
 // English month names).

@@ -46,7 +46,8 @@ public:
     HRESULT InitializeWithRecord(CGeoTagMetadataDecoder*, int, const CGPSMetadataInfo*) override { return E_ABORT; }
     HRESULT Initialize(CGeoTagMetadataDecoder* decoder, int reserved) override;
     HRESULT Uninitialize() override;
-    // Draws the GPS facts stored in the picture; `text` is not used.
+    // Draws the GPS facts the decoder reads (in a save, the geotag being
+    // written); `text` is not used.
     HRESULT Render(CBitmap& bitmap, std::wstring text) override;
     int GetKind() const override { return GPSStampOperation; }
 
@@ -83,7 +84,7 @@ public:
                                  const CGPSMetadataInfo* record) override;
     HRESULT Initialize(CGeoTagMetadataDecoder*, int) override { return E_ABORT; }
     HRESULT Uninitialize() override;
-    // Draws the record's address and the GPS facts stored in the picture; `text` is not used.
+    // Draws the record's address and the GPS facts the decoder reads; `text` is not used.
     HRESULT Render(CBitmap& bitmap, std::wstring text) override;
     int GetKind() const override { return AddressStampOperation; }
 

@@ -37,8 +37,9 @@ bool CCorvaneApp::InitInstance(const QString& startFolder)
     // Thumbnails are made by the folder view on worker threads, so loading a
     // folder only reads the geotags.
     doc_->SetStampedSaver([](const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
-                             const std::vector<PendingOperation*>& stamps, std::string* error) {
-        return SaveStampedPicture(source, target, record, stamps, error);
+                             const std::vector<PendingOperation*>& stamps, std::string* error,
+                             const StampedSaveOptions& options, std::vector<std::string>* warnings) {
+        return SaveStampedPicture(source, target, record, stamps, error, nullptr, options, warnings);
     });
     frame_ = std::make_unique<CMainFrame>(*doc_, *ui_, *settings_, *profile_);
     frame_->setWindowIcon(QIcon(QStringLiteral(":/corvane.svg")));

@@ -33,7 +33,7 @@ void CMainFrame::SaveSelected()
 {
     const std::vector<int> items = ActiveSelection();
     if (items.size() != 1) return;
-    doc_.SavePicture(items[0], std::string(), false);  // failures are not reported
+    doc_.SavePicture(items[0], std::string(), false);  // the document tells what failed or was left out
     ShowSaveWarnings();
     RefreshList();
 }

@@ -225,3 +225,81 @@ TEST(JpegCodec, ColourProfileTravelsWithThePixels)
 }
 
 }  // namespace
+
+namespace {
+
+// The first DQT segment of `jpeg`, table 0 (8-bit), with entry `index` (zigzag order) set to `value`.
+std::string WithQuantiser(std::string jpeg, int index, int value)
+{
+    size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && static_cast<unsigned char>(jpeg[pos]) == 0xFF) {
+        const size_t length = (static_cast<unsigned char>(jpeg[pos + 2]) << 8) | static_cast<unsigned char>(jpeg[pos + 3]);
+        if (static_cast<unsigned char>(jpeg[pos + 1]) == 0xDB) {
+            if (jpeg[pos + 4] != 0) return std::string();  // not an 8-bit table 0
+            if (value < 256) {
+                jpeg[pos + 5 + index] = static_cast<char>(value);
+                return jpeg;
+            }
+            // A 16-bit table 0 in place of the 8-bit one, in a segment of its own.
+            std::string table16 = {'\xFF', '\xDB', 0, char(2 + 1 + 128), 0x10};
+            for (int i = 0; i < 64; ++i) {
+                const int q = i == index ? value : static_cast<unsigned char>(jpeg[pos + 5 + i]);
+                table16 += char(q >> 8), table16 += char(q & 255);
+            }
+            std::string rest = jpeg.substr(pos + 5 + 64, pos + 2 + length - (pos + 5 + 64));
+            std::string others = rest.empty() ? std::string() : std::string{'\xFF', '\xDB', 0, char(2 + rest.size())} + rest;
+            return jpeg.substr(0, pos) + table16 + others + jpeg.substr(pos + 2 + length);
+        }
+        pos += 2 + length;
+    }
+    return std::string();
+}
+
+struct QuantiserCase {
+    const char* Name;
+    int Index, Value;
+};
+
+void PrintTo(const QuantiserCase& c, std::ostream* os) { *os << c.Name; }
+
+class UnencodableQuantiserTest : public ::testing::TestWithParam<QuantiserCase> {};
+
+// Tables a decoder takes but the encoder would divide by zero with: the
+// re-encode is refused with a reason, and nothing brings the process down.
+TEST_P(UnencodableQuantiserTest, ReencodeIsRefusedWithAReason)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("djpeg");
+    TempDir dir;
+    const std::string bytes =
+        WithQuantiser(ReadFile(SamplesDir() / "pictures/gps/DSCN0021.jpg"), GetParam().Index, GetParam().Value);
+    ASSERT_FALSE(bytes.empty());
+    WriteFile(dir / "q.jpg", bytes);
+    int status = -1;
+    RunCommand("djpeg " + Quote(dir / "q.jpg") + " > /dev/null 2>&1", &status);
+    ASSERT_EQ(status, 0) << "the reference decoder must read it";
+    CBitmap decoded;
+    std::string error, out = "untouched";
+    ASSERT_EQ(DecodeJpeg(bytes, decoded, &error), S_OK) << error;
+    EXPECT_EQ(ReencodePicture(bytes, PictureFormatJpeg, nullptr, out, &error), E_FAIL);
+    EXPECT_EQ(error, "cannot be re-encoded: quantisation table 0 holds the value " + std::to_string(GetParam().Value) +
+                         ", which no encoder can divide by");
+    EXPECT_EQ(out, "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, UnencodableQuantiserTest,
+                         ::testing::Values(QuantiserCase{"ZeroDC", 0, 0}, QuantiserCase{"ZeroAC", 10, 0},
+                                           QuantiserCase{"WrapsToZero", 5, 8192},
+                                           QuantiserCase{"WrapsHigh", 63, 65535}),
+                         [](const ::testing::TestParamInfo<QuantiserCase>& info) { return std::string(info.param.Name); });
+
+TEST(JpegCodec, LargestEncodableQuantiserIsKept)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = WithQuantiser(ReadFile(SamplesDir() / "pictures/gps/DSCN0021.jpg"), 63, 8191);
+    std::string out, error;
+    ASSERT_EQ(ReencodePicture(bytes, PictureFormatJpeg, nullptr, out, &error), S_OK) << error;
+    EXPECT_EQ(codectest::ComponentTables(codectest::ReadJpegLayout(out))[0][63], 8191);
+}
+
+}  // namespace

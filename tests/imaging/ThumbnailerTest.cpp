@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TestSupport.h"
 #include "Thumbnailer.h"
 
@@ -107,6 +109,44 @@ INSTANTIATE_TEST_SUITE_P(Samples, ThumbnailSampleTest,
                                            SampleCase{"tiff/BSG1.tiff", 96, 53},
                                            SampleCase{"tiff/Arbitro.tiff", 96, 21},
                                            SampleCase{"broken/corrupted-head.jpg", 96, 72}));
+
+// Large boxes are averaged from a grid of samples: a linear ramp still gives
+// each box its mean, and one-pixel stripes (the worst case for sampling) still
+// come out as their mean grey rather than as one of their colours.
+TEST(FitBitmap, EachPixelIsTheMeanOfItsBox)
+{
+    const struct {
+        const char* Name;
+        int Width, Height;
+        std::function<int(int x, int y)> Value;
+    } cases[] = {
+        {"ramp", 960, 30, [](int x, int) { return x * 255 / 959; }},
+        {"stripes", 960, 960, [](int x, int y) { return (x + y) % 2 ? 255 : 0; }},
+        {"small boxes", 150, 120, [](int x, int y) { return (x * 7 + y * 3) % 256; }},
+    };
+    for (const auto& c : cases) {
+        CBitmap source, fitted;
+        ASSERT_EQ(source.Allocate(c.Width, c.Height, nullptr), S_OK);
+        for (int y = 0; y < c.Height; ++y)
+            for (int x = 0; x < c.Width; ++x) {
+                std::uint8_t* p = source.Row(y) + x * 4;
+                p[0] = p[1] = p[2] = static_cast<std::uint8_t>(c.Value(x, y)), p[3] = 255;
+            }
+        ASSERT_EQ(FitBitmap(source, ThumbnailSide, fitted, nullptr), S_OK);
+        const int ow = fitted.Width(), oh = fitted.Height();
+        for (int oy = 0; oy < oh; ++oy)
+            for (int ox = 0; ox < ow; ++ox) {
+                double sum = 0;
+                const int x0 = ox * c.Width / ow, x1 = (ox + 1) * c.Width / ow;
+                const int y0 = oy * c.Height / oh, y1 = (oy + 1) * c.Height / oh;
+                for (int y = y0; y < y1; ++y)
+                    for (int x = x0; x < x1; ++x) sum += c.Value(x, y);
+                const double mean = sum / ((x1 - x0) * (y1 - y0));
+                ASSERT_NEAR(fitted.Row(oy)[ox * 4], mean, 1.0) << c.Name << " at " << ox << ", " << oy;
+                ASSERT_EQ(fitted.Row(oy)[ox * 4 + 3], 255);
+            }
+    }
+}
 
 TEST(Thumbnailer, NotAPictureFails)
 {

@@ -148,6 +148,38 @@ TEST_F(StampedJpegTest, BandAtTheBottomOfAPictureStoredOnItsSide)
     EXPECT_LT(RowsDifference(before, after, 0, bandTop - 16), 2);
 }
 
+// The band and the metadata of one save agree: a latitude edited but not yet
+// saved is the one the band states. Stamping the edited record must draw
+// exactly what stamping a file that already holds that record draws.
+TEST_F(StampedJpegTest, BandStatesTheRecordBeingSaved)
+{
+    REQUIRE_TOOL("djpeg");
+    const fs::path source = dir.Copy(SamplesDir() / "pictures/gps/DSCN0010.jpg");
+    std::string error;
+    auto stored = ReadGeoTag(source.string(), nullptr, &error);
+    ASSERT_TRUE(stored && stored->Latitude) << error;
+    std::unique_ptr<CGPSMetadataInfo> edited(stored->Clone());
+    ASSERT_TRUE(CGPSMetadataInfo::DecimalToCoordinate(edited->Latitude, -33.856784, 'N', 'S'));
+
+    ASSERT_EQ(SaveStampedPicture(source.string(), (dir / "edited.jpg").string(), *edited, {{gps.get(), L""}}, &error),
+              S_OK) << error;
+    ASSERT_EQ(SaveGeoTag(source.string(), (dir / "moved.jpg").string(), *edited, &error), S_OK) << error;
+    auto moved = ReadGeoTag((dir / "moved.jpg").string(), nullptr, &error);
+    ASSERT_TRUE(moved);
+    ASSERT_EQ(SaveStampedPicture((dir / "moved.jpg").string(), (dir / "reference.jpg").string(), *moved,
+                                 {{gps.get(), L""}}, &error), S_OK) << error;
+    ASSERT_EQ(SaveStampedPicture(source.string(), (dir / "stored.jpg").string(), *stored, {{gps.get(), L""}}, &error),
+              S_OK) << error;
+
+    auto pixels = [&](const char* name) { return RunCommand("djpeg -pnm " + Quote(dir / name)); };
+    const std::string drawn = pixels("edited.jpg");
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_TRUE(drawn == pixels("reference.jpg")) << "the band states another position than the saved record";
+    EXPECT_FALSE(drawn == pixels("stored.jpg"));
+    EXPECT_NEAR(std::stod(RunCommand("exiftool -n -s -s -s -GPSLatitude " + Quote(dir / "edited.jpg"))), -33.856784,
+                1e-6);
+}
+
 TEST_F(StampedJpegTest, DamagedSourceLeavesTheTargetAlone)
 {
     const std::string whole = ReadFile(SamplesDir() / "pictures/gps/DSCN0025.jpg");
