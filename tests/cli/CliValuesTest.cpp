@@ -13,6 +13,12 @@ struct DecimalCase {
     double Value;
 };
 
+// Test names show the text read, not the bytes of the case.
+void PrintTo(const DecimalCase& c, std::ostream* os)
+{
+    *os << '"' << c.Text << '"';
+}
+
 class CliDecimal : public ::testing::TestWithParam<DecimalCase> {};
 
 TEST_P(CliDecimal, IsTheWholeText)
@@ -48,6 +54,11 @@ struct DateCase {
     bool WithTime;
     const char* Expected;  // as "%Y-%m-%d %H:%M:%S", or nullptr when refused
 };
+
+void PrintTo(const DateCase& c, std::ostream* os)
+{
+    *os << '"' << c.Text << '"' << (c.WithTime ? " with time" : "");
+}
 
 class CliDate : public ::testing::TestWithParam<DateCase> {};
 
