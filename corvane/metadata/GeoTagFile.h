@@ -15,13 +15,18 @@
 // Opens a JPEG or TIFF file for editing (its bytes are read once and kept).
 // Null with `error` set when it cannot be opened or is not a JPEG or TIFF.
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error);
+// The same for a file opened and locked for the edit, read through `source`.
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const CLockedSource& source, std::string* error);
 // The geotag of an open picture.
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
 // Writes `record` as the geotag of an open picture into `target`, as
 // SaveGeoTag below does; with a batch, the new file is staged in it and
-// replaces the target when the batch commits.
+// replaces the target when the batch commits. With the `source` the picture
+// was read from, the target is replaced only if it is not that file or that
+// file is unchanged since, and the source stays locked until then.
 HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error, CAtomicFileBatch* batch = nullptr);
+                   std::string* error, CAtomicFileBatch* batch = nullptr,
+                   std::shared_ptr<const CLockedSource> source = nullptr);
 
 // Reads the geotag of a JPEG or TIFF file. Null with `error` set ("unreadable:
 // ...", "not a JPEG or TIFF picture") when the file cannot give one.
@@ -30,6 +35,7 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
 // Writes `record` as the geotag of the picture `source` into `target` (which
 // may be `source` itself): every other metadata item and the image data stay
 // byte for byte; the geotag becomes exactly the record's. The target is
-// replaced in one step; on failure it is left as it was.
+// replaced in one step; on failure it is left as it was. The source is
+// locked from the read to the replacement.
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error);
