@@ -7,6 +7,7 @@
 
 #include "GeoTagFile.h"
 #include "ImageMetadataManipulationOperation.h"
+#include "Interruption.h"
 #include "MetadataTable.h"
 #include "StringUtil.h"
 
@@ -32,6 +33,7 @@ bool LoadPictures(const CliOptions& o, std::vector<LoadedPicture>& pictures)
     bool ok = missing.empty();
     for (const auto& m : missing) ReportFailure(m, "unreadable: no such file or folder");
     for (const auto& path : files) {
+        if (InterruptSignal()) break;
         std::string error;
         auto record = ReadGeoTag(path, nullptr, &error);
         if (!record) {
@@ -235,6 +237,18 @@ bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
     return failures.empty();
 }
 
+// Opens and locks a picture for its edit. A lock another run holds is
+// waited for only while this run holds none (its staged files committed):
+// two runs each holding what the other waits for would wait for ever.
+HRESULT LockForEdit(const std::string& path, CAtomicFileBatch& batch, std::vector<std::string>& staged, bool& ok,
+                    std::unique_ptr<CLockedSource>& source, std::string& error)
+{
+    const HRESULT hr = CLockedSource::Open(path, batch.StagedCount() ? LockWait::No : LockWait::Yes, source, &error);
+    if (hr != E_SOURCE_LOCKED || batch.StagedCount() == 0) return hr;
+    ok = CommitBatch(batch, staged) && ok;
+    return CLockedSource::Open(path, LockWait::Yes, source, &error);
+}
+
 }  // namespace
 
 int RunSetOrClear(const CliOptions& o)
@@ -267,8 +281,12 @@ int RunSetOrClear(const CliOptions& o)
     CAtomicFileBatch batch;
     std::vector<std::string> staged;
     for (const auto& path : files) {
+        if (InterruptSignal()) break;  // the files staged so far are still committed below
         std::string error;
-        auto picture = OpenPictureForEdit(path, &error);
+        std::unique_ptr<CLockedSource> source;
+        std::unique_ptr<CPictureMetadata> picture;
+        if (SUCCEEDED(LockForEdit(path, batch, staged, ok, source, error)))
+            picture = OpenPictureForEdit(*source, &error);
         if (!picture) {
             ReportFailure(path, error);
             ok = false;
@@ -290,7 +308,7 @@ int RunSetOrClear(const CliOptions& o)
             continue;
         }
         const std::string target = TargetPath(o, path);
-        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch))) {
+        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch, std::move(source)))) {
             ReportFailure(path, error);
             ok = false;
             continue;

@@ -7,6 +7,7 @@
 #include "AtomicFileWriter.h"
 #include "ConsoleUserInterface.h"
 #include "CorvaneDoc.h"
+#include "Interruption.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
 #include "StampCommands.h"
@@ -57,7 +58,7 @@ bool ExpandOrReport(const CliOptions& o, std::vector<std::string>& files)
 bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
 {
     bool ok = true;
-    for (int i = 0; i < doc.Count(); ++i) {
+    for (int i = 0; i < doc.Count() && !InterruptSignal(); ++i) {
         if (!doc.HasUnsavedChangesAt(i)) continue;
         std::string error;
         const std::string target =
@@ -86,6 +87,7 @@ int RunGeocode(const CliOptions& o)
     if (!o.OutDir.empty()) settings.SetInt("OverwriteOriginalPics", 0);
     CConsoleUserInterface ui;
     for (const auto& [folder, names] : ByFolder(files)) {
+        if (InterruptSignal()) break;
         LoadedFolder loaded(ui, settings, folder, names);
         if (!loaded.Doc.ReverseGeocode(loaded.Picked)) {
             ok = false;
@@ -124,6 +126,7 @@ int RunExportCsv(const CliOptions& o)
             rows.push_back({item.Name, item.Current()});
         }
     }
+    if (InterruptSignal()) return 1;  // no partial table over the file
     const std::wstring separator = o.Separator ? *o.Separator : MetadataTable::LocaleListSeparator();
     std::string error;
     if (FAILED(WriteFileAtomically(csvPath, MetadataTable::ToCsv(rows, separator), &error))) {
@@ -161,6 +164,7 @@ int RunStamp(CliOptions o)
     if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
     CConsoleUserInterface ui;
     for (const auto& [folder, names] : ByFolder(files)) {
+        if (InterruptSignal()) break;
         LoadedFolder loaded(ui, settings, folder, names);
         const StampCommandContext context{loaded.Doc, ui, settings};
         bool queued = false;

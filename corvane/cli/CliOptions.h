@@ -19,6 +19,7 @@ struct CliOptions {
     std::vector<std::string> Fields;  // clear: field or group names
     std::string OutDir;               // --out
     bool DryRun = false;
+    bool KeepLinks = false;           // --keep-links: write hard-linked pictures in place
     bool Csv = false;
     std::optional<std::wstring> Separator;
     std::optional<std::string> Server, User;  // geocode: the address service for this run
