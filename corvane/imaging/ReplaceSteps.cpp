@@ -58,7 +58,8 @@ bool CopyOver(int from, int to, bool& touched)
     struct stat st;
     if (::fstat(from, &st) != 0) return false;
     // Reserve the space first, so that a full disk refuses before a byte changes.
-    if (::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0 && errno != EOPNOTSUPP) return false;
+    if (st.st_size > 0 && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0 && errno != EOPNOTSUPP)
+        return false;
     std::vector<char> buffer(1 << 20);
     off_t at = 0;
     for (;;) {

@@ -1,5 +1,5 @@
 // corvane-cli against the file system as a shared photo archive has it:
-// links, pictures of other users, read-only pictures, FIFOs named like
+// hard links, pictures of other users, read-only pictures, FIFOs named like
 // pictures, and a disk that fills up part way through a batch.
 #include <gtest/gtest.h>
 
@@ -51,21 +51,6 @@ bool HasTemporaryFiles(const fs::path& dir)
     for (const auto& e : fs::recursive_directory_iterator(dir))
         if (e.path().filename().string().rfind(".corvane-", 0) == 0) return true;
     return false;
-}
-
-TEST(CliFiles, ASymlinkedPictureIsSavedThroughItsLink)
-{
-    REQUIRE_SAMPLES();
-    TempDir dir;
-    fs::create_directory(dir / "archive");
-    const fs::path real = dir.Copy(Sample(), "archive/real.jpg");
-    fs::create_symlink("archive/real.jpg", dir / "link.jpg");
-    const Result r = Cli(dir, "set --city Linked " + Quote(dir / "link.jpg"));
-    EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_TRUE(fs::is_symlink(dir / "link.jpg"));
-    EXPECT_EQ(fs::read_symlink(dir / "link.jpg"), "archive/real.jpg");
-    EXPECT_EQ(CityOf(real), L"Linked");
-    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
 }
 
 TEST(CliFiles, AHardLinkedPictureSplitsAndSaysSoUnlessLinksAreKept)
