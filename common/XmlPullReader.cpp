@@ -1,6 +1,7 @@
 #include "XmlPullReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <iterator>
 
 #include <libxml/xmlreader.h>
+
+#include "ReplaceTarget.h"
 
 namespace {
 
@@ -168,9 +171,15 @@ void CXmlPullReader::RecordError(int line, const char* message, bool inputEnded)
 HRESULT CXmlPullReader::OpenFile(const std::string& path)
 {
     auto opened = std::make_unique<Impl>();
-    opened->file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO must be refused, not waited on for a writer.
+    opened->file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (opened->file.fd < 0)
         return HResultFromErrno(errno);
+    struct stat st;
+    if (::fstat(opened->file.fd, &st) != 0)
+        return HResultFromErrno(errno);
+    if (!S_ISREG(st.st_mode))
+        return E_NOT_REGULAR_FILE;
     opened->reader = xmlReaderForIO(ReadFd, CloseNothing, &opened->file, nullptr, nullptr, kParseOptions);
     if (!opened->reader)
         return E_OUTOFMEMORY;

@@ -108,9 +108,19 @@ HRESULT CXmlStreamWriter::OpenFile(const std::string& path, bool indent_)
 {
     if (file >= 0)
         return E_FAIL;
-    file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (file < 0)
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
         return HResultFromErrno(errno);
+    return OpenDescriptor(fd, indent_);
+}
+
+HRESULT CXmlStreamWriter::OpenDescriptor(int fd, bool indent_)
+{
+    if (file >= 0) {
+        ::close(fd);
+        return E_FAIL;
+    }
+    file = fd;
     written = 0;
     indent = indent_;
     failure = S_OK;

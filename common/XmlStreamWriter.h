@@ -45,6 +45,8 @@ public:
 
     // Creates or truncates the file (UTF-8 file name).
     HRESULT OpenFile(const std::string& path, bool indent);
+    // Writes to a file opened already; the writer owns `fd` from now on.
+    HRESULT OpenDescriptor(int fd, bool indent);
 
     HRESULT WriteStartDocument(const char* standalone);
     HRESULT WriteStartElement(const std::wstring& prefix, const std::wstring& localName, const std::wstring& namespaceUri);

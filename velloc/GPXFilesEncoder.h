@@ -2,9 +2,16 @@
 // when asked to. The tree is only read.
 //
 // Use: construct, Initialize, WriteGpxRoot once, Finalize. The file is built
-// beside the target under a temporary name and replaces the target in one
-// step when Finalize succeeds; an encoder destroyed before that, or whose
-// writing failed, leaves the target as it was.
+// beside the target under a hidden temporary name (".velloc-NAME-XXXXXX")
+// and replaces the target in one step when Finalize succeeds; an encoder
+// destroyed before that, or whose writing failed, leaves the target as it
+// was and removes its temporary file. Temporary files a killed program left
+// are removed by the next encoder writing into that folder, an hour later.
+//
+// The target must be a regular file or not exist: a symbolic link stays a
+// link and the file it points at is written; a FIFO, device or folder is
+// refused, as is a file this process may not write. A replaced file keeps
+// its owner, group, mode, ACLs and extended attributes, or is refused.
 #pragma once
 
 #include <memory>
@@ -35,6 +42,13 @@ public:
 
     // Closes the document and puts the file in place; the first failure.
     long Finalize();
+
+    // Why Initialize or Finalize failed, in words; empty when they did not.
+    std::wstring GetErrorText() const;
+
+    // For a program's signal handler: removes the temporary file of every
+    // encoder of this process that has not finished. Async-signal-safe.
+    static void RemoveUnfinishedFiles();
 
 private:
     struct Impl;

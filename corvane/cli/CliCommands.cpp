@@ -9,6 +9,7 @@
 #include "CliOutputClaims.h"
 #include "GeoTagFile.h"
 #include "ImageMetadataManipulationOperation.h"
+#include "Interruption.h"
 #include "MetadataTable.h"
 #include "StringUtil.h"
 
@@ -201,6 +202,18 @@ bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
     return failures.empty();
 }
 
+// Opens and locks a picture for its edit. A lock another run holds is
+// waited for only while this run holds none (its staged files committed):
+// two runs each holding what the other waits for would wait for ever.
+HRESULT LockForEdit(const std::string& path, CAtomicFileBatch& batch, std::vector<std::string>& staged, bool& ok,
+                    std::unique_ptr<CLockedSource>& source, std::string& error)
+{
+    const HRESULT hr = CLockedSource::Open(path, batch.StagedCount() ? LockWait::No : LockWait::Yes, source, &error);
+    if (hr != E_SOURCE_LOCKED || batch.StagedCount() == 0) return hr;
+    ok = CommitBatch(batch, staged) && ok;
+    return CLockedSource::Open(path, LockWait::Yes, source, &error);
+}
+
 }  // namespace
 
 int RunSetOrClear(const CliOptions& o)
@@ -231,8 +244,12 @@ int RunSetOrClear(const CliOptions& o)
     CAtomicFileBatch batch;
     std::vector<std::string> staged;
     for (const auto& path : inputs.Files) {
+        if (InterruptSignal()) break;  // the files staged so far are still committed below
         std::string error;
-        auto picture = OpenPictureForEdit(path, &error);
+        std::unique_ptr<CLockedSource> source;
+        std::unique_ptr<CPictureMetadata> picture;
+        if (SUCCEEDED(LockForEdit(path, batch, staged, ok, source, error)))
+            picture = OpenPictureForEdit(*source, &error);
         if (!picture) {
             ReportFailure(path, error);
             ok = false;
@@ -268,7 +285,7 @@ int RunSetOrClear(const CliOptions& o)
             continue;
         }
         std::vector<std::string> warnings;
-        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch, &warnings))) {
+        if (FAILED(SaveGeoTag(*picture, target, *version, &error, &batch, &warnings, std::move(source)))) {
             ReportFailure(path, error);
             ok = false;
             continue;

@@ -9,6 +9,7 @@
 #include "ConsoleUserInterface.h"
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
+#include "Interruption.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
 #include "StampCommands.h"
@@ -92,7 +93,7 @@ std::string WhatWouldChange(const PictureItem& item, const std::string& stamp)
 bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, const std::string& stamp = {})
 {
     bool ok = true;
-    for (int i = 0; i < doc.Count(); ++i) {
+    for (int i = 0; i < doc.Count() && !InterruptSignal(); ++i) {
         if (!doc.HasUnsavedChangesAt(i)) continue;
         const std::string target = TargetOf(o, doc, i);
         std::string error;
@@ -142,6 +143,7 @@ int RunGeocode(const CliOptions& o)
     CConsoleUserInterface ui;
     COutputClaims claims(inputs.Files);
     for (const auto& [folder, paths] : ByFolder(inputs.Files)) {
+        if (InterruptSignal()) break;
         LoadedFolder loaded(ui, settings, folder, paths);
         ok = loaded.AllPicked() && ok;
         if (loaded.Picked.empty()) continue;
@@ -186,6 +188,7 @@ int RunStamp(CliOptions o)
     COutputClaims claims(inputs.Files);
     const std::string stampName = kind == "gps" ? "GPS" : kind;
     for (const auto& [folder, paths] : ByFolder(inputs.Files)) {
+        if (InterruptSignal()) break;
         LoadedFolder loaded(ui, settings, folder, paths);
         ok = loaded.AllPicked() && ok;
         if (loaded.Picked.empty()) continue;  // each was named with its reason

@@ -9,6 +9,7 @@
 #include "AtomicFileWriter.h"
 #include "CliCommands.h"
 #include "CliInputs.h"
+#include "Interruption.h"
 #include "MetadataTable.h"
 #include "PictureFormat.h"
 #include "StringUtil.h"
@@ -95,6 +96,7 @@ int RunExportCsv(const CliOptions& o)
     const bool ok = LoadPictures({o.Inputs.begin(), o.Inputs.end() - 1}, pictures);
     // A table of nothing but failures would only replace a good file.
     if (pictures.empty() && !ok) return 1;
+    if (InterruptSignal()) return 1;  // no partial table over the file
     std::vector<MetadataTable::Row> rows;
     for (const auto& p : pictures)
         rows.push_back({Utf8OrLatin1ToWide(fs::path(p.Path).filename().string()), p.Record.get()});

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "GeoTagFile.h"
+#include "Interruption.h"
 #include "PictureFormat.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +94,7 @@ bool LoadPictures(const std::vector<std::string>& inputs, std::vector<LoadedPict
     const ExpandedInputs expanded = ExpandInputs(inputs);
     bool ok = ReportInputProblems(expanded.Problems);
     for (const auto& path : expanded.Files) {
+        if (InterruptSignal()) break;
         std::string error;
         auto record = ReadGeoTag(path, nullptr, &error);
         if (!record) {

@@ -26,6 +26,7 @@ const OptionVerbs kOptionVerbs[] = {
     {"--csv", " show "},          {"--separator", " show export-csv "},
     {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
     {"--dry-run", " set clear geocode stamp export-csv "},
+    {"--keep-links", " set clear geocode stamp "},
     {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
     {"--top", " stamp "},         {"--bottom", " stamp "},
     {"--personal", " stamp "},    {"--official", " stamp "},
@@ -203,6 +204,8 @@ bool ParseFlag(const std::string& arg, CliOptions& o)
         o.DryRun = true;
     else if (arg == "--force")
         o.Force = true;
+    else if (arg == "--keep-links")
+        o.KeepLinks = true;
     else if (arg == "--top" || arg == "--bottom")
         o.StampLocation = arg == "--top" ? L"top" : L"bot";
     else if (arg == "--personal" || arg == "--official")
@@ -315,5 +318,14 @@ const char* CliUsage()
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"
-           "exit status: 0 all succeeded, 1 some file failed, 2 usage error (nothing written)\n";
+           "  --keep-links  write a picture that has other hard links in place, so that every\n"
+           "                name shows the change (without it the picture saved gets a new\n"
+           "                file and the other names keep the old one). The new picture is\n"
+           "                written and flushed beside it first, then copied over it; if the\n"
+           "                system stops during that copy the picture can be left part old,\n"
+           "                part new, and its complete new version stays beside it as\n"
+           "                .corvane-NAME-XXXXXX.new\n"
+           "exit status: 0 all succeeded, 1 some file failed, 2 usage error; stopped by\n"
+           "  SIGINT (Ctrl+C), SIGTERM or SIGHUP: 130, 143 or 129, after the picture in hand\n"
+           "  (a second signal stops it at once)\n";
 }

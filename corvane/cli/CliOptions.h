@@ -19,6 +19,7 @@ struct CliOptions {
     std::vector<std::string> Fields;  // clear: field or group names
     std::string OutDir;               // --out
     bool DryRun = false;
+    bool KeepLinks = false;           // --keep-links: write hard-linked pictures in place
     bool Csv = false;
     bool Force = false;  // export-csv: replace whatever file is named last
     std::optional<std::wstring> Separator;

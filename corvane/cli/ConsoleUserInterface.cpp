@@ -7,6 +7,7 @@
 
 #include <iostream>
 
+#include "Interruption.h"
 #include "StringUtil.h"
 
 namespace {
@@ -23,8 +24,16 @@ void ShowProgress(int position, int count)
 
 }  // namespace
 
-CConsoleUserInterface::CConsoleUserInterface()
-    : runner_(::isatty(STDERR_FILENO) ? CSynchronousStepRunner(ShowProgress) : CSynchronousStepRunner())
+void CConsoleStepRunner::Run(const std::wstring&, int count, const std::function<HRESULT(int& index)>& step)
+{
+    CTaskIteration iteration(count, step);
+    while (!iteration.Finished() && !InterruptSignal()) {
+        iteration.OnTimer();
+        if (progress_) progress_(iteration.Position(), iteration.Count());
+    }
+}
+
+CConsoleUserInterface::CConsoleUserInterface() : runner_(::isatty(STDERR_FILENO) ? ShowProgress : nullptr)
 {
 }
 

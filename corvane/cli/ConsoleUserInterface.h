@@ -1,10 +1,20 @@
 // The document's user interface on a terminal: messages and questions go to
 // standard error, questions are answered Yes (a batch has nobody to ask),
-// and long loops run at once with their progress shown.
+// and long loops run at once with their progress shown, stopping between
+// two steps when the program is asked to stop.
 #pragma once
 
 #include "DocumentInterfaces.h"
 #include "TaskIteration.h"
+
+class CConsoleStepRunner : public IStepRunner {
+public:
+    explicit CConsoleStepRunner(std::function<void(int position, int count)> progress) : progress_(std::move(progress)) {}
+    void Run(const std::wstring& content, int count, const std::function<HRESULT(int& index)>& step) override;
+
+private:
+    std::function<void(int, int)> progress_;
+};
 
 class CConsoleUserInterface : public IDocumentUserInterface {
 public:
@@ -17,7 +27,7 @@ public:
     IStepRunner& Runner() override { return runner_; }
 
 private:
-    CSynchronousStepRunner runner_;
+    CConsoleStepRunner runner_;
 };
 
 // The toolkit's own diagnostics (a missing or loose runtime folder, font

@@ -94,8 +94,10 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
                            const std::vector<PendingStamp>& operations, std::string* error, CAtomicFileBatch* batch,
                            const StampedSaveOptions& options, std::vector<std::string>* warnings)
 {
+    std::unique_ptr<CLockedSource> locked;  // held until the new file replaces it
+    if (FAILED(CLockedSource::Open(source, LockWait::Yes, locked, error))) return E_FAIL;
     std::string bytes;
-    if (!ReadWholeFile(source, bytes, error)) return E_FAIL;
+    if (!locked->ReadAll(bytes, error)) return E_FAIL;
     std::unique_ptr<CPictureMetadata> original = CPictureMetadata::OpenBytes(std::move(bytes), error);
     if (!original) return E_FAIL;
     const PictureFormat format = original->Format();
@@ -130,7 +132,8 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     if (!stamped) return E_FAIL;
     if (format == PictureFormatTiff) KeepOwnTiffLayout(*stamped->Root(), *targetRoot);
     if (FAILED(hr = stamped->Commit(*targetRoot, error))) return hr;
-    return batch ? batch->Stage(target, stamped->Bytes(), error) : WriteFileAtomically(target, stamped->Bytes(), error);
+    return batch ? batch->Stage(target, stamped->Bytes(), error, std::move(locked))
+                 : WriteFileAtomically(target, stamped->Bytes(), error, locked.get());
 }
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "AtomicFileWriter.h"
 #include "Exiv2Native.h"
 #include "IptcNames.h"
 #include "JpegSegments.h"
@@ -262,6 +263,7 @@ BlockPtr BuildTree(Exiv2::Image& image, PictureFormat format, IptcDigestState& d
 std::unique_ptr<CPictureMetadata> CPictureMetadata::OpenFile(const std::string& path, std::string* error)
 {
     InitializeExiv2();
+    if (!IsOpenableRegularFile(path, error)) return nullptr;  // exiv2 would wait on a FIFO for ever
     std::unique_ptr<CPictureMetadata> picture(new CPictureMetadata);
     picture->impl_->Image = OpenImage(Exiv2::BasicIo::AutoPtr(new Exiv2::FileIo(path)), error);
     if (!picture->impl_->Image) return nullptr;

@@ -23,16 +23,32 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
     return DecodeGeoTag(*picture);
 }
 
-std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error)
+namespace {
+
+std::unique_ptr<CPictureMetadata> OpenPictureBytes(std::string bytes, std::string* error)
 {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes, error)) return nullptr;
     auto picture = CPictureMetadata::OpenBytes(std::move(bytes), error);
     if (picture && picture->Format() != PictureFormatJpeg && picture->Format() != PictureFormatTiff) {
         if (error) *error = kNotAPicture;
         return nullptr;
     }
     return picture;
+}
+
+}  // namespace
+
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error)
+{
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, error)) return nullptr;
+    return OpenPictureBytes(std::move(bytes), error);
+}
+
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const CLockedSource& source, std::string* error)
+{
+    std::string bytes;
+    if (!source.ReadAll(bytes, error)) return nullptr;
+    return OpenPictureBytes(std::move(bytes), error);
 }
 
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture)
@@ -43,7 +59,8 @@ std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture)
 }
 
 HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
-                   std::string* error, CAtomicFileBatch* batch, std::vector<std::string>* warnings)
+                   std::string* error, CAtomicFileBatch* batch, std::vector<std::string>* warnings,
+                   std::shared_ptr<const CLockedSource> source)
 {
     const PictureFormat format = picture.Format();
     auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
@@ -60,13 +77,17 @@ HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const C
     if (warnings) warnings->insert(warnings->end(), report.Warnings.begin(), report.Warnings.end());
     hr = picture.Commit(*targetRoot, error);
     if (FAILED(hr)) return hr;
-    return batch ? batch->Stage(target, picture.Bytes(), error) : WriteFileAtomically(target, picture.Bytes(), error);
+    return batch ? batch->Stage(target, picture.Bytes(), error, std::move(source))
+                 : WriteFileAtomically(target, picture.Bytes(), error, source.get());
 }
 
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error, std::vector<std::string>* warnings)
 {
-    auto picture = OpenPictureForEdit(source, error);
+    std::unique_ptr<CLockedSource> locked;
+    const HRESULT hr = CLockedSource::Open(source, LockWait::Yes, locked, error);
+    if (FAILED(hr)) return hr;
+    auto picture = OpenPictureForEdit(*locked, error);
     if (!picture) return E_FAIL;
-    return SaveGeoTag(*picture, target, record, error, nullptr, warnings);
+    return SaveGeoTag(*picture, target, record, error, nullptr, warnings, std::move(locked));
 }

@@ -16,14 +16,19 @@
 // Opens a JPEG or TIFF file for editing (its bytes are read once and kept).
 // Null with `error` set when it cannot be opened or is not a JPEG or TIFF.
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error);
+// The same for a file opened and locked for the edit, read through `source`.
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const CLockedSource& source, std::string* error);
 // The geotag of an open picture.
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
 // Writes `record` as the geotag of an open picture into `target`, as
 // SaveGeoTag below does; with a batch, the new file is staged in it and
-// replaces the target when the batch commits.
+// replaces the target when the batch commits. With the `source` the picture
+// was read from, the target is replaced only if it is not that file or that
+// file is unchanged since, and the source stays locked until then.
 HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error, CAtomicFileBatch* batch = nullptr,
-                   std::vector<std::string>* warnings = nullptr);
+                   std::vector<std::string>* warnings = nullptr,
+                   std::shared_ptr<const CLockedSource> source = nullptr);
 
 // Reads the geotag of a JPEG or TIFF file. Null with `error` set ("unreadable:
 // ...", "not a JPEG or TIFF picture") when the file cannot give one.
@@ -35,6 +40,7 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
 // replaced in one step; on failure it is left as it was (a value the
 // picture cannot store fails the save: "not saved: the altitude ...").
 // `warnings` receives what was stored other than the record says (a city
-// cut to IPTC's 32 bytes).
+// cut to IPTC's 32 bytes). The source is locked from the read to the
+// replacement.
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error, std::vector<std::string>* warnings = nullptr);

@@ -10,7 +10,7 @@ using namespace testsupport;
 bool HasTemporaryFiles(const fs::path& dir)
 {
     for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().rfind("TFR", 0) == 0) return true;
+        if (e.path().filename().string().rfind(".corvane-", 0) == 0) return true;
     return false;
 }
 

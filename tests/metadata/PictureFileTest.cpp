@@ -344,7 +344,7 @@ TEST(PictureFile, FailedSaveLeavesTheOriginal)
         EXPECT_EQ(ReadFile(cut), before.substr(0, 3000));
     EXPECT_EQ(ReadFile(p), before);
     for (const auto& e : fs::directory_iterator(dir.Path()))
-        EXPECT_NE(e.path().filename().string().rfind("TFR", 0), 0u) << "temporary file left: " << e.path();
+        EXPECT_NE(e.path().filename().string().rfind(".corvane-", 0), 0u) << "temporary file left: " << e.path();
 }
 
 TEST(PictureFile, TiffWithGpsMadeHereClearsCleanly)

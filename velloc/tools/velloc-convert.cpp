@@ -1,7 +1,9 @@
 // velloc-convert IN.gpx OUT.gpx [--garmin] [--creator NAME VERSION]
 // Reads a GPX file and writes it again; the library's smoke test. On a
 // failure, one line names the file and the cause, the exit status is 1 and
-// OUT is left as it was.
+// OUT is left as it was. Stopped by SIGINT, SIGTERM or SIGHUP, it removes
+// its unfinished output and exits with 128 + the signal's number.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "GPXFilesDecoder.h"
 #include "GPXFilesEncoder.h"
+#include "ReplaceTarget.h"
 #include "StatusException.h"
 
 namespace {
@@ -73,6 +76,29 @@ void UseHugePagesForTheHeap(char** argv)
         ::unsetenv("GLIBC_TUNABLES");
 }
 
+// The conversion cannot stop between two steps (one step is the whole
+// file), so the handler itself removes the unfinished output and exits.
+void StopNow(int signal)
+{
+    CGPXFilesEncoder::RemoveUnfinishedFiles();
+    static const char message[] = "velloc-convert: stopped; the output file was not written\n";
+    if (::write(STDERR_FILENO, message, sizeof message - 1) < 0) {
+        // Nothing more to do on the way out.
+    }
+    ::_exit(128 + signal);
+}
+
+void StopCleanlyOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = StopNow;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaddset(&action.sa_mask, signal);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        ::sigaction(signal, &action, nullptr);
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: velloc-convert IN.gpx OUT.gpx [--garmin] [--creator NAME VERSION]\n");
@@ -86,6 +112,7 @@ int main(int argc, char** argv)
     if (argc < 3)
         return Usage();
     UseHugePagesForTheHeap(argv);
+    StopCleanlyOnSignals();
     std::setlocale(LC_ALL, "");
     const char* in = argv[1];
     const char* out = argv[2];
@@ -107,6 +134,8 @@ int main(int argc, char** argv)
     try {
         CGPXFilesDecoder decoder(Widen(in));
         long hr = decoder.Initialize();
+        if (hr == E_NOT_REGULAR_FILE)
+            return Fail(in, "cannot open: not a regular file");
         if (hr < 0)
             return Fail(in, "cannot open: " + std::string(std::strerror(static_cast<int>(hr & 0xFFFF))));
         GPXRoot* tree = nullptr;
@@ -125,8 +154,10 @@ int main(int argc, char** argv)
             encoder.WriteGpxRoot(root.get());
             hr = encoder.Finalize();
         }
-        if (hr < 0)
-            return Fail(out, "cannot write (" + Status(hr) + ")");
+        if (hr < 0) {
+            const std::wstring why = encoder.GetErrorText();
+            return Fail(out, "cannot write: " + (why.empty() ? Status(hr) : Narrow(why)));
+        }
     } catch (const std::invalid_argument& e) {
         return Fail(out, std::string("cannot write: ") + e.what());
     } catch (const CStatusException& e) {
