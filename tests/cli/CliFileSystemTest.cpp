@@ -83,7 +83,7 @@ TEST(CliFiles, AFifoNamedLikeAPictureIsRefusedAtOnce)
     for (const char* verb : {"show", "set --city Nowhere"}) {
         const Result r = Cli(dir, std::string(verb) + " " + Quote(dir / "x.jpg"));
         EXPECT_EQ(r.Status, 1) << verb;
-        EXPECT_NE(r.Err.find("x.jpg: not a regular file"), std::string::npos) << verb << ": " << r.Err;
+        EXPECT_NE(r.Err.find("x.jpg: unreadable: not a regular file"), std::string::npos) << verb << ": " << r.Err;
         EXPECT_TRUE(fs::is_fifo(dir / "x.jpg"));
     }
 }
