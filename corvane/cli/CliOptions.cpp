@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "CliValues.h"
+#include "ImageMetadataManipulationOperation.h"
 #include "StringUtil.h"
 
 namespace {
@@ -47,7 +48,8 @@ bool VerbTakes(const std::string& verb, const std::string& option)
 }
 
 // The ranges of the numbers set writes. The altitude is stored as an
-// unsigned 32-bit rational with the sign apart: beyond that it has no form.
+// unsigned 32-bit rational in tenths of a metre with the sign apart, as the
+// engine allows it: beyond that it has no form.
 struct NumberRange {
     const char* Option;
     const char* What;
@@ -57,7 +59,8 @@ struct NumberRange {
 const NumberRange kRanges[] = {
     {"--lat", "latitude", -90, 90, "-90 to 90"},
     {"--lon", "longitude", -180, 180, "-180 to 180"},
-    {"--alt", "altitude", -4294967295.0, 4294967295.0, "-4294967295 to 4294967295"},
+    {"--alt", "altitude", -CImageMetadataManipulationOperation::MaxAltitude,
+     CImageMetadataManipulationOperation::MaxAltitude, "-429496729.5 to 429496729.5"},
     {"--direction", "image direction", 0, 359.99, "0 to 359.99"},
 };
 

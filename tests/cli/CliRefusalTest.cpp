@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"set --lon 2 --lon=-180.5", 2, "longitude -180.5 is outside -180 to 180"},
         Refusal{"set --direction 360T", 2, "image direction 360 is outside 0 to 359.99"},
         Refusal{"set --alt 1e10", 2, "altitude 1e10 is outside"},
+        Refusal{"set --alt 429496729.6", 2, "altitude 429496729.6 is outside -429496729.5 to 429496729.5"},
         Refusal{"set --date '2013-05-07 14:03:09 junk'", 2, "invalid value for --date"},
         Refusal{"set --gps-date '2013-05-07 14:03:09'", 2, "invalid value for --gps-date"},
         // Latin-1 bytes from an old script: they would become U+FFFD in the picture.
