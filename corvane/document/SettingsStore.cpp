@@ -3,7 +3,7 @@
 namespace {
 
 // Section "Settings", letter for letter; the two reverse-geocoding keys
-// configure the address service.
+// configure the address service, the four map keys the map panel.
 const SettingDefault kTable[] = {
     {"AltUnit", false, 0, L"M"},
     {"GPSDecimalPlaces", true, 6, nullptr},
@@ -30,6 +30,10 @@ const SettingDefault kTable[] = {
     {"Filtering", true, 3, nullptr},
     {"GeoNamesServer", false, 0, L"http://api.geonames.org/"},
     {"GeoNamesUser", false, 0, L"tqvk517"},
+    {"MapVisible", true, 0, nullptr},
+    {"MapTileUrl", false, 0, L"https://tile.openstreetmap.org/{z}/{x}/{y}.png"},
+    {"MapAttribution", false, 0, L"\u00a9 OpenStreetMap contributors"},
+    {"MapCacheMB", true, 500, nullptr},
 };
 
 const SettingDefault* Find(const std::string& key)
