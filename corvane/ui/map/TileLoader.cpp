@@ -166,7 +166,8 @@ QImage CTileLoader::Decode(const QByteArray& bytes)
     if (image.isNull()) return {};
     if (image.size() != QSize(WebMercator::TileSize, WebMercator::TileSize))
         image = image.scaled(WebMercator::TileSize, WebMercator::TileSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Opaque tiles (nearly all) are copied onto the map instead of blended.
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 }
 
 void CTileLoader::OnDecoded(quint64 key, const QImage& image)

@@ -63,7 +63,7 @@ QImage CWorldMapTiles::Tile(const TileId& tile)
 
 QImage CWorldMapTiles::Render(const CWorldMap* world, const TileId& tile)
 {
-    QImage image(TileSize, TileSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image(TileSize, TileSize, QImage::Format_RGB32);  // opaque: copied, not blended
     image.fill(Sea);
     if (!world) return image;
     const double scale = WorldPixels(tile.Zoom);
