@@ -6,8 +6,10 @@
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QTest>
 #include <cmath>
 
@@ -208,13 +210,48 @@ private slots:
         QCOMPARE(Decimal(Doc().Item(item).Current()->Longitude), Decimal(before.Longitude));
     }
 
-    void theViewsSelectionIsHighlightedOnTheMap()
+    void theViewsSelectionIsHighlightedAndFollowed()
     {
         Frame().Execute(C::MetadataView);
         Frame().ListView()->Table()->selectAll();
         QCOMPARE(Map().Selection().size(), Frame().ActiveSelection().size());
         Frame().ListView()->ClearSelection();
         QVERIFY(Map().Selection().empty());
+        // A picture selected out of view is brought into it (Follow is on).
+        const int item = Geotagged();
+        Map().CenterOn({-40, -120}, 9);
+        Frame().SelectItems({item}, false);
+        const int marker = Map().Clusters().IndexOf(item);
+        const ScreenPoint s = Map().Viewport().ToScreen(Map().Clusters().Markers()[static_cast<size_t>(marker)].Position);
+        QVERIFY(s.X > 0 && s.X < Map().width() && s.Y > 0 && s.Y < Map().height());
+        Panel().FollowButton()->setChecked(false);
+        Map().CenterOn({-40, -120}, 9);
+        Frame().SelectItems({}, false);
+        Frame().SelectItems({item}, false);
+        QVERIFY(std::fabs(Map().Viewport().CenterGeo().Latitude + 40) < 1e-6);
+        Panel().FollowButton()->setChecked(true);
+    }
+
+    void placeSelectedPicturesHereFromTheContextMenu()
+    {
+        Frame().Execute(C::MetadataView);
+        Frame().ListView()->Table()->selectAll();
+        const std::vector<int> selected = Frame().ActiveSelection();
+        QVERIFY(selected.size() >= 2);
+        const QPoint at(Map().width() / 2 + 30, Map().height() / 2 - 20);
+        const GeoPoint target = Map().Viewport().ToGeo(at.x(), at.y());
+        std::unique_ptr<QMenu> menu(Map().ContextMenu(at));
+        QAction* place = menu->actions().value(0);
+        QCOMPARE(place->text(), QStringLiteral("Place selected pictures here"));
+        QVERIFY(place->isEnabled());
+        place->trigger();
+        for (const int item : selected)
+            QVERIFY(std::fabs(Decimal(Doc().Item(item).Current()->Latitude) - target.Latitude) < 1e-6);
+        QCOMPARE(Doc().UndoList().size(), size_t{1});  // one change for all of them
+        QCOMPARE(Doc().UndoList().back().Indices.size(), selected.size());
+        Frame().ListView()->ClearSelection();
+        std::unique_ptr<QMenu> none(Map().ContextMenu(at));
+        QVERIFY(!none->actions().value(0)->isEnabled());
     }
 
     void keyboardAndWheelZoomAndPan()

@@ -93,8 +93,16 @@ int main(int argc, char* argv[])
     frame.MapPanel()->ApplyTileSettings();
     frame.Execute(1150);
     table->selectRow(0);
-    frame.MapPanel()->Map()->FitMarkers();
-    QTest::qWait(1500);  // the world map's tiles are drawn on a worker thread
+    CMapWidget* map = frame.MapPanel()->Map();
+    map->FitMarkers();
+    // The pointer rests on a single picture's marker: its card shows.
+    for (int cluster = 0; cluster < static_cast<int>(map->Clusters().ClustersAt(map->Viewport().Zoom()).size()); ++cluster)
+        if (map->Clusters().ClustersAt(map->Viewport().Zoom())[static_cast<size_t>(cluster)].Count == 1) {
+            QTest::mouseMove(map, map->ClusterPosition(cluster).toPoint());
+            break;
+        }
+    QTest::qWait(1500);  // the world map's tiles and the thumbnail are made on worker threads
+    QTest::mouseMove(map, map->mapFromGlobal(QCursor::pos()));
     ok = Save(frame, out + QStringLiteral("/map.png")) && ok;
     QSignalSpy shown(frame.MapPanel(), &CMapPanel::TracksShown);
     frame.MapPanel()->LoadTrackFile(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/gpx/LineStyles.gpx"));

@@ -189,7 +189,7 @@ void CMapWidget::PaintHoverCard(QPainter& painter)
     QString text = info.Name;
     if (c.Count > 1) text = tr("%1 and %2 more").arg(info.Name).arg(c.Count - 1);
     const QFontMetrics metrics(painter.font());
-    const int textWidth = std::min(260, metrics.horizontalAdvance(text));
+    const int textWidth = std::min(260, metrics.horizontalAdvance(text) + 2);  // no eliding by rounding
     const QSize thumb = info.Thumbnail.isNull() ? QSize() : info.Thumbnail.size().scaled(kCardSide, kCardSide, Qt::KeepAspectRatio);
     const int cardWidth = std::max(textWidth, thumb.width()) + 12;
     const int cardHeight = thumb.height() + metrics.height() + (thumb.isEmpty() ? 8 : 12);

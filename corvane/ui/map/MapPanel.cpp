@@ -186,14 +186,13 @@ void CMapPanel::PlaceItems(const std::vector<int>& items, double latitude, doubl
 
 std::vector<int> CMapPanel::ItemsOfPaths(const QStringList& paths) const
 {
+    QHash<QString, int> byPath;
+    for (int i = doc_.Count() - 1; i >= 0; --i)
+        byPath.insert(QFileInfo(QString::fromStdString(doc_.Item(i).Path)).absoluteFilePath(), i);
     std::vector<int> items;
     for (const QString& path : paths) {
-        const std::string wanted = QFileInfo(path).absoluteFilePath().toStdString();
-        for (int i = 0; i < doc_.Count(); ++i)
-            if (QFileInfo(QString::fromStdString(doc_.Item(i).Path)).absoluteFilePath().toStdString() == wanted) {
-                items.push_back(i);
-                break;
-            }
+        const auto it = byPath.constFind(QFileInfo(path).absoluteFilePath());
+        if (it != byPath.constEnd()) items.push_back(it.value());
     }
     return items;
 }

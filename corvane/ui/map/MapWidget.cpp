@@ -56,6 +56,16 @@ void CMapWidget::SetAttribution(const QString& text)
 
 void CMapWidget::SetMarkers(std::vector<MapMarker> markers)
 {
+    // Most record changes move no picture: keep the clusters then.
+    const std::vector<MapMarker>& old = clusters_.Markers();
+    const bool same = markers.size() == old.size() &&
+                      std::equal(markers.begin(), markers.end(), old.begin(), [](const MapMarker& a, const MapMarker& b) {
+                          return a.Id == b.Id && a.Position.X == b.Position.X && a.Position.Y == b.Position.Y;
+                      });
+    if (same && !markers.empty()) {
+        SetSelection(selection_);
+        return;
+    }
     clusters_.Build(std::move(markers));
     hovered_ = -1;
     pressedCluster_ = -1;
@@ -308,16 +318,22 @@ void CMapWidget::leaveEvent(QEvent* event)
     }
 }
 
-void CMapWidget::contextMenuEvent(QContextMenuEvent* event)
+QMenu* CMapWidget::ContextMenu(const QPoint& position)
 {
-    const GeoPoint at = view_.ToGeo(event->pos().x(), event->pos().y());
-    QMenu menu(this);
-    QAction* place = menu.addAction(tr("Place selected pictures here"));
+    const GeoPoint at = view_.ToGeo(position.x(), position.y());
+    auto* menu = new QMenu(this);
+    QAction* place = menu->addAction(tr("Place selected pictures here"));
     place->setEnabled(!selection_.empty());
     connect(place, &QAction::triggered, this, [this, at] {
         emit PlaceRequested(QList<int>(selection_.begin(), selection_.end()), at.Latitude, at.Longitude);
     });
-    menu.exec(event->globalPos());
+    return menu;
+}
+
+void CMapWidget::contextMenuEvent(QContextMenuEvent* event)
+{
+    std::unique_ptr<QMenu> menu(ContextMenu(event->pos()));
+    menu->exec(event->globalPos());
 }
 
 void CMapWidget::dragEnterEvent(QDragEnterEvent* event)

@@ -21,6 +21,7 @@
 #include "TrackGeometry.h"
 
 class CTileLoader;
+class QMenu;
 class CWorldMapTiles;
 
 class CMapWidget : public QWidget {
@@ -68,6 +69,8 @@ public:
     int ClusterAt(const QPoint& position) const;
     // The screen position of a cluster of the current zoom (its copy nearest the centre).
     QPointF ClusterPosition(int cluster) const;
+    // The right-click menu for a widget position ("Place selected pictures here").
+    QMenu* ContextMenu(const QPoint& position);
     // Draws the whole map into `painter` as a repaint does.
     void Render(QPainter& painter);
 
