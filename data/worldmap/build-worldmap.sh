@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 package=world-atlas
 version=2.0.2
 integrity="sha512-IXfV0qwlKXpckz1FhwXVwKRjiIhOnWttOskm5CtxMsjgE/MXAYRHWJqgXOpM8IkcPBoXnyTU5lFHcYa5ChG0LQ=="
-cache="${XDG_CACHE_HOME:-$HOME/.cache}/corvane-build"
+cache="${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/corvane-build"
 tarball="$cache/$package-$version.tgz"
 unpacked="$cache/$package-$version"
 

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "MapWidget.h"
+#include "TrackGeometry.h"
 #include "TileLoader.h"
 #include "TileServer.h"
 #include "WorldMap.h"
@@ -197,6 +198,28 @@ private slots:
         // The world map's tiles are drawn on a worker thread and appear when ready.
         QTRY_VERIFY_WITH_TIMEOUT(Near(colorAt(48.8566, 2.3522), CWorldMapTiles::Land), 10000);  // Paris
         QTRY_VERIFY_WITH_TIMEOUT(Near(colorAt(47.0, -6.0), CWorldMapTiles::Sea), 10000);        // Bay of Biscay
+    }
+
+    void aTrackAcrossTheAntimeridianIsDrawnUnbroken()
+    {
+        // Fiji to Samoa along 17 S, drawn with the map centred on 180.
+        CMapWidget map(nullptr, nullptr);
+        map.resize(600, 400);
+        map.Viewport().SetSize(600, 400);
+        map.CenterOn({-17.0, 180.0}, 5);
+        auto track = std::make_shared<CTrackGeometry>();
+        track->Build({{{-17.0, 175.0}, {-17.0, 179.0}, {-17.0, -179.0}, {-17.0, -175.0}}});
+        map.SetTracks(track);
+        const QImage image = map.grab().toImage();
+        const int y = static_cast<int>(map.Viewport().ToScreen(Project({-17.0, 0})).Y);
+        const QColor sea = image.pixelColor(300, y + 40);
+        // Every column between 176 E and 176 W carries the line.
+        const int from = static_cast<int>(map.Viewport().ToScreen(Project({-17.0, 176.0})).X);
+        const int to = static_cast<int>(map.Viewport().ToScreen(Project({-17.0, -176.0})).X);
+        QVERIFY(from < 300 && to > 300);
+        for (int x = from; x <= to; ++x) QVERIFY2(image.pixelColor(x, y) != sea, qPrintable(QString::number(x)));
+        // Nothing across the rest of the world at that latitude.
+        QCOMPARE(image.pixelColor(5, y), sea);
     }
 
     void templates()
