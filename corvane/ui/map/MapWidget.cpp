@@ -169,7 +169,7 @@ void CMapWidget::RequestTiles()
 
 void CMapWidget::OnTileChanged(quint64 key)
 {
-    if (static_cast<int>(key >> 48) == view_.Zoom() || static_cast<int>(key >> 48) < view_.Zoom()) update();
+    if (static_cast<int>(key >> 48) <= view_.Zoom()) update();  // this level, or an ancestor standing in
 }
 
 int CMapWidget::ClusterAt(const QPoint& position) const
