@@ -344,6 +344,19 @@ private slots:
         QCOMPARE(settings.GetString("MapAttribution", L""), std::wstring(L"\u00a9 Example"));
         QCOMPARE(settings.GetInt("MapCacheMB", 0), 200);
     }
+
+    void theAttributionIsAlwaysShown()
+    {
+        QCOMPARE(Map().Attribution(), QStringLiteral("\u00a9 OpenStreetMap contributors"));
+        CQtSettingsStore store;
+        store.SetString("MapAttribution", L"   ");  // a blank attribution would hide where the tiles come from
+        Panel().ApplyTileSettings();
+        QCOMPARE(Map().Attribution(), QStringLiteral("\u00a9 OpenStreetMap contributors"));
+        store.SetString("MapAttribution", L"\u00a9 Example Tiles");
+        Panel().ApplyTileSettings();
+        QCOMPARE(Map().Attribution(), QStringLiteral("\u00a9 Example Tiles"));
+        store.SetString("MapAttribution", L"");
+    }
 };
 
 QTEST_MAIN(MapPanelTest)
