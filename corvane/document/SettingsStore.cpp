@@ -5,7 +5,7 @@
 namespace {
 
 // Section "Settings", letter for letter; the two reverse-geocoding keys
-// configure the address service.
+// configure the address service, the four map keys the map panel.
 const SettingDefault kTable[] = {
     {"AltUnit", false, 0, L"M"},
     {"GPSDecimalPlaces", true, 6, nullptr},
@@ -34,6 +34,10 @@ const SettingDefault kTable[] = {
     {"GeoNamesUser", false, 0, L"tqvk517"},
     // Stamping decodes a picture whole; larger ones are refused (PictureCodec.h).
     {"MaxStampMegapixels", true, DefaultMaxStampMegapixels, nullptr},
+    {"MapVisible", true, 0, nullptr},
+    {"MapTileUrl", false, 0, L"https://tile.openstreetmap.org/{z}/{x}/{y}.png"},
+    {"MapAttribution", false, 0, L"\u00a9 OpenStreetMap contributors"},
+    {"MapCacheMB", true, 500, nullptr},
 };
 
 const SettingDefault* Find(const std::string& key)

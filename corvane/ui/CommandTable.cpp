@@ -54,6 +54,9 @@ const CommandInfo kCommands[] = {
     {StatusBar, "Status Bar", "Shows or hides the status bar.", "S", P::View, "Panes", 0, true},
     {FileSystemPane, "File System Pane", "Shows or hides the folder tree beside the metadata table.", "P", P::View,
      "Panes", 0, true},
+    {Map, "Map", "Shows or hides the map of the pictures of the current folder.", "A", P::View, "Map", 0, true},
+    {ShowTrack, "Show Track...", "Shows the tracks of a GPX file on the map.", "T", P::View, "Map", 0, false},
+    {ClearTracks, "Clear Tracks", "Removes the tracks from the map.", "R", P::View, "Map", 0, false},
     // METADATA VIEW
     {GeocodeSelected, "Reverse-Geocode Selected", "Retrieves the address of the selected pictures from their GPS coordinates.",
      "S", P::MetadataView, "Reverse Geocoding", 0, false},

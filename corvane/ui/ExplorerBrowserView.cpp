@@ -22,6 +22,18 @@
 #include "GeoTagFile.h"
 #include "SettingsStore.h"
 
+namespace {
+
+// Pictures are dragged out (onto the map) as copies; the views take no drops.
+void AllowDragOut(QAbstractItemView* view)
+{
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+    view->setDefaultDropAction(Qt::CopyAction);
+}
+
+}  // namespace
+
 CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& settings, QWidget* parent)
     : QWidget(parent),
       doc_(doc),
@@ -59,6 +71,8 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     details_->setItemsExpandable(false);
     details_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     details_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    AllowDragOut(icons_);
+    AllowDragOut(details_);
     views_->addWidget(icons_);
     views_->addWidget(details_);
 
@@ -107,10 +121,12 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
     auto* menu = new QMenu(viewMenu_);
     menu->addAction(tr("Large Icons"), this, [this] {
         icons_->setViewMode(QListView::IconMode);
+        AllowDragOut(icons_);
         views_->setCurrentWidget(icons_);
     });
     menu->addAction(tr("List"), this, [this] {
         icons_->setViewMode(QListView::ListMode);
+        AllowDragOut(icons_);
         views_->setCurrentWidget(icons_);
     });
     menu->addAction(tr("Details"), this, [this] { views_->setCurrentWidget(details_); });
@@ -254,6 +270,24 @@ std::vector<int> CExplorerBrowserView::SelectedItems() const
         if (item >= 0) items.push_back(item);
     }
     return items;
+}
+
+void CExplorerBrowserView::SelectItems(const std::vector<int>& items, bool extend)
+{
+    QItemSelection chosen;
+    QModelIndex first;
+    for (const int item : items) {
+        if (item < 0 || item >= doc_.Count()) continue;
+        const QModelIndex index =
+            filter_->mapFromSource(files_->index(QString::fromStdString(doc_.Item(item).Path)));
+        if (!index.isValid()) continue;
+        chosen.select(index, index);
+        if (!first.isValid()) first = index;
+    }
+    const auto mode = (extend ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
+                      QItemSelectionModel::Rows;
+    icons_->selectionModel()->select(chosen, mode);
+    if (first.isValid()) icons_->scrollTo(first);
 }
 
 void CExplorerBrowserView::OnSelectionChanged()

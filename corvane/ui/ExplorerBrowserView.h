@@ -47,6 +47,8 @@ public:
     std::vector<QString> SelectedPicturePaths() const;
     // The document items of the selected pictures.
     std::vector<int> SelectedItems() const;
+    // Selects the pictures of these document items (added to the selection when `extend`).
+    void SelectItems(const std::vector<int>& items, bool extend);
 
     int FilterMode() const;
     void SetFilterMode(int mode);

@@ -122,6 +122,19 @@ std::vector<int> CGPSMetadataListView::SelectedItems() const
     return items;
 }
 
+void CGPSMetadataListView::SelectItems(const std::vector<int>& items, bool extend)
+{
+    QItemSelection chosen;
+    int first = -1;
+    for (int row = 0; row < RowCount(); ++row)
+        if (std::find(items.begin(), items.end(), model_->ItemAt(row)) != items.end()) {
+            chosen.select(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
+            if (first < 0) first = row;
+        }
+    table_->selectionModel()->select(chosen, extend ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
+    if (first >= 0) table_->scrollTo(model_->index(first, 0));
+}
+
 std::vector<int> CGPSMetadataListView::AllRows() const
 {
     std::vector<int> rows(static_cast<size_t>(RowCount()));

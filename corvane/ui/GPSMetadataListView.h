@@ -38,6 +38,8 @@ public:
     // Selected rows in table order, and the document items they show.
     std::vector<int> SelectedRows() const;
     std::vector<int> SelectedItems() const;
+    // Selects the rows of these document items (added to the selection when `extend`).
+    void SelectItems(const std::vector<int>& items, bool extend);
     int RowCount() const;
     void ClearSelection();
 

@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "SettingsStore.h"
+#include "TileLoader.h"
 
 namespace {
 
@@ -50,6 +52,12 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     subFolderName = new QLineEdit(this);
     geoNamesUser = new QLineEdit(this);
     geoNamesServer = new QLineEdit(this);
+    mapTileUrl = new QLineEdit(this);
+    mapTileUrl->setPlaceholderText(tr("empty: the drawn world map only"));
+    mapAttribution = new QLineEdit(this);
+    mapCacheMB = new QSpinBox(this);
+    mapCacheMB->setRange(10, 100000);
+    mapCacheMB->setSuffix(QStringLiteral(" MB"));
 
     format->setCurrentIndex(IndexOf(kFormats, ReadString("GPSFormat"), 0));
     const int places = settings.GetInt("GPSDecimalPlaces", DefaultInt("GPSDecimalPlaces"));
@@ -63,6 +71,9 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     subFolderName->setText(ReadString("ModifiedPicsLocation"));
     geoNamesUser->setText(ReadString("GeoNamesUser"));
     geoNamesServer->setText(ReadString("GeoNamesServer"));
+    mapTileUrl->setText(ReadString("MapTileUrl"));
+    mapAttribution->setText(ReadString("MapAttribution"));
+    mapCacheMB->setValue(ReadIntSetting(settings, "MapCacheMB"));
 
     auto* stamping = new QFormLayout;
     stamping->addRow(tr("GPS Format:"), format);
@@ -76,6 +87,10 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     auto* geocoding = new QFormLayout;
     geocoding->addRow(tr("GeoNames user name:"), geoNamesUser);
     geocoding->addRow(tr("GeoNames service address:"), geoNamesServer);
+    auto* map = new QFormLayout;
+    map->addRow(tr("Tile server address:"), mapTileUrl);
+    map->addRow(tr("Tile attribution:"), mapAttribution);
+    map->addRow(tr("Tile cache size:"), mapCacheMB);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Banner(tr("Stamping"), this));
     layout->addLayout(stamping);
@@ -89,6 +104,8 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     layout->addWidget(subFolderName);
     layout->addWidget(Banner(tr("Reverse geocoding"), this));
     layout->addLayout(geocoding);
+    layout->addWidget(Banner(tr("Map"), this));
+    layout->addLayout(map);
     layout->addStretch();
 }
 
@@ -109,7 +126,7 @@ QString CGeneralPage::Refusal() const
         name == QLatin1String(".."))
         return tr("The sub-folder name must be the name of one folder: it cannot contain \"/\" or \"\\\", and cannot "
                   "be \".\" or \"..\".");
-    return {};
+    return CTileLoader::CheckTemplate(Trimmed(mapTileUrl->text()));
 }
 
 void CGeneralPage::WriteSettings()
@@ -123,4 +140,7 @@ void CGeneralPage::WriteSettings()
     WriteString("ModifiedPicsLocation", SubFolderName());
     WriteString("GeoNamesUser", Trimmed(geoNamesUser->text()));
     WriteString("GeoNamesServer", Trimmed(geoNamesServer->text()));
+    WriteString("MapTileUrl", Trimmed(mapTileUrl->text()));
+    WriteString("MapAttribution", Trimmed(mapAttribution->text()));
+    settings_.SetInt("MapCacheMB", mapCacheMB->value());
 }

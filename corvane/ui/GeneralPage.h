@@ -7,6 +7,7 @@
 
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 class CGeneralPage : public COptionsPage {
     Q_OBJECT
@@ -33,4 +34,7 @@ public:
     QLineEdit* subFolderName;
     QLineEdit* geoNamesUser;
     QLineEdit* geoNamesServer;
+    QLineEdit* mapTileUrl;
+    QLineEdit* mapAttribution;
+    QSpinBox* mapCacheMB;
 };

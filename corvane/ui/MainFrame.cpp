@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStackedWidget>
@@ -54,6 +55,9 @@ const CommandIcon kIcons[] = {
     {CommandId::ClearField, QStyle::SP_LineEditClearButton},
     {CommandId::ExportSelected, QStyle::SP_FileDialogNewFolder},
     {CommandId::ExportAll, QStyle::SP_DialogSaveButton},
+    {CommandId::Map, QStyle::SP_DriveNetIcon},
+    {CommandId::ShowTrack, QStyle::SP_FileLinkIcon},
+    {CommandId::ClearTracks, QStyle::SP_DialogResetButton},
 };
 
 const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,
@@ -86,6 +90,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettings
     quick->setIconSize(QSize(16, 16));
     for (const int id : kQuickAccess) quick->addAction(actions_.at(id));
     BuildStatusBar();
+    BuildMap();
     ApplicationLook::Apply(look_);
 
     ui_.SetOwner(this);
@@ -106,6 +111,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettings
 CMainFrame::~CMainFrame()
 {
     qApp->removeEventFilter(this);
+    disconnect(mapDock_, nullptr, this, nullptr);  // the dock hides as the window goes
     ui_.SetCommandHandler(nullptr);
 }
 
@@ -151,6 +157,7 @@ void CMainFrame::CreateActions()
     BindDocumentCommands();
     BindMetadataCommands();
     BindFrameCommands();
+    BindMapCommands();
     ApplyTips();
 }
 
@@ -254,12 +261,17 @@ void CMainFrame::ShowExplorerView()
 
 bool CMainFrame::ContextTabShown() const { return strip_->ContextTabShown(); }
 
-void CMainFrame::RefreshList() { list_->RefreshAll(); }
+void CMainFrame::RefreshList()
+{
+    list_->RefreshAll();
+    RefreshMap();
+}
 
 void CMainFrame::OnPostedCommand(int command)
 {
     if (command == kCommandLoadFolder) {
         doc_.LoadFolder();  // the list view refills when the document reports the folder loaded
+        FolderLoadedOnMap();
     } else if (command == kCommandFolderChanged) {
         doc_.ProcessFolderChanges();
         RefreshList();

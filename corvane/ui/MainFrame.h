@@ -15,9 +15,11 @@ class CCommandStrip;
 class CCorvaneDoc;
 class CExplorerBrowserView;
 class CGPSMetadataListView;
+class CMapPanel;
 class CQtDocumentUserInterface;
 class ISettingsStore;
 class QSettings;
+class QDockWidget;
 class QStackedWidget;
 
 class CMainFrame : public QMainWindow {
@@ -53,6 +55,12 @@ public:
     CExplorerBrowserView* Browser() const { return browser_; }
     CGPSMetadataListView* ListView() const { return list_; }
     CCommandStrip* Strip() const { return strip_; }
+    CMapPanel* MapPanel() const { return map_; }
+    QDockWidget* MapDock() const { return mapDock_; }
+    // Selects pictures in the active view (the map's clicks).
+    void SelectItems(const std::vector<int>& items, bool extend);
+    // Where Show Track asks for a GPX file; the tests answer without a dialog.
+    void SetTrackChooser(std::function<QString()> chooser) { trackChooser_ = std::move(chooser); }
 
     // The Save As flow for one picture; `force` writes it even without changes.
     void SaveAs(int item, bool force);
@@ -84,6 +92,13 @@ private:
     void BindDocumentCommands();
     void BindMetadataCommands();
     void BindFrameCommands();
+    void BindMapCommands();
+    void BuildMap();
+    void ShowMap(bool shown);
+    void ShowTrack();
+    // Markers anew from the records; with `tileSettings` the tile source too.
+    void RefreshMap(bool tileSettings = false);
+    void FolderLoadedOnMap();
     void Bind(int command, std::function<void()> run, std::function<bool()> enabled = nullptr,
               std::function<bool()> checked = nullptr);
     void BuildStatusBar();
@@ -115,4 +130,7 @@ private:
     int screentips_ = 0;
     std::function<QString(const QString&, int&)> saveAsChooser_;
     std::function<bool(QString&, bool&)> titleChooser_;
+    std::function<QString()> trackChooser_;
+    QDockWidget* mapDock_ = nullptr;
+    CMapPanel* map_ = nullptr;
 };

@@ -120,6 +120,7 @@ void CMainFrame::ShowOptions()
     if (dialog.exec() != QDialog::Accepted) return;
     SetLook(dialog.Look());
     SetScreentips(dialog.Screentips());
+    RefreshMap(true);
 }
 
 void CMainFrame::ShowAbout()

@@ -1,5 +1,8 @@
 #include "MetadataTableModel.h"
 
+#include <QMimeData>
+#include <QUrl>
+
 #include "CorvaneDoc.h"
 #include "ImageMetadataManipulationOperation.h"
 #include "MetadataTable.h"
@@ -47,7 +50,25 @@ Qt::ItemFlags CMetadataTableModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
     if (IsEditableColumn(index.column())) flags |= Qt::ItemIsEditable;
+    if (index.isValid()) flags |= Qt::ItemIsDragEnabled;
     return flags;
+}
+
+QStringList CMetadataTableModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* CMetadataTableModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    QList<int> rows;
+    for (const QModelIndex& index : indexes) {
+        const int item = ItemAt(index.row());
+        if (item < 0 || rows.contains(index.row())) continue;
+        rows << index.row();
+        urls << QUrl::fromLocalFile(QString::fromStdString(doc_.Item(item).Path));
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 void CMetadataTableModel::ApplyToRow(int row, std::vector<std::unique_ptr<UpdateEntry>> entries)

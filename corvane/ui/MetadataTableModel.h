@@ -22,6 +22,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Rows are dragged (onto the map) as the files of their pictures, copied, never moved.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
     static bool IsEditableColumn(int column) { return column >= 2 && column < 15; }
     // The document's item index shown in `row`; -1 outside the rows.

@@ -18,6 +18,10 @@ CMetadataTableView::CMetadataTableView(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setDefaultSectionSize(120);
     horizontalHeader()->setMinimumSectionSize(30);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // Selected rows can be dragged onto the map.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
 }
 
 QModelIndex CMetadataTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)

@@ -18,9 +18,11 @@
 #include "FolderFilterModel.h"
 #include "GPSMetadataListView.h"
 #include "MainFrame.h"
+#include "MapPanel.h"
 #include "MetadataTableView.h"
 #include "OptionsDialog.h"
 #include "QtDocumentUserInterface.h"
+#include "QtSettingsStore.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -83,5 +85,29 @@ int main(int argc, char* argv[])
     ok = Save(options, out + QStringLiteral("/options.png")) && ok;
     options.ShowPage(1);
     ok = Save(options, out + QStringLiteral("/options-stamping.png")) && ok;
+    options.hide();
+
+    // The map beside the table, drawn offline (no tile server), then with a track.
+    CQtSettingsStore store;
+    store.SetString("MapTileUrl", L"");
+    frame.MapPanel()->ApplyTileSettings();
+    frame.Execute(1150);
+    table->selectRow(0);
+    CMapWidget* map = frame.MapPanel()->Map();
+    map->FitMarkers();
+    // The pointer rests on a single picture's marker: its card shows.
+    for (int cluster = 0; cluster < static_cast<int>(map->Clusters().ClustersAt(map->Viewport().Zoom()).size()); ++cluster)
+        if (map->Clusters().ClustersAt(map->Viewport().Zoom())[static_cast<size_t>(cluster)].Count == 1) {
+            QTest::mouseMove(map, map->ClusterPosition(cluster).toPoint());
+            break;
+        }
+    QTest::qWait(1500);  // the world map's tiles and the thumbnail are made on worker threads
+    QTest::mouseMove(map, map->mapFromGlobal(QCursor::pos()));
+    ok = Save(frame, out + QStringLiteral("/map.png")) && ok;
+    QSignalSpy shown(frame.MapPanel(), &CMapPanel::TracksShown);
+    frame.MapPanel()->LoadTrackFile(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/gpx/LineStyles.gpx"));
+    if (!shown.wait(10000)) return 1;
+    QTest::qWait(1500);
+    ok = Save(frame, out + QStringLiteral("/map-track.png")) && ok;
     return ok ? 0 : 1;
 }
