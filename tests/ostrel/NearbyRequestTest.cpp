@@ -184,7 +184,8 @@ TEST_F(NearbyRequestTest, AnAnswerLongerThanTheBufferIsRefused)
     server->Answer(status_codes::OK, body);
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     const std::error_code error = CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10);
-    EXPECT_EQ(std::make_error_code(std::errc::message_size), error) << error.message();
+    EXPECT_TRUE(error == std::errc::message_size) << error.message();
+    EXPECT_EQ("the answer is too long", error.message());
     EXPECT_EQ(nullptr, names);
 }
 
@@ -200,17 +201,21 @@ TEST_F(NearbyRequestTest, AnAnswerFillingTheBufferExactlyIsRead)
     EXPECT_EQ(1u, names->locations.size());
 }
 
-TEST(NearbyRequest, AClosedPortIsATransportErrorAndLeavesNamesAlone)
+TEST(NearbyRequest, AClosedPortIsConnectionRefusedAndLeavesNamesAlone)
 {
     CReverseGeoCode::SetServiceAddress(L"http://127.0.0.1:" + std::to_wstring(testsupport::FreeLoopbackPort()) + L"/");
+    CReverseGeoCode::SetUserName(L"tester");
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     const std::error_code error = CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10);
-    EXPECT_TRUE(error);
+    EXPECT_EQ(OstrelErrc::ConnectionRefused, error) << error.message();
+    EXPECT_EQ("connection refused", error.message());
+    EXPECT_TRUE(error == std::errc::connection_refused);
     EXPECT_EQ(reinterpret_cast<CGeoNames*>(1), names);
 }
 
 TEST(NearbyRequest, AnInvalidServiceAddressIsAnErrorNotAnException)
 {
+    CReverseGeoCode::SetUserName(L"tester");
     CReverseGeoCode::SetServiceAddress(L"not a url");
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     EXPECT_TRUE(CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10));
