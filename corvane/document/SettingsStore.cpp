@@ -2,8 +2,10 @@
 
 namespace {
 
-// Section "Settings", letter for letter; the two reverse-geocoding keys
-// configure the address service.
+// Section "Settings", letter for letter; the last keys configure where
+// addresses come from: the GeoNames service (its address, the user's own
+// account, none at first, and the deadline of a request in seconds) or the
+// offline places ("AddressSource": "Online" or "Offline").
 const SettingDefault kTable[] = {
     {"AltUnit", false, 0, L"M"},
     {"GPSDecimalPlaces", true, 6, nullptr},
@@ -29,7 +31,9 @@ const SettingDefault kTable[] = {
     {"FSysGPSMLV", true, 1, nullptr},
     {"Filtering", true, 3, nullptr},
     {"GeoNamesServer", false, 0, L"http://api.geonames.org/"},
-    {"GeoNamesUser", false, 0, L"tqvk517"},
+    {"GeoNamesUser", false, 0, L""},
+    {"GeoNamesTimeout", true, 10, nullptr},
+    {"AddressSource", false, 0, L"Online"},
 };
 
 const SettingDefault* Find(const std::string& key)
