@@ -6,6 +6,7 @@
 #include "GeoNamesExchange.h"
 #include "OstrelErrors.h"
 #include "StringUtil.h"
+#include "XmlPullReader.h"
 
 namespace {
 
@@ -30,6 +31,17 @@ std::error_code Ask(const CGeoNamesService& service, const std::string& pathAndQ
     return std::error_code(0, std::system_category());
 }
 
+// Whether the document's root is the service's "geonames": a proxy's or a
+// hotel network's page may well be well-formed XML too.
+bool HasGeoNamesRoot(const std::vector<char>& body)
+{
+    CXmlPullReader reader;
+    if (FAILED(reader.OpenMemory(body.data(), body.size()))) return false;
+    while (reader.Read() == S_OK)
+        if (reader.NodeType() == XmlNodeType::Element) return reader.LocalName() == L"geonames";
+    return false;
+}
+
 }  // namespace
 
 void ParseGeoNames(const std::vector<char>& body, CGeoNames** names)
@@ -37,6 +49,7 @@ void ParseGeoNames(const std::vector<char>& body, CGeoNames** names)
     // The parser gets the bytes received, not a padded buffer: libxml2 reads
     // ahead of the root's end tag and would fail on trailing NULs.
     *names = nullptr;
+    if (!HasGeoNamesRoot(body)) return;
     auto bytes = std::make_unique<char[]>(body.size());
     std::copy(body.begin(), body.end(), bytes.get());
     CGeoNamesXmlParser parser(bytes.release(), static_cast<std::uint32_t>(body.size()));

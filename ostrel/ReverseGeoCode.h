@@ -45,7 +45,8 @@ public:
     // - No account set: OstrelErrc::NoAccount, nothing sent, *names null.
     // - Any HTTP answer: value 0. *names is the parsed list (empty when the
     //   answer names no place; see hasStatus for the service's refusal), or
-    //   null when the body is not a complete XML document.
+    //   null when the body is not a complete XML document whose root is
+    //   "geonames" (an error page, a network's login page).
     // - An answer longer than ReceiveBufferSize: OstrelErrc::AnswerTooLong
     //   (equal to std::errc::message_size) and *names null. Any other failure
     //   that is not the transport's (an invalid service address, say): a

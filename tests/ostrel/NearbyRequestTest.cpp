@@ -154,6 +154,7 @@ TEST_P(AnswerBodyTest, AnyHttpAnswerIsParsed)
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswerBodyTest,
     testing::Values(BodyCase{"EmptyRoot", 200, "<geonames></geonames>", 0},
+                    BodyCase{"AnotherRootIsNoAnswer", 200, "<html><body>Sign in to the network</body></html>", -1},
                     BodyCase{"ServerErrorPage", 500, "<html><body><h1>Internal Server Error</h1><hr></body></html>", -1},
                     BodyCase{"CutOffMidElement", 200, "<geonames><geoname><name>Par", -1},
                     BodyCase{"DoctypeWithEntities",
