@@ -4,9 +4,13 @@
 #include <iostream>
 #include <map>
 
+#include <QCoreApplication>
+#include <memory>
+
 #include "AtomicFileWriter.h"
 #include "ConsoleUserInterface.h"
 #include "CorvaneDoc.h"
+#include "GeocodingSettings.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
 #include "StampCommands.h"
@@ -72,10 +76,21 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc)
     return ok;
 }
 
+// The address cache's database driver is loaded through Qt's application object.
+std::unique_ptr<QCoreApplication> EnsureApplication()
+{
+    if (QCoreApplication::instance()) return nullptr;
+    static int argc = 1;
+    static char name[] = "corvane-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 }  // namespace
 
 int RunGeocode(const CliOptions& o)
 {
+    const auto application = EnsureApplication();
     std::vector<std::string> files;
     bool ok = ExpandOrReport(o, files);
     CQtSettingsStore stored;
@@ -83,14 +98,25 @@ int RunGeocode(const CliOptions& o)
     COverlaySettingsStore settings(stored);
     if (o.Server) settings.SetString("GeoNamesServer", Utf8ToWide(*o.Server));
     if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
+    if (o.Offline) settings.SetString("AddressSource", L"Offline");
     if (!o.OutDir.empty()) settings.SetInt("OverwriteOriginalPics", 0);
+    const GeocodingConfig config = ReadGeocodingConfig(settings);
+    if (config.Source == AddressSource::Online && config.Service.user.empty()) {
+        std::cerr << "corvane-cli: no GeoNames account is set: make a free one on the GeoNames web site, enable its "
+                     "web services there, and give it with --user NAME (or as GeoNamesUser in the settings); "
+                     "or use --offline\n";
+        return 1;
+    }
     CConsoleUserInterface ui;
     for (const auto& [folder, names] : ByFolder(files)) {
         LoadedFolder loaded(ui, settings, folder, names);
+        if (o.Places) loaded.Doc.SetPlacesIndexPath(*o.Places);
         if (!loaded.Doc.ReverseGeocode(loaded.Picked)) {
             ok = false;
             continue;
         }
+        // Pictures the service stopped answering, or nothing could answer, failed.
+        if (loaded.Doc.LastAddressRun().NotAnswered > 0) ok = false;
         for (int index : loaded.Picked)
             if (!loaded.Doc.HasUnsavedChangesAt(index)) std::cout << loaded.Doc.Item(index).Path << ": no change\n";
         if (!o.DryRun) ok = SaveTouched(o, loaded.Doc) && ok;

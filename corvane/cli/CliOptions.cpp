@@ -110,6 +110,8 @@ bool ParseValueOption(const std::string& name, const std::string& value, CliOpti
         o.Server = value;
     } else if (name == "--user") {
         o.User = value;
+    } else if (name == "--places") {
+        o.Places = value;
     } else if (name == "--separator") {
         o.Separator = Utf8ToWide(value);
     } else {
@@ -148,6 +150,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& o, std::string& error)
             o.StampUse = arg == "--personal" ? L"PU" : L"OU";
         } else if (!optionsEnded && arg == "--right-to-left") {
             o.RightToLeft = true;
+        } else if (!optionsEnded && arg == "--offline") {
+            o.Offline = true;
         } else if (!optionsEnded && arg.rfind("--", 0) == 0) {
             std::string name = arg, value;
             const size_t eq = arg.find('=');
@@ -215,7 +219,10 @@ const char* CliUsage()
            "      date latitude longitude altitude direction precision datum gps-date gps-time\n"
            "      location city state country, or gps (every GPS field), address (the five\n"
            "      IPTC location fields), all (the whole geotag)\n"
-           "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
+           "  geocode [--server URL] [--user NAME] [--offline]\n"
+           "                                  retrieve the addresses of pictures with coordinates\n"
+           "                                  (--offline: from the offline places only;\n"
+           "                                  --places FILE: another offline places index)\n"
            "  stamp gps|address|title TEXT [--top|--bottom] [--personal|--official] [--right-to-left]\n"
            "                                  draw a band of text into the pictures, then save\n"
            "  export-csv PICTURE|FOLDER... FILE.csv  write the metadata table as CSV\n"
