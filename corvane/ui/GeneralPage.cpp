@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "AddressOptionsBox.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -48,8 +49,9 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     saving->addButton(overwrite, 0);
     saving->addButton(subFolder, 1);
     subFolderName = new QLineEdit(this);
-    geoNamesUser = new QLineEdit(this);
-    geoNamesServer = new QLineEdit(this);
+    addresses = new CAddressOptionsBox(settings, this);
+    geoNamesUser = addresses->userName;
+    geoNamesServer = addresses->serverAddress;
 
     format->setCurrentIndex(IndexOf(kFormats, ReadString("GPSFormat"), 0));
     const int places = settings.GetInt("GPSDecimalPlaces", DefaultInt("GPSDecimalPlaces"));
@@ -61,8 +63,6 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     screentip->setCurrentIndex(screentips);
     (settings.GetInt("OverwriteOriginalPics", 1) == 0 ? overwrite : subFolder)->setChecked(true);
     subFolderName->setText(ReadString("ModifiedPicsLocation"));
-    geoNamesUser->setText(ReadString("GeoNamesUser"));
-    geoNamesServer->setText(ReadString("GeoNamesServer"));
 
     auto* stamping = new QFormLayout;
     stamping->addRow(tr("GPS Format:"), format);
@@ -73,9 +73,6 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     auto* ui = new QFormLayout;
     ui->addRow(tr("&Color scheme:"), scheme);
     ui->addRow(tr("Sc&reentip style:"), screentip);
-    auto* geocoding = new QFormLayout;
-    geocoding->addRow(tr("GeoNames user name:"), geoNamesUser);
-    geocoding->addRow(tr("GeoNames service address:"), geoNamesServer);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Banner(tr("Stamping"), this));
     layout->addLayout(stamping);
@@ -88,7 +85,7 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     layout->addWidget(new QLabel(tr("Sub-folder name for modified pictures:"), this));
     layout->addWidget(subFolderName);
     layout->addWidget(Banner(tr("Reverse geocoding"), this));
-    layout->addLayout(geocoding);
+    layout->addWidget(addresses);
     layout->addStretch();
 }
 
@@ -121,6 +118,5 @@ void CGeneralPage::WriteSettings()
     WriteString("UseOfStamping", kUses.value(use->currentIndex(), kUses[0]));
     settings_.SetInt("OverwriteOriginalPics", overwrite->isChecked() ? 0 : 1);
     WriteString("ModifiedPicsLocation", SubFolderName());
-    WriteString("GeoNamesUser", Trimmed(geoNamesUser->text()));
-    WriteString("GeoNamesServer", Trimmed(geoNamesServer->text()));
+    addresses->WriteSettings(settings_);
 }

@@ -5,6 +5,7 @@
 
 #include "OptionsPage.h"
 
+class CAddressOptionsBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -31,6 +32,7 @@ public:
     QRadioButton* overwrite;
     QRadioButton* subFolder;
     QLineEdit* subFolderName;
-    QLineEdit* geoNamesUser;
+    CAddressOptionsBox* addresses;
+    QLineEdit* geoNamesUser;    // the box's fields
     QLineEdit* geoNamesServer;
 };
