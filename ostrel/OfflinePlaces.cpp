@@ -7,6 +7,8 @@
 #include <iterator>
 #include <limits>
 
+#include <zlib.h>
+
 #include "StringUtil.h"
 
 namespace {
@@ -35,19 +37,14 @@ std::uint32_t ReadU32(const char* p)
 
 std::uint32_t Crc32(const char* data, std::size_t size)
 {
-    static const auto table = [] {
-        std::vector<std::uint32_t> t(256);
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (size > 0) {  // zlib takes the length as a 32-bit count
+        const uInt chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(data), chunk);
+        data += chunk;
+        size -= chunk;
+    }
+    return static_cast<std::uint32_t>(crc);
 }
 
 std::uint32_t BandOf(std::int32_t latE5)
@@ -175,14 +172,14 @@ std::error_code COfflinePlaces::CheckPlaces() const
 std::error_code COfflinePlaces::CheckNameOrder() const
 {
     std::vector<bool> seen(count_, false);
-    std::string previous;
+    std::string_view previous;
     for (std::size_t i = 0; i < count_; ++i) {
         const std::uint32_t place = ReadU32(&data_[orderOffset_ + 4 * i]);
         if (place >= count_ || seen[place]) return OstrelErrc::IndexDamaged;
         seen[place] = true;
-        std::string key = StringAt(RecordAt(place).Key);
+        const std::string_view key = KeyAt(RecordAt(place).Key);
         if (key < previous) return OstrelErrc::IndexDamaged;
-        previous = std::move(key);
+        previous = key;
     }
     return {};
 }
@@ -197,8 +194,13 @@ COfflinePlaces::Record COfflinePlaces::RecordAt(std::size_t index) const
 
 std::string COfflinePlaces::StringAt(std::uint32_t offset) const
 {
+    return std::string(KeyAt(offset));
+}
+
+std::string_view COfflinePlaces::KeyAt(std::uint32_t offset) const
+{
     const char* p = &data_[stringsOffset_ + offset];
-    return std::string(p + 1, static_cast<unsigned char>(p[0]));
+    return std::string_view(p + 1, static_cast<unsigned char>(p[0]));
 }
 
 COfflinePlace COfflinePlaces::At(std::size_t index) const
@@ -285,7 +287,7 @@ std::vector<COfflinePlace> COfflinePlaces::FindByName(const std::string& key, st
 {
     std::vector<COfflinePlace> places;
     if (!IsLoaded() || key.empty() || maxRows == 0) return places;
-    auto keyOf = [&](std::size_t position) { return StringAt(RecordAt(ReadU32(&data_[orderOffset_ + 4 * position])).Key); };
+    auto keyOf = [&](std::size_t position) { return KeyAt(RecordAt(ReadU32(&data_[orderOffset_ + 4 * position])).Key); };
     std::size_t lo = 0, hi = count_;
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
@@ -299,7 +301,7 @@ std::vector<COfflinePlace> COfflinePlaces::FindByName(const std::string& key, st
     std::vector<Candidate> candidates;
     for (std::size_t p = lo; p < count_ && candidates.size() < kMaxNameCandidates; ++p) {
         const std::uint32_t place = ReadU32(&data_[orderOffset_ + 4 * p]);
-        const std::string candidate = StringAt(RecordAt(place).Key);
+        const std::string_view candidate = KeyAt(RecordAt(place).Key);
         if (candidate.compare(0, key.size(), key) != 0) break;
         candidates.push_back({candidate.size() == key.size(), RecordAt(place).Population, place});
     }

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -72,6 +73,7 @@ private:
     struct Record;
     Record RecordAt(std::size_t index) const;
     std::string StringAt(std::uint32_t offset) const;
+    std::string_view KeyAt(std::uint32_t offset) const;
     std::error_code Check();
     std::error_code CheckPlaces() const;
     std::error_code CheckNameOrder() const;
