@@ -122,12 +122,13 @@ std::error_code FetchOnce(const Hop& hop, Clock::time_point deadline, std::vecto
     auto completion = std::make_shared<Completion>();
     status_code status = 0;
     pplx::task<void> chain;
+    std::optional<client::http_client> client;  // lives until the chain has ended
     try {
-        client::http_client client(hop.Base, config);
+        client.emplace(hop.Base, config);
         http_request request(methods::GET);
         request.set_request_uri(hop.PathAndQuery);
         request.set_response_stream(concurrency::streams::ostream(body));
-        chain = client.request(request, cancel.get_token())
+        chain = client->request(request, cancel.get_token())
                     .then([&](http_response response) {
                         status = response.status_code();
                         if (IsRedirect(status) && response.headers().has(header_names::location))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -79,6 +80,8 @@ void COfflinePlaces::Clear()
 std::error_code COfflinePlaces::Load(const std::string& path)
 {
     Clear();
+    std::error_code status;
+    if (!std::filesystem::is_regular_file(path, status)) return OstrelErrc::IndexMissing;
     std::ifstream in(path, std::ios::binary);
     if (!in) return OstrelErrc::IndexMissing;
     in.seekg(0, std::ios::end);

@@ -53,13 +53,8 @@ public:
 
 }  // namespace
 
-const std::error_category& OstrelCategory()
+const std::error_category& COstrelErrors::Category()
 {
     static const OstrelErrorCategory category;
     return category;
-}
-
-std::error_code make_error_code(OstrelErrc code)
-{
-    return {static_cast<int>(code), OstrelCategory()};
 }

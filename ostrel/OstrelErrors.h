@@ -25,8 +25,15 @@ enum class OstrelErrc {
     IndexDamaged,         // the offline places index fails its checks
 };
 
-OSTREL_API const std::error_category& OstrelCategory();
-OSTREL_API std::error_code make_error_code(OstrelErrc code);
+// The one category of those codes, shared by the library and its users.
+struct OSTREL_API COstrelErrors {
+    static const std::error_category& Category();
+};
+
+inline std::error_code make_error_code(OstrelErrc code)
+{
+    return {static_cast<int>(code), COstrelErrors::Category()};
+}
 
 namespace std {
 template <>

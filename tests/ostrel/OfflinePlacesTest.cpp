@@ -304,6 +304,7 @@ TEST(DamagedIndex, AMissingFileIsMissing)
     COfflinePlaces index;
     EXPECT_EQ(OstrelErrc::IndexMissing, index.Load("/nonexistent/places.bin"));
     EXPECT_EQ("the offline places index is missing", index.Load("/nonexistent/places.bin").message());
+    EXPECT_EQ(OstrelErrc::IndexMissing, index.Load("/tmp"));  // a folder is no index
 }
 
 }  // namespace
