@@ -147,7 +147,8 @@ QString CAddressLookup::Summary() const
     if (farFromPlaces_) parts << Tr("%n without address (no place within 10 km)", farFromPlaces_);
     if (notAsked_) parts << Tr("%n not answered", notAsked_);
     const int total = fromService_ + fromCache_ + fromIndex_ + without_ + farFromPlaces_ + notAsked_;
-    QString text = Tr("Addresses of %n picture(s): ", total) + parts.join(QStringLiteral(", "));
+    QString text = total == 0 ? Tr("No picture with coordinates to find an address for")
+                              : Tr("Addresses of %n picture(s): ", total) + parts.join(QStringLiteral(", "));
     const QString problem = Problem();
     if (!problem.isEmpty()) text += QStringLiteral(" (") + problem + QStringLiteral(")");
     return text;

@@ -320,6 +320,14 @@ TEST_F(AddressTest, WithoutAConnectionTheOfflinePlacesAnswer)
               L"Addresses of 2 picture(s): 2 from the offline places (this computer is not connected to internet)");
 }
 
+TEST_F(AddressTest, APictureWithoutCoordinatesAsksNothing)
+{
+    doc.ReverseGeocode({IndexOf(L"Canon_40D.jpg")});
+    EXPECT_EQ(service.Requests(), 0);
+    ASSERT_EQ(ui.Statuses.size(), 1u);
+    EXPECT_EQ(ui.Statuses[0], L"No picture with coordinates to find an address for");
+}
+
 TEST_F(AddressTest, OnlineEnsureAsksOnlyForThoseWithout)
 {
     SetField(doc.Item(0).Current()->City, std::wstring(L"Known"));
