@@ -1,87 +1,91 @@
-// The HTTP exchange of CReverseGeoCode::GetNearbyLocation; the only file that
-// sees the HTTP client's headers.
-#include <cpprest/http_client.h>
-#include <cpprest/rawptrstream.h>
-
+// The two requests of CReverseGeoCode: the places near a coordinate
+// ("findNearby") and the places of a name ("search").
 #include <memory>
-#include <vector>
+#include <mutex>
 
-#include "ReverseGeoCode.h"
+#include "GeoNamesExchange.h"
+#include "OstrelErrors.h"
 #include "StringUtil.h"
+#include "XmlPullReader.h"
 
 namespace {
 
 const char* const kStyleWords[] = {"SHORT", "MEDIUM", "LONG", "FULL"};
 
-// Failures that are not the transport's.
-class OstrelErrorCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "ostrel"; }
-    std::string message(int) const override { return "the request could not be made"; }
-};
-
-const OstrelErrorCategory ostrelCategory;
-
-// A write into the fixed buffer can only fail for want of room; the client
-// then closes the stream (this call closes it only after success).
-bool Overflowed(concurrency::streams::rawptr_buffer<std::uint8_t>& body)
+// Runs one request and parses its answer. Nothing is sent without an
+// account: the service would only refuse it.
+std::error_code Ask(const CGeoNamesService& service, const std::string& pathAndQuery, CGeoNames** names)
 {
-    return !body.is_open() ||
-           static_cast<std::size_t>(body.getpos(std::ios::out)) >= CReverseGeoCode::ReceiveBufferSize;
+    if (service.user.empty()) {
+        *names = nullptr;
+        return OstrelErrc::NoAccount;
+    }
+    std::vector<char> body;
+    const std::error_code error = FetchFromService(service, pathAndQuery, body);
+    if (error == OstrelErrc::BadAddress || error == OstrelErrc::AnswerTooLong || error == OstrelErrc::Failed) {
+        *names = nullptr;  // not the transport's failure: the answer, if any, is unusable
+        return error;
+    }
+    if (error) return error;  // transport: *names untouched
+    ParseGeoNames(body, names);
+    return std::error_code(0, std::system_category());
+}
+
+// Whether the document's root is the service's "geonames": a proxy's or a
+// hotel network's page may well be well-formed XML too.
+bool HasGeoNamesRoot(const std::vector<char>& body)
+{
+    CXmlPullReader reader;
+    if (FAILED(reader.OpenMemory(body.data(), body.size()))) return false;
+    while (reader.Read() == S_OK)
+        if (reader.NodeType() == XmlNodeType::Element) return reader.LocalName() == L"geonames";
+    return false;
 }
 
 }  // namespace
 
+void ParseGeoNames(const std::vector<char>& body, CGeoNames** names)
+{
+    // The parser gets the bytes received, not a padded buffer: libxml2 reads
+    // ahead of the root's end tag and would fail on trailing NULs.
+    *names = nullptr;
+    if (!HasGeoNamesRoot(body)) return;
+    auto bytes = std::make_unique<char[]>(body.size());
+    std::copy(body.begin(), body.end(), bytes.get());
+    CGeoNamesXmlParser parser(bytes.release(), static_cast<std::uint32_t>(body.size()));
+    if (SUCCEEDED(parser.Initialize())) parser.ReadGeoNames(names);
+    parser.Finalize();
+}
+
 std::error_code CReverseGeoCode::GetNearbyLocation(CGeoNames** names, double lat, double lng, GeoNameStyle style,
                                                    int radius, int maxRows)
 {
-    if (!names || style < SHORT || style > FULL)
-        return std::make_error_code(std::errc::invalid_argument);
+    return GetNearbyLocation(GetService(), names, lat, lng, style, radius, maxRows);
+}
 
-    // The body goes straight into a fixed buffer: an answer can never make
-    // this call allocate more than the buffer.
-    std::vector<std::uint8_t> buffer(ReceiveBufferSize, 0);
-    std::size_t received = 0;
-    concurrency::streams::rawptr_buffer<std::uint8_t> body(buffer.data(), buffer.size(), std::ios::out);
-    try {
-        using namespace web;
-        uri_builder query(U("/findNearby"));
-        query.append_query(U("lat"), FormatCoordinate(lat), true)
-            .append_query(U("lng"), FormatCoordinate(lng), true)
-            .append_query(U("style"), kStyleWords[style], true)
-            .append_query(U("radius"), std::to_string(radius), true)
-            .append_query(U("maxRows"), std::to_string(maxRows), true)
-            .append_query(U("username"), WideToUtf8(GetUserName()), true);
-        http::client::http_client client(WideToUtf8(GetServiceAddress()));
-        http::http_request request(http::methods::GET);
-        request.set_request_uri(query.to_uri());
-        request.set_response_stream(concurrency::streams::ostream(body));
-        client.request(request)
-            .then([](http::http_response response) { return response.content_ready(); })
-            .then([&](http::http_response) {
-                received = static_cast<std::size_t>(body.getpos(std::ios::out));
-                return body.close();
-            })
-            .get();
-    } catch (const web::http::http_exception& e) {
-        return e.error_code();  // the transport's failure; *names untouched
-    } catch (const std::exception&) {
-        // A body that does not fit fails the client's write into the buffer:
-        // not a transport failure, and never a truncated parse.
-        *names = nullptr;
-        if (Overflowed(body))
-            return std::make_error_code(std::errc::message_size);
-        return std::error_code(1, ostrelCategory);
-    }
+std::error_code CReverseGeoCode::GetNearbyLocation(const CGeoNamesService& service, CGeoNames** names, double lat,
+                                                   double lng, GeoNameStyle style, int radius, int maxRows)
+{
+    if (!names || style < SHORT || style > FULL) return std::make_error_code(std::errc::invalid_argument);
+    const std::string query = "/findNearby?lat=" + EncodeQueryValue(FormatCoordinate(lat)) +
+                              "&lng=" + EncodeQueryValue(FormatCoordinate(lng)) + "&style=" + kStyleWords[style] +
+                              "&radius=" + std::to_string(radius) + "&maxRows=" + std::to_string(maxRows) +
+                              "&username=" + EncodeQueryValue(WideToUtf8(service.user));
+    return Ask(service, query, names);
+}
 
-    // The parser gets the bytes received, not the zeros after them: libxml2
-    // reads ahead of the root's end tag and would fail on trailing NULs.
-    *names = nullptr;
-    auto bytes = std::make_unique<char[]>(received);
-    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received), bytes.get());
-    CGeoNamesXmlParser parser(bytes.release(), static_cast<std::uint32_t>(received));
-    if (SUCCEEDED(parser.Initialize()))
-        parser.ReadGeoNames(names);
-    parser.Finalize();
-    return std::error_code(0, std::system_category());
+std::error_code CReverseGeoCode::SearchPlaces(CGeoNames** names, const std::wstring& name, int maxRows)
+{
+    return SearchPlaces(GetService(), names, name, maxRows);
+}
+
+std::error_code CReverseGeoCode::SearchPlaces(const CGeoNamesService& service, CGeoNames** names,
+                                              const std::wstring& name, int maxRows)
+{
+    if (!names || name.empty() || maxRows <= 0) return std::make_error_code(std::errc::invalid_argument);
+    // Populated places only ("P"), by relevance: what a search box is for.
+    const std::string query = "/search?q=" + EncodeQueryValue(WideToUtf8(name)) +
+                              "&featureClass=P&style=LONG&isNameRequired=true&maxRows=" + std::to_string(maxRows) +
+                              "&username=" + EncodeQueryValue(WideToUtf8(service.user));
+    return Ask(service, query, names);
 }

@@ -1,5 +1,6 @@
 #include "ReverseGeoCode.h"
 
+#include <algorithm>
 #include <locale>
 #include <mutex>
 #include <sstream>
@@ -9,8 +10,7 @@
 namespace {
 
 std::mutex settingsLock;
-std::wstring serviceAddress = L"http://api.geonames.org/";
-std::wstring userName = L"tqvk517";
+CGeoNamesService configured;
 
 // Step 4 of the extraction: a field, once it holds text, is never changed.
 void FillIfEmpty(std::wstring* field, const std::wstring& value)
@@ -24,25 +24,43 @@ void FillIfEmpty(std::wstring* field, const std::wstring& value)
 void CReverseGeoCode::SetServiceAddress(const std::wstring& address)
 {
     std::lock_guard<std::mutex> hold(settingsLock);
-    serviceAddress = address;
+    configured.address = address;
 }
 
 void CReverseGeoCode::SetUserName(const std::wstring& user)
 {
     std::lock_guard<std::mutex> hold(settingsLock);
-    userName = user;
+    configured.user = user;
+}
+
+void CReverseGeoCode::SetTimeout(int seconds)
+{
+    std::lock_guard<std::mutex> hold(settingsLock);
+    configured.timeoutSeconds = std::max(1, seconds);
 }
 
 std::wstring CReverseGeoCode::GetServiceAddress()
 {
     std::lock_guard<std::mutex> hold(settingsLock);
-    return serviceAddress;
+    return configured.address;
 }
 
 std::wstring CReverseGeoCode::GetUserName()
 {
     std::lock_guard<std::mutex> hold(settingsLock);
-    return userName;
+    return configured.user;
+}
+
+int CReverseGeoCode::GetTimeout()
+{
+    std::lock_guard<std::mutex> hold(settingsLock);
+    return configured.timeoutSeconds;
+}
+
+CGeoNamesService CReverseGeoCode::GetService()
+{
+    std::lock_guard<std::mutex> hold(settingsLock);
+    return configured;
 }
 
 std::string CReverseGeoCode::FormatCoordinate(double value)

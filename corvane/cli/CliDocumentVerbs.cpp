@@ -4,12 +4,16 @@
 #include <iostream>
 #include <map>
 
+#include <QCoreApplication>
+#include <memory>
+
 #include "CliInputs.h"
 #include "CliOutputClaims.h"
 #include "ConsoleUserInterface.h"
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
 #include "Interruption.h"
+#include "GeocodingSettings.h"
 #include "MetadataTable.h"
 #include "QtSettingsStore.h"
 #include "StampCommands.h"
@@ -128,10 +132,21 @@ bool SaveTouched(const CliOptions& o, CCorvaneDoc& doc, COutputClaims& claims, c
     return ok;
 }
 
+// The address cache's database driver is loaded through Qt's application object.
+std::unique_ptr<QCoreApplication> EnsureApplication()
+{
+    if (QCoreApplication::instance()) return nullptr;
+    static int argc = 1;
+    static char name[] = "corvane-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 }  // namespace
 
 int RunGeocode(const CliOptions& o)
 {
+    const auto application = EnsureApplication();
     const ExpandedInputs inputs = ExpandInputs(o.Inputs);
     bool ok = ReportInputProblems(inputs.Problems);
     CQtSettingsStore stored;
@@ -139,7 +154,15 @@ int RunGeocode(const CliOptions& o)
     COverlaySettingsStore settings(stored);
     if (o.Server) settings.SetString("GeoNamesServer", Utf8ToWide(*o.Server));
     if (o.User) settings.SetString("GeoNamesUser", Utf8ToWide(*o.User));
+    if (o.Offline) settings.SetString("AddressSource", L"Offline");
     if (!o.OutDir.empty()) settings.SetInt("OverwriteOriginalPics", 0);
+    const GeocodingConfig config = ReadGeocodingConfig(settings);
+    if (config.Source == AddressSource::Online && config.Service.user.empty()) {
+        std::cerr << "corvane-cli: no GeoNames account is set: make a free one on the GeoNames web site, enable its "
+                     "web services there, and give it with --user NAME (or as GeoNamesUser in the settings); "
+                     "or use --offline\n";
+        return 1;
+    }
     CConsoleUserInterface ui;
     COutputClaims claims(inputs.Files);
     for (const auto& [folder, paths] : ByFolder(inputs.Files)) {
@@ -147,10 +170,13 @@ int RunGeocode(const CliOptions& o)
         LoadedFolder loaded(ui, settings, folder, paths);
         ok = loaded.AllPicked() && ok;
         if (loaded.Picked.empty()) continue;
+        if (o.Places) loaded.Doc.SetPlacesIndexPath(*o.Places);
         if (!loaded.Doc.ReverseGeocode(loaded.Picked)) {
             ok = false;
             continue;
         }
+        // Pictures the service stopped answering, or nothing could answer, failed.
+        if (loaded.Doc.LastAddressRun().NotAnswered > 0) ok = false;
         for (int index : loaded.Picked)
             if (!loaded.Doc.HasUnsavedChangesAt(index)) std::cout << loaded.Doc.Item(index).Path << ": no change\n";
         ok = SaveTouched(o, loaded.Doc, claims) && ok;

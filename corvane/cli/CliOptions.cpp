@@ -28,6 +28,7 @@ const OptionVerbs kOptionVerbs[] = {
     {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
     {"--dry-run", " set clear geocode stamp export-csv "},
     {"--keep-links", " set clear geocode stamp "},
+    {"--offline", " geocode "},    {"--places", " geocode "},
     {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
     {"--top", " stamp "},         {"--bottom", " stamp "},
     {"--personal", " stamp "},    {"--official", " stamp "},
@@ -148,14 +149,15 @@ bool ParseFieldTextOption(const std::string& name, const std::string& value, Cli
     return true;
 }
 
-// --out, --server, --user, --separator: an empty --out would mean "over the
-// originals", an empty separator a CSV nobody can split.
+// --out, --server, --user, --places, --separator: an empty --out would mean
+// "over the originals", an empty separator a CSV nobody can split.
 bool ParseRunOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
 {
     if (value.empty() && name != "--user")
         return Invalid(name, value,
                        name == "--out"      ? "a folder is expected"
                        : name == "--server" ? "a URL is expected"
+                       : name == "--places" ? "a file is expected"
                                             : "one or more characters are expected",
                        error);
     if (name == "--out")
@@ -164,6 +166,8 @@ bool ParseRunOption(const std::string& name, const std::string& value, CliOption
         o.Server = value;
     else if (name == "--user")
         o.User = value;
+    else if (name == "--places")
+        o.Places = value;
     else
         o.Separator = Utf8ToWide(value);
     return true;
@@ -179,7 +183,7 @@ const std::pair<const char*, ValueParser> kValueOptions[] = {
     {"--city", ParseFieldTextOption},     {"--state", ParseFieldTextOption},
     {"--country", ParseFieldTextOption},  {"--out", ParseRunOption},
     {"--server", ParseRunOption},         {"--user", ParseRunOption},
-    {"--separator", ParseRunOption},
+    {"--separator", ParseRunOption},      {"--places", ParseRunOption},
 };
 
 bool ParseValueOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
@@ -209,6 +213,8 @@ bool ParseFlag(const std::string& arg, CliOptions& o)
         o.Force = true;
     else if (arg == "--keep-links")
         o.KeepLinks = true;
+    else if (arg == "--offline")
+        o.Offline = true;
     else if (arg == "--top" || arg == "--bottom")
         o.StampLocation = arg == "--top" ? L"top" : L"bot";
     else if (arg == "--personal" || arg == "--official")
@@ -311,7 +317,10 @@ const char* CliUsage()
            "      date latitude longitude altitude direction precision datum gps-date gps-time\n"
            "      location city state country, or gps (every GPS field), address (the five\n"
            "      IPTC location fields), all (the whole geotag)\n"
-           "  geocode [--server URL] [--user NAME]   retrieve the addresses of pictures with coordinates\n"
+           "  geocode [--server URL] [--user NAME] [--offline]\n"
+           "                                  retrieve the addresses of pictures with coordinates\n"
+           "                                  (--offline: from the offline places only;\n"
+           "                                  --places FILE: another offline places index)\n"
            "  stamp gps|address|title TEXT [--top|--bottom] [--personal|--official] [--right-to-left]\n"
            "                                  draw a band of text into the pictures, then save\n"
            "  export-csv [--separator S] [--force] PICTURE|FOLDER... FILE.csv\n"

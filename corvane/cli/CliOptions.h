@@ -24,6 +24,8 @@ struct CliOptions {
     bool Force = false;  // export-csv: replace whatever file is named last
     std::optional<std::wstring> Separator;
     std::optional<std::string> Server, User;  // geocode: the address service for this run
+    bool Offline = false;                      // geocode: the offline places only
+    std::optional<std::string> Places;         // geocode: the offline places index to use
     std::optional<std::wstring> StampLocation;  // stamp: "top" or "bot"
     std::optional<std::wstring> StampUse;       // stamp: "OU" official or "PU" personal
     bool RightToLeft = false;                   // stamp title: reading order

@@ -50,6 +50,11 @@ void CConsoleUserInterface::ShowMessage(const std::wstring& text, const std::wst
     std::cerr << WideToUtf8(caption) << ": " << WideToUtf8(text) << "\n";
 }
 
+void CConsoleUserInterface::ShowStatus(const std::wstring& text)
+{
+    std::cerr << WideToUtf8(text) << "\n";
+}
+
 void QuietToolkitMessages()
 {
     qInstallMessageHandler(ToolkitMessage);

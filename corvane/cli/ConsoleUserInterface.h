@@ -25,6 +25,8 @@ public:
     void PostCommand(int) override {}
     void UpdateAllViews(const CMetadataManipulationUpdatePack&) override {}
     IStepRunner& Runner() override { return runner_; }
+    // The report of an address run, on standard error.
+    void ShowStatus(const std::wstring& text) override;
 
 private:
     CConsoleStepRunner runner_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AddressCache.h"
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
 #include "ImageMetadataManipulationOperation.h"

@@ -20,6 +20,8 @@
 
 class CFolderWatcher;
 class CAtomicFileBatch;
+class CAddressCache;
+class CAddressLookup;
 struct FolderEvent;
 
 // Makes the thumbnail of a picture file; null when it cannot.
@@ -119,12 +121,27 @@ public:
     std::vector<SaveWarning> TakeSaveWarnings();
 
     // --- addresses ---------------------------------------------------------------
-    // Reverse-Geocode Selected / All; false when the service cannot be reached.
+    // Reverse-Geocode Selected / All; false when no address can be found at
+    // all (no connection and no offline places, or the offline places chosen
+    // and missing), after telling the user.
     bool ReverseGeocode(const std::vector<int>& indices);
-    void RunReverseGeocoding(const std::vector<int>& indices);
-    HRESULT RetrieveAddress(int index, std::vector<std::unique_ptr<UpdateEntry>>& entries,
-                            std::wstring* refusal = nullptr);
+    // The addresses of the pictures as one change; the user is told where
+    // they came from (status) and why the service stopped, if it did.
+    void RunReverseGeocoding(const std::vector<int>& indices, CAddressLookup& lookup);
+    // One picture's address entries; E_ABORT when nothing could answer it.
+    HRESULT RetrieveAddress(int index, std::vector<std::unique_ptr<UpdateEntry>>& entries, CAddressLookup& lookup);
     bool EnsureAddresses(const std::vector<int>& indices);
+    // How the last run went, for the command line's exit status.
+    struct AddressRunReport {
+        bool Stopped = false;    // the service stopped answering (credits, overload)
+        int NotAnswered = 0;     // pictures with coordinates nothing could answer
+        std::wstring Summary;    // the status message
+    };
+    const AddressRunReport& LastAddressRun() const { return lastAddressRun_; }
+    // Where the address cache and the offline places are (tests, benchmarks);
+    // empty: the user's cache folder and the installed index.
+    void SetAddressCachePath(const std::string& path);
+    void SetPlacesIndexPath(const std::string& path) { placesIndexPath_ = path; }
 
     // --- folder watcher ------------------------------------------------------------
     // Applies the changes the watcher queued (command 1083).
@@ -154,8 +171,10 @@ private:
     // Shows what the saves since the last report left out or could not do.
     void ReportSaves();
     bool IsNavigateAwayRefused();
-    std::string ConfiguredServiceHost() const;
-    void ConfigureGeocoder() const;
+    // The lookup of one run: the account asked for when none is set, the
+    // connection checked when the service is to be asked.
+    std::unique_ptr<CAddressLookup> StartAddressLookup(bool& connected);
+    void ReportAddressRun(CAddressLookup& lookup, int found, int notAnswered);
 
     IDocumentUserInterface& ui_;
     ISettingsStore& settings_;
@@ -178,4 +197,8 @@ private:
     std::deque<int> renameQueue_;
     std::vector<std::wstring> ownWrites_;  // names our saves are about to report
     std::unique_ptr<CFolderWatcher> watcher_;
+
+    std::string addressCachePath_, placesIndexPath_;
+    std::unique_ptr<CAddressCache> addressCache_;
+    AddressRunReport lastAddressRun_;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "HResult.h"
@@ -41,6 +42,11 @@ public:
     // A metadata change happened (the views redraw those rows).
     virtual void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) = 0;
     virtual IStepRunner& Runner() = 0;
+    // The GeoNames account name, asked when addresses are first needed and
+    // none is set; nullopt when the user gives none (or nobody can be asked).
+    virtual std::optional<std::wstring> AskGeoNamesAccount() { return std::nullopt; }
+    // A one-line report of a finished run (the window's status bar).
+    virtual void ShowStatus(const std::wstring&) {}
 };
 
 // Told about folder navigation; a failure from the first call refuses it.

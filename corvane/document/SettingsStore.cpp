@@ -4,8 +4,11 @@
 
 namespace {
 
-// Section "Settings", letter for letter; the two reverse-geocoding keys
-// configure the address service, the four map keys the map panel.
+// Section "Settings", letter for letter; the address keys configure where
+// addresses come from: the GeoNames service (its address, the user's own
+// account, none at first, and the deadline of a request in seconds) or the
+// offline places ("AddressSource": "Online" or "Offline"); the four map keys
+// configure the map panel.
 const SettingDefault kTable[] = {
     {"AltUnit", false, 0, L"M"},
     {"GPSDecimalPlaces", true, 6, nullptr},
@@ -31,7 +34,9 @@ const SettingDefault kTable[] = {
     {"FSysGPSMLV", true, 1, nullptr},
     {"Filtering", true, 3, nullptr},
     {"GeoNamesServer", false, 0, L"http://api.geonames.org/"},
-    {"GeoNamesUser", false, 0, L"tqvk517"},
+    {"GeoNamesUser", false, 0, L""},
+    {"GeoNamesTimeout", true, 10, nullptr},
+    {"AddressSource", false, 0, L"Online"},
     // Stamping decodes a picture whole; larger ones are refused (PictureCodec.h).
     {"MaxStampMegapixels", true, DefaultMaxStampMegapixels, nullptr},
     {"MapVisible", true, 0, nullptr},

@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "AddressOptionsBox.h"
 #include "SettingsStore.h"
 #include "TileLoader.h"
 
@@ -50,8 +51,9 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     saving->addButton(overwrite, 0);
     saving->addButton(subFolder, 1);
     subFolderName = new QLineEdit(this);
-    geoNamesUser = new QLineEdit(this);
-    geoNamesServer = new QLineEdit(this);
+    addresses = new CAddressOptionsBox(settings, this);
+    geoNamesUser = addresses->userName;
+    geoNamesServer = addresses->serverAddress;
     mapTileUrl = new QLineEdit(this);
     mapTileUrl->setPlaceholderText(tr("empty: the drawn world map only"));
     mapAttribution = new QLineEdit(this);
@@ -69,8 +71,6 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     screentip->setCurrentIndex(screentips);
     (settings.GetInt("OverwriteOriginalPics", 1) == 0 ? overwrite : subFolder)->setChecked(true);
     subFolderName->setText(ReadString("ModifiedPicsLocation"));
-    geoNamesUser->setText(ReadString("GeoNamesUser"));
-    geoNamesServer->setText(ReadString("GeoNamesServer"));
     mapTileUrl->setText(ReadString("MapTileUrl"));
     mapAttribution->setText(ReadString("MapAttribution"));
     mapCacheMB->setValue(ReadIntSetting(settings, "MapCacheMB"));
@@ -84,9 +84,6 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     auto* ui = new QFormLayout;
     ui->addRow(tr("&Color scheme:"), scheme);
     ui->addRow(tr("Sc&reentip style:"), screentip);
-    auto* geocoding = new QFormLayout;
-    geocoding->addRow(tr("GeoNames user name:"), geoNamesUser);
-    geocoding->addRow(tr("GeoNames service address:"), geoNamesServer);
     auto* map = new QFormLayout;
     map->addRow(tr("Tile server address:"), mapTileUrl);
     map->addRow(tr("Tile attribution:"), mapAttribution);
@@ -103,7 +100,7 @@ CGeneralPage::CGeneralPage(ISettingsStore& settings, int look, int screentips, Q
     layout->addWidget(new QLabel(tr("Sub-folder name for modified pictures:"), this));
     layout->addWidget(subFolderName);
     layout->addWidget(Banner(tr("Reverse geocoding"), this));
-    layout->addLayout(geocoding);
+    layout->addWidget(addresses);
     layout->addWidget(Banner(tr("Map"), this));
     layout->addLayout(map);
     layout->addStretch();
@@ -138,8 +135,7 @@ void CGeneralPage::WriteSettings()
     WriteString("UseOfStamping", kUses.value(use->currentIndex(), kUses[0]));
     settings_.SetInt("OverwriteOriginalPics", overwrite->isChecked() ? 0 : 1);
     WriteString("ModifiedPicsLocation", SubFolderName());
-    WriteString("GeoNamesUser", Trimmed(geoNamesUser->text()));
-    WriteString("GeoNamesServer", Trimmed(geoNamesServer->text()));
+    addresses->WriteSettings(settings_);
     WriteString("MapTileUrl", Trimmed(mapTileUrl->text()));
     WriteString("MapAttribution", Trimmed(mapAttribution->text()));
     settings_.SetInt("MapCacheMB", mapCacheMB->value());

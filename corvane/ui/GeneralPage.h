@@ -5,6 +5,7 @@
 
 #include "OptionsPage.h"
 
+class CAddressOptionsBox;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -32,7 +33,8 @@ public:
     QRadioButton* overwrite;
     QRadioButton* subFolder;
     QLineEdit* subFolderName;
-    QLineEdit* geoNamesUser;
+    CAddressOptionsBox* addresses;
+    QLineEdit* geoNamesUser;    // the box's fields
     QLineEdit* geoNamesServer;
     QLineEdit* mapTileUrl;
     QLineEdit* mapAttribution;

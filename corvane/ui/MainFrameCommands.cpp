@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "AddressOptionsBox.h"
 #include "CommandStrip.h"
 #include "CommandTable.h"
 #include "CorvaneDoc.h"
@@ -133,6 +134,7 @@ void CMainFrame::ShowAbout()
         tr("The main purpose of this software is to provide means for viewing, manipulating and wiping GPS metadata "
            "which are embedded in pictures. It reads and writes the geotag of JPEG and TIFF pictures, looks up the "
            "address where a picture was taken, stamps coordinates, addresses and titles onto pictures, and exports "
-           "the metadata as CSV."));
+           "the metadata as CSV.") +
+        QStringLiteral("\n\n") + GeoNamesCredit());
     box.exec();
 }

@@ -1,8 +1,12 @@
 #include "QtDocumentUserInterface.h"
 
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QStatusBar>
 #include <QWidget>
+
+#include "GeoNamesAccountDialog.h"
 
 namespace {
 
@@ -69,4 +73,19 @@ int CQtDocumentUserInterface::AskQuestion(const QString& caption, const QString&
     return QMessageBox::question(owner_, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes
                ? kAnswerYes
                : kAnswerNo;
+}
+
+std::optional<std::wstring> CQtDocumentUserInterface::AskGeoNamesAccount()
+{
+    if (accountAnswerer_) return accountAnswerer_();
+    CGeoNamesAccountDialog dialog(owner_);
+    if (dialog.exec() != QDialog::Accepted || dialog.UserName().isEmpty()) return std::nullopt;
+    return dialog.UserName().toStdWString();
+}
+
+void CQtDocumentUserInterface::ShowStatus(const std::wstring& text)
+{
+    const QString message = QString::fromStdWString(text);
+    if (auto* window = qobject_cast<QMainWindow*>(owner_)) window->statusBar()->showMessage(message);
+    emit StatusShown(message);
 }

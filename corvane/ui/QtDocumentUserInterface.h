@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 #include "DocumentInterfaces.h"
 #include "ProgressRunner.h"
@@ -22,6 +23,7 @@ public:
     // Tests answer questions and take messages without a window.
     void SetQuestionAnswerer(std::function<int(const std::wstring&)> answerer) { answerer_ = std::move(answerer); }
     void SetMessageSink(std::function<void(const std::wstring&, const std::wstring&)> sink) { sink_ = std::move(sink); }
+    void SetAccountAnswerer(std::function<std::optional<std::wstring>()> answerer) { accountAnswerer_ = std::move(answerer); }
 
     int AskYesNo(const std::wstring& title, const std::wstring& instruction, const std::wstring& content,
                  MessageIcon icon) override;
@@ -31,9 +33,14 @@ public:
     void PostCommand(int command) override;
     void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) override;
     IStepRunner& Runner() override { return runner_; }
+    // The account question of the first address run (CGeoNamesAccountDialog).
+    std::optional<std::wstring> AskGeoNamesAccount() override;
+    // On the owner's status bar when it is a main window.
+    void ShowStatus(const std::wstring& text) override;
 
 signals:
     void MetadataChanged(QList<int> indices);
+    void StatusShown(const QString& text);
     void CommandHandled(int command);
 
 private:
@@ -42,4 +49,5 @@ private:
     std::function<void(int)> handler_;
     std::function<int(const std::wstring&)> answerer_;
     std::function<void(const std::wstring&, const std::wstring&)> sink_;
+    std::function<std::optional<std::wstring>()> accountAnswerer_;
 };

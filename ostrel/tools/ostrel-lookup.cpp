@@ -1,7 +1,10 @@
-// ostrel-lookup LAT LNG [--server URL] [--user NAME]
+// ostrel-lookup LAT LNG [--server URL] [--user NAME] [--timeout SECONDS]
+// ostrel-lookup LAT LNG --places FILE
 // One nearby-place request as the program makes it (FULL, radius 5, 10
 // rows), then the address extraction; prints the five address fields, the
-// transport error or the service's own refusal. The library's smoke test.
+// transport error or the service's own refusal. With --places, the nearest
+// place within 10 km of the offline places index instead. The library's
+// smoke test.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +13,7 @@
 #include <string>
 
 #include "GPSMetadataInfo.h"
+#include "OfflinePlaces.h"
 #include "ReverseGeoCode.h"
 #include "StringUtil.h"
 
@@ -17,7 +21,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: ostrel-lookup LAT LNG [--server URL] [--user NAME]\n");
+    std::fprintf(stderr, "usage: ostrel-lookup LAT LNG [--server URL] [--user NAME] [--timeout SECONDS]\n"
+                         "       ostrel-lookup LAT LNG --places FILE\n");
     return 2;
 }
 
@@ -34,6 +39,24 @@ void Print(const char* label, const std::wstring* field)
     std::printf("%-14s %s\n", label, field ? WideToUtf8(*field).c_str() : "");
 }
 
+int Offline(const char* path, double lat, double lng)
+{
+    COfflinePlaces places;
+    if (const std::error_code error = places.Load(path)) {
+        std::fprintf(stderr, "ostrel-lookup: %s: %s\n", path, error.message().c_str());
+        return 1;
+    }
+    COfflinePlace place;
+    if (!places.FindNearest(lat, lng, 10, place)) {
+        std::printf("no place within 10 km\n");
+        return 0;
+    }
+    std::printf("%-14s %s\n%-14s %s\n%-14s %s\n%-14s %.1f km\n", "City", WideToUtf8(place.name).c_str(),
+                "ProvinceState", WideToUtf8(place.division).c_str(), "CountryCode",
+                WideToUtf8(place.countryCode).c_str(), "Distance", place.distanceKm);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -48,6 +71,10 @@ int main(int argc, char** argv)
             CReverseGeoCode::SetServiceAddress(Utf8ToWide(argv[i + 1]));
         else if (std::strcmp(argv[i], "--user") == 0)
             CReverseGeoCode::SetUserName(Utf8ToWide(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--timeout") == 0)
+            CReverseGeoCode::SetTimeout(std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--places") == 0)
+            return Offline(argv[i + 1], lat, lng);
         else
             return Usage();
     }

@@ -114,12 +114,14 @@ TEST(CliDocument, ExportCsvAndOfflineGeocode)
     EXPECT_EQ(csv.find("DSCN0010"), std::string::npos);  // only the picture named
     EXPECT_EQ(Cli(dir, "export-csv " + Quote(dir.Path())).Status, 2);  // no CSV name
 
-    // A service nobody answers: the offline message, status 1, nothing written.
+    // A service nobody answers and no offline places: the offline message, status 1, nothing written.
     const std::string before = ReadFile(dir / "DSCN0010.jpg");
     int status = -1;
-    const std::string out = RunCommand(home + CORVANE_CLI + std::string(" geocode --server http://127.0.0.1:9/ ") +
-                                           Quote(dir.Path()) + " 2>" + Quote(dir / "err.txt"),
-                                       &status);
+    const std::string out =
+        RunCommand(home + "XDG_CACHE_HOME=" + Quote(dir / "cache") + " " + CORVANE_CLI +
+                       std::string(" geocode --user tester --server http://127.0.0.1:9/ --places /nonexistent ") +
+                       Quote(dir.Path()) + " 2>" + Quote(dir / "err.txt"),
+                   &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(ReadFile(dir / "err.txt").find("No Internet Connection"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "DSCN0010.jpg"), before);

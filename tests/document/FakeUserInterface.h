@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
     std::vector<std::wstring> Messages;
     std::vector<CMetadataManipulationUpdatePack> Updates;
     int Runs = 0;
+    std::optional<std::wstring> Account;  // what the account question answers
+    int AccountQuestions = 0;
+    std::vector<std::wstring> Statuses;
 
     int AskYesNo(const std::wstring& title, const std::wstring&, const std::wstring& content, MessageIcon) override
     {
@@ -63,6 +67,13 @@ public:
         ++Runs;
         return runner_;
     }
+
+    std::optional<std::wstring> AskGeoNamesAccount() override
+    {
+        ++AccountQuestions;
+        return Account;
+    }
+    void ShowStatus(const std::wstring& text) override { Statuses.push_back(text); }
 
     std::vector<int> Posted()
     {

@@ -154,6 +154,7 @@ TEST_P(AnswerBodyTest, AnyHttpAnswerIsParsed)
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswerBodyTest,
     testing::Values(BodyCase{"EmptyRoot", 200, "<geonames></geonames>", 0},
+                    BodyCase{"AnotherRootIsNoAnswer", 200, "<html><body>Sign in to the network</body></html>", -1},
                     BodyCase{"ServerErrorPage", 500, "<html><body><h1>Internal Server Error</h1><hr></body></html>", -1},
                     BodyCase{"CutOffMidElement", 200, "<geonames><geoname><name>Par", -1},
                     BodyCase{"DoctypeWithEntities",
@@ -184,7 +185,8 @@ TEST_F(NearbyRequestTest, AnAnswerLongerThanTheBufferIsRefused)
     server->Answer(status_codes::OK, body);
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     const std::error_code error = CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10);
-    EXPECT_EQ(std::make_error_code(std::errc::message_size), error) << error.message();
+    EXPECT_TRUE(error == std::errc::message_size) << error.message();
+    EXPECT_EQ("the answer is too long", error.message());
     EXPECT_EQ(nullptr, names);
 }
 
@@ -200,17 +202,21 @@ TEST_F(NearbyRequestTest, AnAnswerFillingTheBufferExactlyIsRead)
     EXPECT_EQ(1u, names->locations.size());
 }
 
-TEST(NearbyRequest, AClosedPortIsATransportErrorAndLeavesNamesAlone)
+TEST(NearbyRequest, AClosedPortIsConnectionRefusedAndLeavesNamesAlone)
 {
     CReverseGeoCode::SetServiceAddress(L"http://127.0.0.1:" + std::to_wstring(testsupport::FreeLoopbackPort()) + L"/");
+    CReverseGeoCode::SetUserName(L"tester");
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     const std::error_code error = CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10);
-    EXPECT_TRUE(error);
+    EXPECT_EQ(OstrelErrc::ConnectionRefused, error) << error.message();
+    EXPECT_EQ("connection refused", error.message());
+    EXPECT_TRUE(error == std::errc::connection_refused);
     EXPECT_EQ(reinterpret_cast<CGeoNames*>(1), names);
 }
 
 TEST(NearbyRequest, AnInvalidServiceAddressIsAnErrorNotAnException)
 {
+    CReverseGeoCode::SetUserName(L"tester");
     CReverseGeoCode::SetServiceAddress(L"not a url");
     CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
     EXPECT_TRUE(CReverseGeoCode::GetNearbyLocation(&names, 1, 2, FULL, 5, 10));

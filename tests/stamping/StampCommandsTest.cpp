@@ -61,6 +61,7 @@ TEST_F(StampCommandsTest, NothingSelectedOrNoTitleQueuesNothing)
 TEST_F(StampCommandsTest, AddressStampStopsWhenTheCheckSaysSo)
 {
     doc.SetConnectionCheck([] { return false; });
+    doc.SetPlacesIndexPath("/nonexistent/places.bin");  // and no offline places to answer
     EXPECT_FALSE(StampAddress(context, {0, 1}));  // none has an address, offline
     EXPECT_TRUE(doc.UndoList().empty());
     SetField(doc.Item(0).Current()->City, std::wstring(L"Arezzo"));

@@ -26,7 +26,7 @@ exports_only() {  # library allowed-class-regex
   if [ -n "$unexpected" ]; then echo "lib$1 exports more than its classes:"; echo "$unexpected" | head; exit 1; fi
 }
 exports_only velloc 'GPX[A-Za-z]*|CGPXFilesDecoder|CGPXFilesEncoder|CXElement|CUnInitializedException|CStatusException'
-exports_only ostrel 'CReverseGeoCode|CGeoNamesXmlParser|CGeoNameLocation|CGeoNames|GPXMap|CXElement|CUnInitializedException'
+exports_only ostrel 'CReverseGeoCode|CGeoNamesXmlParser|CGeoNameLocation|CGeoNames|COfflinePlaces|COfflinePlace|COstrelErrors|GPXMap|CXElement|CUnInitializedException'
 
 cmake -S "$consumer" -B "$prefix/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$prefix/consumer" >/dev/null
