@@ -10,7 +10,10 @@
 #include "GPSMetadataListView.h"
 #include "MainFrame.h"
 #include "QtDocumentUserInterface.h"
+#include "GeocodingSettings.h"
+#include "PlaceSearch.h"
 #include "SettingsStore.h"
+#include "map/MapPlaceSearchAdapter.h"
 #include "map/MapPanel.h"
 #include "map/WorldMapTiles.h"
 
@@ -23,6 +26,10 @@ void CMainFrame::BuildMap()
     map_ = new CMapPanel(doc_, settings_, cache, CWorldMapTiles::LoadInstalled(), this);
     map_->SetSelectionSource([this] { return ActiveSelection(); });
     map_->SetSelector([this](const std::vector<int>& items, bool extend) { SelectItems(items, extend); });
+    // Places are found where addresses come from; the settings are read at
+    // every search, so a changed account or source applies at once.
+    auto search = std::make_shared<CPlaceSearch>([this] { return ReadGeocodingConfig(settings_); });
+    map_->SetPlaceSearch(new CMapPlaceSearchAdapter(std::move(search), map_));
     mapDock_ = new QDockWidget(tr("Map"), this);
     mapDock_->setObjectName(QStringLiteral("MapDock"));
     mapDock_->setWidget(map_);

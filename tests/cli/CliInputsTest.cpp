@@ -21,7 +21,7 @@ const Verb kVerbs[] = {{"show", ""},
                        {"set --city Nowhere", ""},
                        {"clear all", ""},
                        {"stamp gps", ""},
-                       {"geocode --server http://127.0.0.1:9/", ""},
+                       {"geocode --user demo --places /nonexistent/places.bin --server http://127.0.0.1:9/", ""},
                        {"export-csv", "TABLE"}};
 
 std::string Command(const Verb& verb, const std::string& inputs, const fs::path& table)
@@ -157,7 +157,7 @@ TEST(CliInputs, StandardErrorHoldsOnlyOurOwnLines)
     for (const std::string& env : {std::string("-u XDG_RUNTIME_DIR"), "XDG_RUNTIME_DIR=" + Quote(dir / "loose"),
                                   "XDG_RUNTIME_DIR=" + Quote(dir / "absent")}) {
         for (const char* args : {"show", "set --dry-run --city X", "export-csv", "stamp gps",
-                                 "geocode --server http://127.0.0.1:9/"}) {
+                                 "geocode --user demo --places /nonexistent/places.bin --server http://127.0.0.1:9/"}) {
             std::string command = std::string(args) + " " + Quote(p);
             if (std::string(args) == "export-csv") command += " " + Quote(dir / "t.csv");
             const CliResult r = cli.Run(command, env);

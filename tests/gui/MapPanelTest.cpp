@@ -21,7 +21,7 @@
 #include "MapPanel.h"
 #include "MetadataTableModel.h"
 #include "MetadataTableView.h"
-#include "PlaceSearch.h"
+#include "MapPlaceSearch.h"
 #include "QtSettingsStore.h"
 #include "SettingsStore.h"
 
@@ -31,7 +31,7 @@ namespace C = CommandId;
 namespace {
 
 // Answers when the test says so, so that answers can come late and out of order.
-class CFakePlaceSearch : public IPlaceSearch {
+class CFakePlaceSearch : public IMapPlaceSearch {
 public:
     void Search(const std::wstring& query, Done done) override
     {
@@ -278,7 +278,7 @@ private slots:
 
     void placeSearchCentresOnTheChosenPlaceAndIgnoresStaleAnswers()
     {
-        QVERIFY(!Panel().SearchBox()->isEnabled());  // no search wired: the box says so
+        QVERIFY(Panel().SearchBox()->isEnabled());  // the window wires the address source's search
         CFakePlaceSearch search;
         Panel().SetPlaceSearch(&search);
         QVERIFY(Panel().SearchBox()->isEnabled());

@@ -128,7 +128,7 @@ void CMapPanel::ApplyTileSettings()
     map_->SetAttribution(attribution);
 }
 
-void CMapPanel::SetPlaceSearch(IPlaceSearch* search)
+void CMapPanel::SetPlaceSearch(IMapPlaceSearch* search)
 {
     placeSearch_ = search;
     search_->setEnabled(search != nullptr);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "MapWidget.h"
-#include "PlaceSearch.h"
+#include "MapPlaceSearch.h"
 #include "TrackGeometry.h"
 
 class CCorvaneDoc;
@@ -47,7 +47,7 @@ public:
     void SetSelectionSource(std::function<std::vector<int>()> source) { selectionSource_ = std::move(source); }
     void SetSelector(std::function<void(const std::vector<int>&, bool extend)> selector) { selector_ = std::move(selector); }
     // The place search of the search box; none disables the box.
-    void SetPlaceSearch(IPlaceSearch* search);
+    void SetPlaceSearch(IMapPlaceSearch* search);
     // The tile settings changed (the options).
     void ApplyTileSettings();
 
@@ -80,7 +80,7 @@ signals:
 
 private:
     void Search();
-    void ShowPlaces(unsigned generation, const std::vector<PlaceMatch>& places);
+    void ShowPlaces(unsigned generation, const std::vector<MapPlace>& places);
     void GoToPlace(int row);
     void OnTracksBuilt(unsigned generation, std::shared_ptr<const CTrackGeometry> tracks);
     CMapWidget::MarkerInfo InfoOf(int item);
@@ -95,10 +95,10 @@ private:
     QLineEdit* search_;
     QListWidget* results_;
     QToolButton* follow_;
-    IPlaceSearch* placeSearch_ = nullptr;
+    IMapPlaceSearch* placeSearch_ = nullptr;
     unsigned searchGeneration_ = 0;
     unsigned trackGeneration_ = 0;
-    std::vector<PlaceMatch> places_;
+    std::vector<MapPlace> places_;
     std::function<std::vector<int>()> selectionSource_;
     std::function<void(const std::vector<int>&, bool)> selector_;
     QHash<QString, QImage> thumbnails_;

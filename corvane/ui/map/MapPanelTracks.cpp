@@ -124,17 +124,17 @@ void CMapPanel::Search()
     if (!placeSearch_ || query.isEmpty()) return;
     const unsigned generation = ++searchGeneration_;
     QPointer<CMapPanel> self(this);
-    placeSearch_->Search(query.toStdWString(), [self, generation](std::vector<PlaceMatch> places) {
+    placeSearch_->Search(query.toStdWString(), [self, generation](std::vector<MapPlace> places) {
         if (self) self->ShowPlaces(generation, places);
     });
 }
 
-void CMapPanel::ShowPlaces(unsigned generation, const std::vector<PlaceMatch>& places)
+void CMapPanel::ShowPlaces(unsigned generation, const std::vector<MapPlace>& places)
 {
     if (generation != searchGeneration_) return;  // an answer to an older query
     places_.clear();
     results_->clear();
-    for (const PlaceMatch& place : places) {
+    for (const MapPlace& place : places) {
         if (!std::isfinite(place.Latitude) || !std::isfinite(place.Longitude) || std::abs(place.Latitude) > 90.0 ||
             std::abs(place.Longitude) > 180.0)
             continue;
@@ -155,7 +155,7 @@ void CMapPanel::ShowPlaces(unsigned generation, const std::vector<PlaceMatch>& p
 void CMapPanel::GoToPlace(int row)
 {
     if (row < 0 || static_cast<size_t>(row) >= places_.size()) return;
-    const PlaceMatch place = places_[static_cast<size_t>(row)];
+    const MapPlace place = places_[static_cast<size_t>(row)];
     map_->CenterOn({place.Latitude, place.Longitude}, std::max(kPlaceZoom, map_->Viewport().Zoom()));
     results_->hide();
     emit PlaceFound(QString::fromStdWString(place.Name));

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-struct PlaceMatch {
+struct MapPlace {
     std::wstring Name;
     std::wstring Country;
     double Latitude = 0;
     double Longitude = 0;
 };
 
-class IPlaceSearch {
+class IMapPlaceSearch {
 public:
-    virtual ~IPlaceSearch() = default;
+    virtual ~IMapPlaceSearch() = default;
     // `done` receives the places found, best first (none when nothing or an error),
     // on the thread that called Search, exactly once.
-    using Done = std::function<void(std::vector<PlaceMatch> places)>;
+    using Done = std::function<void(std::vector<MapPlace> places)>;
     virtual void Search(const std::wstring& query, Done done) = 0;
 };
