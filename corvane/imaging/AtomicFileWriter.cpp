@@ -85,8 +85,13 @@ mode_t ModeFor(const std::string& target)
 }
 
 
-// Writes `bytes` to a new temporary file beside `target`; flushed when `flush`.
-bool WriteTemporary(const std::string& target, std::string_view bytes, bool flush, TemporaryPath& temp,
+ContentWriter BytesWriter(std::string_view bytes, const std::string& target)
+{
+    return [bytes, target](int fd, std::string* error) { return WriteAll(fd, bytes) || Fail(error, target); };
+}
+
+// Writes the content to a new temporary file beside `target`; flushed when `flush`.
+bool WriteTemporary(const std::string& target, const ContentWriter& write, bool flush, TemporaryPath& temp,
                     std::string* error)
 {
     const std::string folder = FolderOf(target);
@@ -94,7 +99,7 @@ bool WriteTemporary(const std::string& target, std::string_view bytes, bool flus
     FileDescriptor fd(::mkstemp(&pattern[0]));
     if (fd.Get() < 0) return Fail(error, "cannot create a temporary file in " + folder);
     temp = TemporaryPath(pattern);
-    if (!WriteAll(fd.Get(), bytes)) return Fail(error, target);
+    if (!write(fd.Get(), error)) return false;
     if (::fchmod(fd.Get(), ModeFor(target)) != 0) return Fail(error, target);
     // The data must be on disk before the name points at it.
     if (flush && ::fsync(fd.Get()) != 0) return Fail(error, target);
@@ -112,8 +117,13 @@ void SyncFolder(const std::string& folder)
 
 HRESULT WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error)
 {
+    return WriteFileAtomically(target, BytesWriter(bytes, target), error);
+}
+
+HRESULT WriteFileAtomically(const std::string& target, const ContentWriter& write, std::string* error)
+{
     TemporaryPath temp("");
-    if (!WriteTemporary(target, bytes, true, temp, error)) return E_FAIL;
+    if (!WriteTemporary(target, write, true, temp, error)) return E_FAIL;
     if (::rename(temp.Get().c_str(), target.c_str()) != 0) return Fail(error, target), E_FAIL;
     temp.Release();
     SyncFolder(FolderOf(target));
@@ -134,11 +144,17 @@ void CAtomicFileBatch::Discard()
 
 HRESULT CAtomicFileBatch::Stage(const std::string& target, std::string_view bytes, std::string* error)
 {
+    return Stage(target, BytesWriter(bytes, target), bytes.size(), error);
+}
+
+HRESULT CAtomicFileBatch::Stage(const std::string& target, const ContentWriter& write, std::uint64_t size,
+                                std::string* error)
+{
     TemporaryPath temp("");
-    if (!WriteTemporary(target, bytes, false, temp, error)) return E_FAIL;
+    if (!WriteTemporary(target, write, false, temp, error)) return E_FAIL;
     staged_.push_back({temp.Get(), target});
     temp.Release();
-    stagedBytes_ += bytes.size();
+    stagedBytes_ += static_cast<size_t>(size);
     return S_OK;
 }
 

@@ -4,13 +4,20 @@
 // target is left as it was and no temporary file remains.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "HResult.h"
 
+// Fills a new temporary file through its descriptor; false with `error` set
+// on failure. Lets large content be copied file to file, never held whole.
+using ContentWriter = std::function<bool(int fd, std::string* error)>;
+
 HRESULT WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error);
+HRESULT WriteFileAtomically(const std::string& target, const ContentWriter& write, std::string* error);
 
 // Replaces many files, each in one step, with one flush to disk for all of
 // them: every new content is staged in a temporary file beside its target,
@@ -30,6 +37,8 @@ public:
     CAtomicFileBatch& operator=(const CAtomicFileBatch&) = delete;
 
     HRESULT Stage(const std::string& target, std::string_view bytes, std::string* error);
+    // Stages content written through `write`; `size` counts towards Full().
+    HRESULT Stage(const std::string& target, const ContentWriter& write, std::uint64_t size, std::string* error);
     // Flushes and renames everything staged; returns the targets that could not be replaced.
     std::vector<Failure> Commit();
 
