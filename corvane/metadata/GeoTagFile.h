@@ -12,10 +12,12 @@
 #include "PictureMetadata.h"
 
 
-// Opens a JPEG or TIFF file for editing (its bytes are read once and kept).
-// Null with `error` set when it cannot be opened or is not a JPEG or TIFF.
+// Opens a JPEG or TIFF file for editing (a JPEG's header only, a TIFF whole).
+// Null with `error` set when it cannot be opened, is not a JPEG or TIFF, or
+// its image data cannot be located ("refused: ...").
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error);
-// The geotag of an open picture.
+// The geotag of an open picture. An address field the picture's own IPTC
+// lacks is read from an IPTC record kept after the image (an AFCP trailer).
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
 // Writes `record` as the geotag of an open picture into `target`, as
 // SaveGeoTag below does; with a batch, the new file is staged in it and
@@ -30,6 +32,7 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
 // Writes `record` as the geotag of the picture `source` into `target` (which
 // may be `source` itself): every other metadata item and the image data stay
 // byte for byte; the geotag becomes exactly the record's. The target is
-// replaced in one step; on failure it is left as it was.
+// replaced in one step; on failure (a picture whose image data cannot be
+// kept is refused) it is left as it was.
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error);
