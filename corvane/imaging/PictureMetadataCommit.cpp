@@ -85,6 +85,9 @@ void Store(Exiv2::Image& image, const TreeCollector& c, const Exiv2::ExifData& e
             // The library keeps a packet it cannot parse and writes it as it is.
         }
         image.writeXmpFromPacket(true);
+        // The TIFF writer takes the packet from the property list.
+        image.xmpData().setPacket(c.XmpPacket);
+        image.xmpData().usePacket(true);
     } else {
         image.setXmpData(c.Xmp);
         image.writeXmpFromPacket(false);
@@ -193,6 +196,28 @@ bool PatchedExifSegment(std::string_view header, const Exiv2::ExifData& before, 
     return true;
 }
 
+// A header that has no Photoshop block yet (a picture encoded anew) with one
+// holding the resources carried over, for the library to add the IPTC to.
+// False when it has one already or there is nothing to carry.
+bool AddPhotoshopBlock(std::string& header, const TreeCollector& c)
+{
+    static const char kSignature[] = "Photoshop 3.0";  // and its NUL
+    std::vector<JpegSegment> segments;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(header.data());
+    ScanJpegSegments(data, header.size(), segments);
+    size_t insertAt = 2;
+    for (const JpegSegment& s : segments) {
+        const JpegBlock block = BlockOf(data, s);
+        if (block == JpegBlock::Photoshop) return false;
+        if (s.Offset == insertAt && (s.Marker == kJpegApp0 || block == JpegBlock::Exif)) insertAt = s.End();
+    }
+    const size_t length = 2 + sizeof kSignature + c.PhotoshopResources.size();
+    if (c.PhotoshopResources.empty() || length > 0xFFFF) return false;
+    header.insert(insertAt, std::string("\xFF\xED") + static_cast<char>(length >> 8) + static_cast<char>(length & 0xFF) +
+                                std::string(kSignature, sizeof kSignature) + c.PhotoshopResources);
+    return true;
+}
+
 void ReplaceExifSegment(std::string& header, const std::string& segment)
 {
     std::vector<JpegSegment> segments;
@@ -235,7 +260,9 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
         return E_FAIL;
     }
     // The library rewrites the header alone: the scan data never passes through it.
-    const std::string stub = impl.Header + kEndOfImage;
+    std::string stub = impl.Header;
+    const bool carried = AddPhotoshopBlock(stub, c);
+    stub += kEndOfImage;
     std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(stub.data()),
                                                                    static_cast<long>(stub.size()))
                                             .release());
@@ -246,7 +273,7 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
     image->readMetadata();
     ChangedJpegBlocks changed;
     changed.Exif = !SameExif(c.Exif, image->exifData());
-    changed.Photoshop = !SameIptc(c.Iptc, image->iptcData());
+    changed.Photoshop = carried || !SameIptc(c.Iptc, image->iptcData());
     changed.Xmp = XmpChanged(c, *image);
     changed.Comment = (c.HasComment ? c.Comment : std::string()) != image->comment();
     // The geotag is patched into the picture's own EXIF block where it can
@@ -258,7 +285,8 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
     if (changed.Exif || changed.Photoshop || changed.Xmp || changed.Comment) {
         Store(*image, c, patched ? Exiv2::ExifData() : c.Exif, true);
         std::string rewritten = WrittenBytes(*image);
-        if (refreshDigest) RefreshJpegDigest(rewritten);
+        // A digest carried into a picture encoded anew is made to match too.
+        if (refreshDigest || carried) RefreshJpegDigest(rewritten);
         if (!SpliceJpegHeader(impl.Header, JpegHeaderOf(rewritten), changed, impl.NewHeader, error)) return E_FAIL;
     }
     if (patched) ReplaceExifSegment(impl.NewHeader, exifSegment);

@@ -141,6 +141,11 @@ void TreeBuilder::AddJpegSegments(const std::uint8_t* bytes, size_t size, const 
     std::string digest;
     if (!irb.Data.empty() && FindPhotoshopResource(irb.Data, kPhotoshopIptcDigest, digest))
         IrbBlock()->Append(TagPath(kPhotoshopIptcDigest), MetadataValue::FromBlob(digest));
+    // The block's other resources (resolution, slices, print settings, the
+    // digest) travel as stored, in their order; the IPTC resource is the IPTC block.
+    for (const PhotoshopResourceRecord& r : PhotoshopResourceRecords(irb.Data))
+        if (r.Id != kPhotoshopIptcResource)
+            IrbBlock()->Append(kPhotoshopResourceItem + std::to_string(r.Id) + "}", MetadataValue::FromBlob(r.Bytes));
 }
 
 // The Photoshop resource block a TIFF keeps in its IFD0.
@@ -151,6 +156,19 @@ std::string TiffPhotoshopBlock(const Exiv2::ExifData& exif)
     std::string bytes(static_cast<size_t>(it->size()), '\0');
     if (!bytes.empty()) it->copy(reinterpret_cast<Exiv2::byte*>(&bytes[0]), Exiv2::littleEndian);
     return bytes;
+}
+
+// The XMP packet as the picture stores it: a TIFF keeps it in IFD0. (The
+// library's const accessor gives the stored packet; the other one would
+// serialise the properties anew.)
+std::string StoredXmpPacket(const Exiv2::Image& image)
+{
+    if (!image.xmpPacket().empty()) return image.xmpPacket();
+    auto it = image.exifData().findKey(Exiv2::ExifKey("Exif.Image.XMLPacket"));
+    if (it == image.exifData().end() || it->size() <= 0) return {};
+    std::string packet(static_cast<size_t>(it->size()), '\0');
+    it->copy(reinterpret_cast<Exiv2::byte*>(&packet[0]), Exiv2::littleEndian);
+    return packet;
 }
 
 BlockPtr BuildTree(Exiv2::Image& image, PictureFormat format, std::string_view header, IptcDigestState& digest)
@@ -169,9 +187,7 @@ BlockPtr BuildTree(Exiv2::Image& image, PictureFormat format, std::string_view h
     b.Gps = Child(b.Ifd, "/gps", ContainerFormat::Gps);
     b.AddExif(image.exifData(), nullptr);
     b.AddIptc(image.iptcData());
-    // The const accessor gives the packet as stored; the other one serialises the properties anew.
-    const Exiv2::Image& stored = image;
-    b.AddXmp(image.xmpData(), stored.xmpPacket());
+    b.AddXmp(image.xmpData(), StoredXmpPacket(image));
     if (format == PictureFormatJpeg) {
         if (!image.comment().empty())
             Child(b.Root, "/com", ContainerFormat::Comment)->Append("/TextEntry", MetadataValue::FromAscii(image.comment()));
@@ -253,6 +269,9 @@ void TreeCollector::Walk(const MetadataBlock& block)
         case ContainerFormat::Comment:
             Comment = item.second.Bytes();
             HasComment = true;
+            break;
+        case ContainerFormat::Irb:
+            if (item.first.rfind(kPhotoshopResourceItem, 0) == 0) PhotoshopResources += item.second.Bytes();
             break;
         default: AddExif(format, item.first, item.second); break;
         }

@@ -16,6 +16,9 @@
 
 // The item of an XMP block that holds the packet as it was stored.
 constexpr const char* kXmpPacketItem = "/{str=Packet}";
+// The items of a JPEG's Photoshop block that hold its other resources as
+// stored ("/{8bim=1005}"...).
+constexpr const char* kPhotoshopResourceItem = "/{8bim=";
 
 // The tree of a picture the library has read; `jpegHeader` holds a JPEG's
 // segments up to its first scan (the tables and the Photoshop block are read
@@ -36,6 +39,7 @@ struct TreeCollector {
     std::string Comment;
     bool HasComment = false;
     bool HasIrb = false;
+    std::string PhotoshopResources;  // JPEG: the block's resources other than IPTC, as stored
 
     void Walk(const MetadataBlock& block);
     void FinishExif();
