@@ -1,5 +1,7 @@
 #include "AfcpTrailer.h"
 
+#include "IptcRecords.h"
+
 #include <cstring>
 
 namespace {
@@ -14,43 +16,12 @@ bool IsLocation(std::uint8_t record, std::uint8_t number)
     return false;
 }
 
-// Walks the datasets of an IPTC record: tag marker 0x1C, record, number, then
-// a 2-byte length, or an extended length (IIM 1.3.2) of up to 4 bytes.
-template <typename Visit>
-bool WalkIptc(const std::string& iptc, Visit visit)
-{
-    const auto* p = reinterpret_cast<const std::uint8_t*>(iptc.data());
-    size_t pos = 0;
-    while (pos < iptc.size()) {
-        if (p[pos] != 0x1C) {
-            // Padding after the last dataset is allowed; anything else is not IPTC.
-            for (size_t i = pos; i < iptc.size(); ++i)
-                if (p[i] != 0) return false;
-            return true;
-        }
-        if (pos + 5 > iptc.size()) return false;
-        size_t header = 5;
-        std::uint64_t length = static_cast<std::uint64_t>(p[pos + 3]) << 8 | p[pos + 4];
-        if (length & 0x8000) {
-            const size_t bytes = length & 0x7FFF;
-            if (bytes == 0 || bytes > 4 || pos + 5 + bytes > iptc.size()) return false;
-            length = 0;
-            for (size_t i = 0; i < bytes; ++i) length = length << 8 | p[pos + 5 + i];
-            header += bytes;
-        }
-        if (length > iptc.size() - pos - header) return false;
-        visit(p[pos + 1], p[pos + 2], pos, header + static_cast<size_t>(length), header);
-        pos += header + static_cast<size_t>(length);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool RemoveIptcDatasets(const std::string& iptc, const std::set<std::uint8_t>& remove, std::string& out)
 {
     std::string kept;
-    const bool ok = WalkIptc(iptc, [&](std::uint8_t record, std::uint8_t number, size_t at, size_t size, size_t) {
+    const bool ok = WalkIptcDatasets(iptc, [&](std::uint8_t record, std::uint8_t number, size_t at, size_t size, size_t) {
         if (record != 2 || !remove.count(number)) kept.append(iptc, at, size);
     });
     if (ok) out = kept;
@@ -111,7 +82,7 @@ std::map<std::uint8_t, std::string> CAfcpTrailer::LocationDatasets() const
     for (const Entry& e : entries_) {
         if (e.Tag != "IPTC") continue;
         const std::string iptc = ValueOf(e);
-        WalkIptc(iptc, [&](std::uint8_t record, std::uint8_t number, size_t at, size_t size, size_t header) {
+        WalkIptcDatasets(iptc, [&](std::uint8_t record, std::uint8_t number, size_t at, size_t size, size_t header) {
             if (IsLocation(record, number) && !found.count(number)) found[number] = iptc.substr(at + header, size - header);
         });
     }

@@ -303,7 +303,9 @@ bool PatchDates(Block& b, const Exiv2::ExifData& after)
     Directory ifd0, exif;
     if (!b.Read(Ifd0Offset(b), ifd0)) return false;
     const Entry* pointer = ifd0.Find(kExifPointer);
-    if (!pointer || !b.Read(b.Field(*pointer), exif)) return false;
+    if (!pointer || pointer->Count != 1 || (pointer->Type != kTypeLong && pointer->Type != kTypeIfd) ||
+        b.Field(*pointer) < 8 || !b.Read(b.Field(*pointer), exif))
+        return false;
     std::vector<Entry> entries, dates;
     for (const Entry& e : exif.Entries)
         if (e.Tag != kDateTimeOriginal && e.Tag != kDateTimeDigitized) entries.push_back(e);

@@ -121,11 +121,27 @@ std::vector<std::tuple<std::string, int, std::string>> GeotagExif(const Exiv2::E
     return items;
 }
 
+// An XMP property with no text (an empty dc:title, say) is one the library
+// does not write: it counts as absent.
+bool HoldsNothing(const Exiv2::Xmpdatum& d)
+{
+    std::string text = d.toString();
+    while (text.rfind("lang=\"", 0) == 0) {
+        const size_t end = text.find("\" ", 6);
+        if (end == std::string::npos) break;
+        text.erase(0, end + 2);
+    }
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+bool HoldsNothing(const Exiv2::Iptcdatum&) { return false; }
+
 template <typename List>
 std::vector<std::pair<std::string, std::string>> Sorted(const List& list)
 {
     std::vector<std::pair<std::string, std::string>> items;
-    for (const auto& d : list) items.emplace_back(d.key(), d.toString());
+    for (const auto& d : list)
+        if (!HoldsNothing(d)) items.emplace_back(d.key(), d.toString());
     std::sort(items.begin(), items.end());
     return items;
 }
@@ -163,7 +179,12 @@ bool ReadsBack(std::string_view bytes, const TreeCollector& c, bool wholeExif, s
     } catch (const Exiv2::AnyError&) {
     } catch (const std::exception&) {
     }
-    if (!image || GeotagExif(image->exifData()) != GeotagExif(c.Exif) || Sorted(image->iptcData()) != Sorted(c.Iptc) ||
+    Exiv2::IptcData iptc;
+    if (image) {
+        iptc = image->iptcData();
+        KeepStoredDates(iptc, StoredIptc(*image, JpegHeaderOf(bytes)));
+    }
+    if (!image || GeotagExif(image->exifData()) != GeotagExif(c.Exif) || Sorted(iptc) != Sorted(c.Iptc) ||
         Sorted(image->xmpData()) != Sorted(c.Xmp) || (wholeExif && AllExif(image->exifData()) != AllExif(c.Exif))) {
         if (error) *error = "refused: the new file would not read back as written; the picture is left as it was";
         return false;
@@ -273,7 +294,9 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
     image->readMetadata();
     ChangedJpegBlocks changed;
     changed.Exif = !SameExif(c.Exif, image->exifData());
-    changed.Photoshop = carried || !SameIptc(c.Iptc, image->iptcData());
+    Exiv2::IptcData iptc = image->iptcData();
+    KeepStoredDates(iptc, StoredIptc(*image, impl.Header));
+    changed.Photoshop = carried || !SameIptc(c.Iptc, iptc);
     changed.Xmp = XmpChanged(c, *image);
     changed.Comment = (c.HasComment ? c.Comment : std::string()) != image->comment();
     // The geotag is patched into the picture's own EXIF block where it can
@@ -313,7 +336,9 @@ HRESULT CPictureMetadata::CommitTiff(TreeCollector& c, bool refreshDigest, std::
     if (impl_->Source && bytes_.empty() && !impl_->Source->ReadAll(bytes_, error)) return E_FAIL;
     if (refreshDigest) RefreshTiffDigest(c.Exif, c.Iptc);
     const Exiv2::Image& read = *impl_->Image;
-    if (SameExif(c.Exif, read.exifData()) && SameIptc(c.Iptc, read.iptcData()) && !XmpChanged(c, read)) {
+    Exiv2::IptcData iptc = read.iptcData();
+    KeepStoredDates(iptc, StoredIptc(read, {}));
+    if (SameExif(c.Exif, read.exifData()) && SameIptc(c.Iptc, iptc) && !XmpChanged(c, read)) {
         written_ = bytes_;
         impl_->Committed = true;
         return S_OK;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 
 #include "IptcNames.h"
+#include "IptcRecords.h"
 #include "JpegSegments.h"
 
 namespace {
@@ -186,7 +188,9 @@ BlockPtr BuildTree(Exiv2::Image& image, PictureFormat format, std::string_view h
     b.Exif = Child(b.Ifd, "/exif", ContainerFormat::Exif);
     b.Gps = Child(b.Ifd, "/gps", ContainerFormat::Gps);
     b.AddExif(image.exifData(), nullptr);
-    b.AddIptc(image.iptcData());
+    Exiv2::IptcData iptc = image.iptcData();
+    KeepStoredDates(iptc, StoredIptc(image, header));
+    b.AddIptc(iptc);
     b.AddXmp(image.xmpData(), StoredXmpPacket(image));
     if (format == PictureFormatJpeg) {
         if (!image.comment().empty())
@@ -327,6 +331,41 @@ void TreeCollector::AddXmp(const std::string& name, const MetadataValue& value)
     const size_t colon = name.find(':');
     if (name.size() < 2 || colon == std::string::npos) return;
     Xmp[("Xmp." + name.substr(1, colon - 1) + "." + name.substr(colon + 1))] = value.Bytes();
+}
+
+std::string StoredIptc(const Exiv2::Image& image, std::string_view jpegHeader)
+{
+    std::string iptc;
+    if (!jpegHeader.empty()) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(jpegHeader.data());
+        FindPhotoshopResource(FindJpegPhotoshopBlock(bytes, jpegHeader.size()).Data, kPhotoshopIptcResource, iptc);
+        return iptc;
+    }
+    auto it = image.exifData().findKey(Exiv2::ExifKey("Exif.Image.IPTCNAA"));
+    if (it == image.exifData().end() || it->size() <= 0) return iptc;
+    // Often typed LONG: its bytes are the file's only in the file's own byte order.
+    const Exiv2::ByteOrder order = image.byteOrder() == Exiv2::invalidByteOrder ? Exiv2::littleEndian : image.byteOrder();
+    iptc.assign(static_cast<size_t>(it->size()), '\0');
+    it->copy(reinterpret_cast<Exiv2::byte*>(&iptc[0]), order);
+    return iptc;
+}
+
+void KeepStoredDates(Exiv2::IptcData& iptc, const std::string& stored)
+{
+    std::map<std::pair<int, int>, std::vector<std::string>> datasets;
+    WalkIptcDatasets(stored, [&](std::uint8_t record, std::uint8_t number, size_t at, size_t size, size_t header) {
+        datasets[{record, number}].push_back(stored.substr(at + header, size - header));
+    });
+    std::map<std::pair<int, int>, size_t> seen;
+    for (auto& d : iptc) {
+        const std::pair<int, int> key{d.record(), d.tag()};
+        const size_t i = seen[key]++;
+        const auto it = datasets.find(key);
+        if ((d.typeId() != Exiv2::date && d.typeId() != Exiv2::time) || it == datasets.end() || i >= it->second.size())
+            continue;
+        const Exiv2::StringValue asStored(it->second[i]);
+        d.setValue(&asStored);
+    }
 }
 
 namespace {

@@ -52,6 +52,14 @@ private:
     const MetadataBlock* iptcSource_ = nullptr;  // the first IPTC block met wins
 };
 
+// The picture's IPTC record as stored: a JPEG's from its header's Photoshop
+// block, a TIFF's from IFD0.
+std::string StoredIptc(const Exiv2::Image& image, std::string_view jpegHeader);
+// Gives the date and time datasets of `iptc` the bytes `stored` holds for
+// them: the library would otherwise write them in its own form (a time
+// without a zone gets "+00:00", as if it were UTC).
+void KeepStoredDates(Exiv2::IptcData& iptc, const std::string& stored);
+
 // Whether two lists hold the same items with the same values, in order.
 bool SameExif(const Exiv2::ExifData& a, const Exiv2::ExifData& b);
 bool SameIptc(const Exiv2::IptcData& a, const Exiv2::IptcData& b);

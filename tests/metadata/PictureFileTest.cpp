@@ -478,6 +478,20 @@ INSTANTIATE_TEST_SUITE_P(Samples, MakerNoteSample,
                          ::testing::Values("gps/DSCN0010.jpg", "broken/11-tests.jpg", "broken/32-lens_data.jpeg",
                                            "cameras/Panasonic_DMC-FZ30.jpg"));
 
+TEST(PictureFile, IptcDatasetsTheEditDidNotTouchKeepTheirStoredForm)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/made/olympus-iptc-time-without-zone.jpg");
+    ASSERT_EQ(RunCommand("exiftool -s3 -IPTC:TimeCreated " + Quote(p)), "14:39:47\n");
+    std::string error;
+    ASSERT_EQ(SaveWith(p, [](CGPSMetadataInfo& r) { SetField(r.City, std::wstring(L"Ōsaka")); }, &error), S_OK) << error;
+    // A time stored without a zone is not made UTC.
+    EXPECT_EQ(RunCommand("exiftool -s3 -IPTC:TimeCreated -IPTC:City -IPTC:Keywords " + Quote(p)),
+              "14:39:47\nŌsaka\nkept\n");
+}
+
 TEST(PictureFile, RepeatedGeotagEditsReuseTheirSpaceAndLeaveNoOldPosition)
 {
     REQUIRE_SAMPLES();

@@ -141,6 +141,38 @@ for i in range(count):
 open(path, "wb").write(bytes(data))
 EOF
 
+# A JPEG whose IPTC time was written without a zone (as some programs do):
+# a writer that rewrites it must not make it UTC.
+out=olympus-iptc-time-without-zone.jpg
+copy cameras/Olympus_C8080WZ.jpg $out
+exiftool -q -overwrite_original '-IPTC:TimeCreated#=143947' -IPTC:Keywords=kept $out
+python3 - "$out" <<'EOF'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+# The time dataset shortened inside the IPTC resource of the Photoshop block
+# of APP13, every length on the way made to agree.
+pos = 2
+while data[pos + 1] != 0xED:
+    pos += 2 + struct.unpack(">H", data[pos + 2:pos + 4])[0]
+length = struct.unpack(">H", data[pos + 2:pos + 4])[0]
+block = bytes(data[pos + 4 + 14:pos + 2 + length])
+out, at = b"", 0
+while at + 12 <= len(block) and block[at:at + 4] == b"8BIM":
+    rid = struct.unpack(">H", block[at + 4:at + 6])[0]
+    name = block[at + 6] + 1
+    name += name % 2
+    size = struct.unpack(">I", block[at + 6 + name:at + 10 + name])[0]
+    value = block[at + 10 + name:at + 10 + name + size]
+    if rid == 0x0404:
+        value = value.replace(b"\x1c\x02\x3c\x00\x0b143947+0000", b"\x1c\x02\x3c\x00\x06143947")
+    out += block[at:at + 6 + name] + struct.pack(">I", len(value)) + value + b"\0" * (len(value) % 2)
+    at += 10 + name + size + size % 2
+payload = b"Photoshop 3.0\0" + out
+data[pos:pos + 2 + length] = b"\xff\xed" + struct.pack(">H", len(payload) + 2) + payload
+open(path, "wb").write(bytes(data))
+EOF
+
 # JPEGs no decoder can open, whose segment structure is broken before the
 # image data: a metadata writer that follows them loses what it skips.
 # APP0's length made 255: the segment swallows the start of APP1.
