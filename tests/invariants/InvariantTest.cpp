@@ -4,11 +4,9 @@
 // reported by name and invariant number (Checks.h).
 #include <gtest/gtest.h>
 
-#include <fnmatch.h>
-
 #include <iostream>
+#include <map>
 #include <memory>
-#include <set>
 
 #include "AddressService.h"
 #include "Checks.h"
@@ -140,7 +138,10 @@ void EditTest::CheckOutcome(const Picture& p, const PictureOutcome& o, const fs:
     const bool withoutCoordinates = edit.NeedsCoordinates && !HasCoordinates(before.ExifTool);
     bool dataFound = false;
     ImageDataOf(p.Original, &dataFound);
-    const bool damaged = !before.Decodes || !dataFound;
+    // A picture a decoder or exiftool finds fault with may be refused; a sound one may not.
+    bool faulted = false;
+    for (const std::string& w : before.ExifTool.Warnings) faulted = faulted || w.find("[minor]") == std::string::npos;
+    const bool damaged = !before.Decodes || !dataFound || faulted;
     switch (o.What) {
     case PictureOutcome::Missing:
         if (edit.Kind != EditKind::CliEachPicture) Note(p, Outcome, "no outcome reported for this picture");

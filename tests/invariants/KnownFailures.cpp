@@ -46,6 +46,13 @@ const char* const kMakerNoteRelayout =
     "NikonScan IFD offset and Canon's and Nikon's sub-directories with offsets of their own are left pointing at "
     "other bytes (metadata-only saves patch the original block instead and keep them)";
 
+const char* const kEmptyXmpProperty =
+    "exiv2 does not write an XMP property without text (an empty dc:title) when it serialises XMP whose "
+    "properties changed";
+const char* const kRepairedPointer =
+    "a re-encoded picture's EXIF block is written anew by exiv2: IFD0's EXIF pointer, stored there as text, "
+    "becomes a real one and the dates it could not reach become readable";
+
 }  // namespace
 
 const std::vector<KnownFailure>& KnownFailures()
@@ -78,6 +85,9 @@ const std::vector<KnownFailure>& LibraryLimits()
         {STAMPS, "*", 2, " Panasonic:", kMakerNoteRelayout},
         {STAMPS, "*", 6, "Bad NikonScanIFD directory", kMakerNoteRelayout},
         {STAMPS, "*", 6, "Invalid CanonAFInfo data", kMakerNoteRelayout},
+        {STAMPS, "*", 6, "Adjusted MakerNotes base", kMakerNoteRelayout},
+        {"*", "*", 2, "lost XMP-dc:Title: $", kEmptyXmpProperty},
+        {STAMPS, "broken/30-type_error.jpg", 2, "added ExifIFD:", kRepairedPointer},
     };
     return table;
 }
@@ -90,12 +100,24 @@ bool CoversEdit(const KnownFailure& k, const std::string& edit)
     return false;
 }
 
+namespace {
+
+// A substring of the finding; a final '$' anchors it at the finding's end.
+bool MessageMatches(const std::string& pattern, const std::string& message)
+{
+    if (pattern.empty() || pattern.back() != '$') return message.find(pattern) != std::string::npos;
+    const std::string tail = pattern.substr(0, pattern.size() - 1);
+    return message.size() >= tail.size() && message.compare(message.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
 const KnownFailure* FindKnown(const std::vector<KnownFailure>& table, const std::string& edit,
                               const std::string& picture, int invariant, const std::string& message)
 {
     for (const KnownFailure& k : table)
         if (k.Invariant == invariant && CoversEdit(k, edit) && fnmatch(k.Picture, picture.c_str(), 0) == 0 &&
-            message.find(k.Message) != std::string::npos)
+            MessageMatches(k.Message, message))
             return &k;
     return nullptr;
 }

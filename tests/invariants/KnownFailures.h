@@ -14,7 +14,7 @@ struct KnownFailure {
     const char* Edits;    // globs over edit names, separated by spaces
     const char* Picture;  // glob over picture paths relative to the picture folder
     int Invariant;        // as in Checks.h
-    const char* Message;  // substring of the finding
+    const char* Message;  // substring of the finding; a final '$' anchors it at the end
     const char* Fault;    // the fault, in one line (a library limit: why it cannot be kept)
 };
 
