@@ -22,8 +22,14 @@ struct CAtomicFileBatch::Staged {
 HRESULT WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error,
                             const CLockedSource* source)
 {
+    return WriteFileAtomically(target, BytesWriter(bytes), error, source);
+}
+
+HRESULT WriteFileAtomically(const std::string& target, const ContentWriter& write, std::string* error,
+                            const CLockedSource* source)
+{
     StagedReplacement staged;
-    HRESULT hr = StageReplacement(target, bytes, true, staged, error);
+    HRESULT hr = StageReplacement(target, write, true, staged, error);
     if (FAILED(hr)) return hr;
     if (FAILED(hr = FinishReplacement(staged, source, error))) return hr;
     SyncFolder(FolderOfPath(staged.Final.Path));
@@ -51,16 +57,22 @@ void CAtomicFileBatch::Discard()
 HRESULT CAtomicFileBatch::Stage(const std::string& target, std::string_view bytes, std::string* error,
                                 std::shared_ptr<const CLockedSource> source)
 {
+    return Stage(target, BytesWriter(bytes), bytes.size(), error, std::move(source));
+}
+
+HRESULT CAtomicFileBatch::Stage(const std::string& target, const ContentWriter& write, std::uint64_t size,
+                                std::string* error, std::shared_ptr<const CLockedSource> source)
+{
     auto staged = std::make_unique<Staged>();
-    HRESULT hr = StageReplacement(target, bytes, false, staged->File, error);
+    HRESULT hr = StageReplacement(target, write, false, staged->File, error);
     if (IsDiskFull(hr) && !staged_.empty()) {
         Replace(failures_);
-        hr = StageReplacement(target, bytes, false, staged->File, error);
+        hr = StageReplacement(target, write, false, staged->File, error);
     }
     if (FAILED(hr)) return hr;
     staged->Source = std::move(source);
     staged_.push_back(std::move(staged));
-    stagedBytes_ += bytes.size();
+    stagedBytes_ += static_cast<size_t>(size);
     return S_OK;
 }
 

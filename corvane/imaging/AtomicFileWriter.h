@@ -20,6 +20,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,7 +30,13 @@
 #include "HResult.h"
 #include "LockedSource.h"
 
+// Fills a new temporary file through its descriptor; false with `error` set
+// on failure. Lets large content be copied file to file, never held whole.
+using ContentWriter = std::function<bool(int fd, std::string* error)>;
+
 HRESULT WriteFileAtomically(const std::string& target, std::string_view bytes, std::string* error,
+                            const CLockedSource* source = nullptr);
+HRESULT WriteFileAtomically(const std::string& target, const ContentWriter& write, std::string* error,
                             const CLockedSource* source = nullptr);
 
 // Replaces many files, each in one step, with one flush to disk for all of
@@ -53,6 +60,9 @@ public:
     // When the disk is full, commits what is staged (replacing old versions
     // frees their space) and tries once more; Commit reports those too.
     HRESULT Stage(const std::string& target, std::string_view bytes, std::string* error,
+                  std::shared_ptr<const CLockedSource> source = nullptr);
+    // Stages content written through `write`; `size` counts towards Full().
+    HRESULT Stage(const std::string& target, const ContentWriter& write, std::uint64_t size, std::string* error,
                   std::shared_ptr<const CLockedSource> source = nullptr);
     // Flushes and renames everything staged; returns the targets staged
     // since the last Commit that could not be replaced.

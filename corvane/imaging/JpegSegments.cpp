@@ -22,10 +22,44 @@ bool ScanJpegSegments(const std::uint8_t* data, size_t size, std::vector<JpegSeg
         const size_t length = static_cast<size_t>(data[pos + 2]) << 8 | data[pos + 3];
         if (length < 2 || pos + 2 + length > size) return true;
         segments.push_back({marker, pos, pos + 4, length - 2});
-        if (marker == 0xDA) return true;  // start of scan: entropy-coded data follows
+        if (marker == kJpegSos) return true;  // start of scan: entropy-coded data follows
         pos += 2 + length;
     }
     return true;
+}
+
+namespace {
+
+bool StartsWith(const std::uint8_t* data, const JpegSegment& s, const char* signature, size_t length)
+{
+    return s.PayloadSize >= length && std::memcmp(data + s.PayloadOffset, signature, length) == 0;
+}
+
+}  // namespace
+
+JpegBlock BlockOf(const std::uint8_t* data, const JpegSegment& s)
+{
+    static const char kExif[] = "Exif\0";  // "Exif\0\0"
+    static const char kXmp[] = "http://ns.adobe.com/xap/1.0/";
+    static const char kXmpExtension[] = "http://ns.adobe.com/xmp/extension/";
+    static const char kPhotoshop[] = "Photoshop 3.0";
+    if (s.Marker == kJpegApp1 && StartsWith(data, s, kExif, sizeof kExif)) return JpegBlock::Exif;
+    if (s.Marker == kJpegApp1 && StartsWith(data, s, kXmp, sizeof kXmp)) return JpegBlock::Xmp;
+    if (s.Marker == kJpegApp1 && StartsWith(data, s, kXmpExtension, sizeof kXmpExtension))
+        return JpegBlock::XmpExtension;
+    if (s.Marker == kJpegApp13 && StartsWith(data, s, kPhotoshop, sizeof kPhotoshop)) return JpegBlock::Photoshop;
+    if (s.Marker == kJpegCom) return JpegBlock::Comment;
+    if (s.Marker >= 0xE0 && s.Marker <= 0xEF) return JpegBlock::OtherApp;
+    return JpegBlock::Image;
+}
+
+std::string_view JpegHeaderOf(std::string_view jpeg)
+{
+    std::vector<JpegSegment> segments;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.data());
+    if (!ScanJpegSegments(data, jpeg.size(), segments) || segments.empty() || segments.back().Marker != kJpegSos)
+        return {};
+    return jpeg.substr(0, segments.back().End());
 }
 
 JpegPhotoshopBlock FindJpegPhotoshopBlock(const std::uint8_t* data, size_t size)

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -16,7 +17,12 @@ Md5Digest ComputeMd5(const std::string& bytes)
     return out;
 }
 
-bool FindPhotoshopResource(const std::string& block, std::uint16_t id, std::string& data, size_t* dataOffset)
+namespace {
+
+// Walks the resources of a block; `visit(id, start, dataOffset, dataLength, end)`
+// returns false to stop. False when the walk met a malformed resource.
+template <typename Visit>
+bool WalkResources(const std::string& block, Visit visit)
 {
     // Each resource: "8BIM", id (2), Pascal name padded to even length, size (4), data padded to even length.
     size_t pos = 0;
@@ -32,14 +38,36 @@ bool FindPhotoshopResource(const std::string& block, std::uint16_t id, std::stri
         const std::uint32_t length = static_cast<std::uint32_t>(p[at]) << 24 | p[at + 1] << 16 | p[at + 2] << 8 | p[at + 3];
         at += 4;
         if (length > size - at) return false;
-        if (rid == id) {
-            data.assign(block, at, length);
-            if (dataOffset) *dataOffset = at;
-            return true;
-        }
-        pos = at + length + (length % 2);
+        const size_t end = std::min(size, at + length + (length % 2));
+        if (!visit(rid, pos, at, static_cast<size_t>(length), end)) return true;
+        pos = end;
     }
-    return false;
+    return true;
+}
+
+}  // namespace
+
+bool FindPhotoshopResource(const std::string& block, std::uint16_t id, std::string& data, size_t* dataOffset)
+{
+    bool found = false;
+    WalkResources(block, [&](std::uint16_t rid, size_t, size_t at, size_t length, size_t) {
+        if (rid != id) return true;
+        data.assign(block, at, length);
+        if (dataOffset) *dataOffset = at;
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+std::vector<PhotoshopResourceRecord> PhotoshopResourceRecords(const std::string& block)
+{
+    std::vector<PhotoshopResourceRecord> records;
+    WalkResources(block, [&](std::uint16_t rid, size_t start, size_t, size_t, size_t end) {
+        records.push_back({rid, block.substr(start, end - start)});
+        return true;
+    });
+    return records;
 }
 
 IptcDigestState InspectIptcDigest(const std::string& block)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using Md5Digest = std::array<std::uint8_t, 16>;
 
@@ -24,3 +25,11 @@ bool FindPhotoshopResource(const std::string& block, std::uint16_t id, std::stri
 
 constexpr std::uint16_t kPhotoshopIptcResource = 0x0404;
 constexpr std::uint16_t kPhotoshopIptcDigest = 0x0425;
+
+// One resource of a block, as stored: "8BIM", id, name, size, data, padding.
+struct PhotoshopResourceRecord {
+    std::uint16_t Id = 0;
+    std::string Bytes;
+};
+// Every well-formed resource of a block, in order, up to the first fault.
+std::vector<PhotoshopResourceRecord> PhotoshopResourceRecords(const std::string& block);

@@ -125,7 +125,16 @@ void SetBeforeReplaceHook(std::function<void(const std::string& path)> hook)
     beforeReplaceHook = std::move(hook);
 }
 
-HRESULT StageReplacement(const std::string& target, std::string_view bytes, bool flush, StagedReplacement& staged,
+ContentWriter BytesWriter(std::string_view bytes)
+{
+    return [bytes](int fd, std::string* error) {
+        if (WriteAll(fd, bytes.data(), bytes.size(), 0)) return true;
+        if (error) *error = std::strerror(errno);
+        return false;
+    };
+}
+
+HRESULT StageReplacement(const std::string& target, const ContentWriter& write, bool flush, StagedReplacement& staged,
                          std::string* error)
 {
     staged.Target = target;
@@ -153,7 +162,16 @@ HRESULT StageReplacement(const std::string& target, std::string_view bytes, bool
     };
     if (keepAttributes && !KeepOwnerAndAttributes(final.Path, final.Status, fd.Get(), error))
         return abandon(HResultFromErrno(EPERM));
-    if (!WriteAll(fd.Get(), bytes.data(), bytes.size(), 0)) return abandon(Fail(error, target));
+    errno = 0;
+    std::string writeError;
+    if (!write(fd.Get(), &writeError)) {
+        // The writer says what failed; errno still tells a full disk apart.
+        const int code = errno ? errno : EIO;
+        if (error) *error = writeError.rfind("write failed", 0) == 0 || writeError.rfind("refused", 0) == 0
+                                ? writeError
+                                : "write failed: " + target + ": " + writeError;
+        return abandon(HResultFromErrno(code));
+    }
     if (keepAttributes && !KeepModeOf(final.Status, fd.Get(), error)) return abandon(HResultFromErrno(EPERM));
     // The data must be on disk before a name points at it.
     if (flush && ::fsync(fd.Get()) != 0) return abandon(Fail(error, target));

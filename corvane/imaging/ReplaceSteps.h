@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "AtomicFileWriter.h"
 #include "HResult.h"
 #include "LockedSource.h"
 #include "ReplaceTarget.h"
@@ -18,10 +19,12 @@ struct StagedReplacement {
     bool InPlace = false;  // copied over the file, through its hard links
 };
 
-// Writes `bytes` into a new temporary file for `target` (flushed to disk
-// when `flush`), after the checks that refuse a target.
-HRESULT StageReplacement(const std::string& target, std::string_view bytes, bool flush, StagedReplacement& staged,
+// Writes the content into a new temporary file for `target` (flushed to
+// disk when `flush`), after the checks that refuse a target.
+HRESULT StageReplacement(const std::string& target, const ContentWriter& write, bool flush, StagedReplacement& staged,
                          std::string* error);
+// The writer of content held in memory (which must outlive the writer).
+ContentWriter BytesWriter(std::string_view bytes);
 
 // Puts the staged content in place: when `source` read this same file, only
 // if it has not changed since. A refused or failed replacement removes the

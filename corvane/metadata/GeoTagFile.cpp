@@ -1,13 +1,60 @@
 #include "GeoTagFile.h"
 
+#include "AfcpTrailer.h"
 #include "AtomicFileWriter.h"
 #include "GeoTagMetadataDecoder.h"
 #include "MetadataTransferEngine.h"
 #include "PictureMetadata.h"
+#include "StringUtil.h"
 
 namespace {
 
 const char* const kNotAPicture = "not a JPEG or TIFF picture";
+
+// The address fields and the IPTC datasets that hold them.
+struct AddressDataset {
+    std::uint8_t Number;
+    std::wstring* CGPSMetadataInfo::*Field;
+};
+const AddressDataset kAddressDatasets[] = {{kIptcSubLocation, &CGPSMetadataInfo::SubLocation},
+                                           {kIptcCity, &CGPSMetadataInfo::City},
+                                           {kIptcProvinceState, &CGPSMetadataInfo::ProvinceState},
+                                           {kIptcCountryName, &CGPSMetadataInfo::CountryName},
+                                           {kIptcCountryCode, &CGPSMetadataInfo::CountryCode}};
+
+bool HoldsAddress(const CGPSMetadataInfo& r)
+{
+    for (const AddressDataset& d : kAddressDatasets)
+        if (r.*d.Field) return true;
+    return false;
+}
+
+// Some archiving programs keep the address in an IPTC record after the image
+// (an AFCP trailer). A field the picture's own IPTC lacks is read from there,
+// so that the table shows it and a wipe can reach it. Writing keeps the
+// trailer's copy where the record still holds that value, and removes it
+// where the record cleared or changed it; the record's copy of a value that
+// only the trailer held is not added to the picture's own IPTC.
+std::set<std::uint8_t> ReconcileTrailer(const CPictureMetadata& picture, const CGPSMetadataInfo& record,
+                                        CGPSMetadataInfo& toWrite)
+{
+    std::set<std::uint8_t> removals;
+    const auto trailer = picture.TrailerLocation();
+    if (trailer.empty()) return removals;
+    CGPSMetadataInfo own;
+    CGeoTagMetadataDecoder(picture.Root(), picture.Format()).Decode(own);
+    for (const AddressDataset& d : kAddressDatasets) {
+        const auto it = trailer.find(d.Number);
+        if (it == trailer.end()) continue;
+        const std::wstring* value = record.*d.Field;
+        if (!value || *value != Utf8OrLatin1ToWide(it->second))
+            removals.insert(d.Number);
+        else if (!(own.*d.Field))
+            ClearField(toWrite.*d.Field);
+    }
+    if (!HoldsAddress(record)) removals.insert({kIptcContentLocationCode, kIptcContentLocationName});
+    return removals;
+}
 
 }  // namespace
 
@@ -23,11 +70,9 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
     return DecodeGeoTag(*picture);
 }
 
-namespace {
-
-std::unique_ptr<CPictureMetadata> OpenPictureBytes(std::string bytes, std::string* error)
+std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error)
 {
-    auto picture = CPictureMetadata::OpenBytes(std::move(bytes), error);
+    auto picture = CPictureMetadata::OpenForEdit(path, error);
     if (picture && picture->Format() != PictureFormatJpeg && picture->Format() != PictureFormatTiff) {
         if (error) *error = kNotAPicture;
         return nullptr;
@@ -35,26 +80,22 @@ std::unique_ptr<CPictureMetadata> OpenPictureBytes(std::string bytes, std::strin
     return picture;
 }
 
-}  // namespace
-
-std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error)
-{
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes, error)) return nullptr;
-    return OpenPictureBytes(std::move(bytes), error);
-}
-
+// The locked file is read by its path: the lock keeps other Corvane
+// processes out, and the replacement checks that nothing else wrote it.
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const CLockedSource& source, std::string* error)
 {
-    std::string bytes;
-    if (!source.ReadAll(bytes, error)) return nullptr;
-    return OpenPictureBytes(std::move(bytes), error);
+    return OpenPictureForEdit(source.Path(), error);
 }
 
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture)
 {
     auto record = std::make_unique<CGPSMetadataInfo>();
     CGeoTagMetadataDecoder(picture.Root(), picture.Format()).Decode(*record);
+    const auto trailer = picture.TrailerLocation();
+    for (const AddressDataset& d : kAddressDatasets) {
+        const auto it = trailer.find(d.Number);
+        if (it != trailer.end() && !((*record).*d.Field)) SetField((*record).*d.Field, Utf8OrLatin1ToWide(it->second));
+    }
     return record;
 }
 
@@ -65,9 +106,11 @@ HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const C
     const PictureFormat format = picture.Format();
     auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
                                                                                   : ContainerFormat::TiffRoot);
+    std::unique_ptr<CGPSMetadataInfo> toWrite(record.Clone());
+    picture.SetTrailerRemovals(ReconcileTrailer(picture, record, *toWrite));
     TransferReport report;
     HRESULT hr =
-        TransferMetadata(picture.Root(), targetRoot, format, format, &record, TransferPolicy::KeepAll, &report);
+        TransferMetadata(picture.Root(), targetRoot, format, format, toWrite.get(), TransferPolicy::KeepAll, &report);
     if (FAILED(hr)) {
         if (error)
             *error = report.Refusal.empty() ? "write failed: the metadata could not be carried over"
@@ -77,8 +120,9 @@ HRESULT SaveGeoTag(CPictureMetadata& picture, const std::string& target, const C
     if (warnings) warnings->insert(warnings->end(), report.Warnings.begin(), report.Warnings.end());
     hr = picture.Commit(*targetRoot, error);
     if (FAILED(hr)) return hr;
-    return batch ? batch->Stage(target, picture.Bytes(), error, std::move(source))
-                 : WriteFileAtomically(target, picture.Bytes(), error, source.get());
+    const ContentWriter write = [&picture](int fd, std::string* e) { return picture.WriteTo(fd, e); };
+    return batch ? batch->Stage(target, write, picture.WrittenSize(), error, std::move(source))
+                 : WriteFileAtomically(target, write, error, source.get());
 }
 
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,

@@ -13,12 +13,14 @@
 #include "PictureMetadata.h"
 
 
-// Opens a JPEG or TIFF file for editing (its bytes are read once and kept).
-// Null with `error` set when it cannot be opened or is not a JPEG or TIFF.
+// Opens a JPEG or TIFF file for editing (a JPEG's header only, a TIFF whole).
+// Null with `error` set when it cannot be opened, is not a JPEG or TIFF, or
+// its image data cannot be located ("refused: ...").
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const std::string& path, std::string* error);
 // The same for a file opened and locked for the edit, read through `source`.
 std::unique_ptr<CPictureMetadata> OpenPictureForEdit(const CLockedSource& source, std::string* error);
-// The geotag of an open picture.
+// The geotag of an open picture. An address field the picture's own IPTC
+// lacks is read from an IPTC record kept after the image (an AFCP trailer).
 std::unique_ptr<CGPSMetadataInfo> DecodeGeoTag(const CPictureMetadata& picture);
 // Writes `record` as the geotag of an open picture into `target`, as
 // SaveGeoTag below does; with a batch, the new file is staged in it and
@@ -37,10 +39,10 @@ std::unique_ptr<CGPSMetadataInfo> ReadGeoTag(const std::string& path, PictureFor
 // Writes `record` as the geotag of the picture `source` into `target` (which
 // may be `source` itself): every other metadata item and the image data stay
 // byte for byte; the geotag becomes exactly the record's. The target is
-// replaced in one step; on failure it is left as it was (a value the
-// picture cannot store fails the save: "not saved: the altitude ...").
-// `warnings` receives what was stored other than the record says (a city
-// cut to IPTC's 32 bytes). The source is locked from the read to the
-// replacement.
+// replaced in one step; on failure (a picture whose image data cannot be
+// kept is refused, a value the picture cannot store fails the save: "not
+// saved: the altitude ...") it is left as it was. `warnings` receives what
+// was stored other than the record says (a city cut to IPTC's 32 bytes). The
+// source is locked from the read to the replacement.
 HRESULT SaveGeoTag(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,
                    std::string* error, std::vector<std::string>* warnings = nullptr);

@@ -5,11 +5,14 @@
 #include <tiffio.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <sstream>
 
 #include "GeoTagFile.h"
 #include "GeoTagMetadataDecoder.h"
+#include "MetadataTransferEngine.h"
+#include "PictureMetadata.h"
 #include "TestSupport.h"
 
 namespace {
@@ -373,5 +376,218 @@ TEST(PictureFile, TiffWithGpsMadeHereClearsCleanly)
     ASSERT_TRUE(ReadOrFail(p, c));
     EXPECT_EQ(c->Latitude, nullptr);
 }
+
+}  // namespace
+
+namespace {
+
+// exiftool's listing of some tags of a file, lines about XMP namespaces aside.
+std::string Tags(const fs::path& file, const std::string& which)
+{
+    std::istringstream in(RunCommand("exiftool -a -G1 -s -n " + which + " " + Quote(file) + " 2>/dev/null"));
+    std::string kept, line;
+    while (std::getline(in, line))
+        if (line.find("xmlns") == std::string::npos) kept += line + "\n";
+    return kept;
+}
+
+std::string ExifToolWarnings(const fs::path& file)
+{
+    return Tags(file, "-ExifTool:Warning");
+}
+
+HRESULT SaveWith(const fs::path& p, const std::function<void(CGPSMetadataInfo&)>& change, std::string* error)
+{
+    std::unique_ptr<CGPSMetadataInfo> r;
+    if (!ReadOrFail(p, r)) return E_FAIL;
+    change(*r);
+    return SaveGeoTag(p.string(), p.string(), *r, error);
+}
+
+TEST(PictureFile, TiffIptcDatasetsAreWrittenOnce)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/made/arbitro-iptc-gps.tif");
+    // A TIFF keeps its IPTC in IFD0 and in the Photoshop block: three saves
+    // that change only the GPS block keep three keywords and one city.
+    for (int round = 1; round <= 3; ++round) {
+        std::string error;
+        ASSERT_EQ(SaveWith(p, [&](CGPSMetadataInfo& r) { SetField(r.Latitude, GPSCoordinate{10.0 + round, 0, 0, 'N'}); },
+                           &error),
+                  S_OK)
+            << error;
+        EXPECT_EQ(RunCommand("exiftool -s3 -IPTC:Keywords -IPTC:City " + Quote(p)), "one, two, three\nZermatt\n")
+            << "after save " << round;
+    }
+}
+
+// Pictures whose image data cannot be kept byte for byte through a metadata
+// write: refused with a reason, left exactly as they were.
+class UnsafePicture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UnsafePicture, IsRefusedAndLeftAsItWas)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/made" / GetParam());
+    const std::string before = ReadFile(p);
+    CGPSMetadataInfo r;
+    SetField(r.City, std::wstring(L"Nowhere"));
+    SetField(r.Latitude, GPSCoordinate{1, 2, 3, 'N'});
+    std::string error;
+    EXPECT_LT(SaveGeoTag(p.string(), p.string(), r, &error), 0);
+    EXPECT_EQ(error.rfind("refused: ", 0), 0u) << error;
+    EXPECT_EQ(ReadFile(p), before);
+    for (const auto& e : fs::directory_iterator(dir.Path())) EXPECT_EQ(e.path(), p) << "left behind: " << e.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(Made, UnsafePicture,
+                         ::testing::Values("jobagent-ifd0-count-ffff.tif", "arbitro-no-stripbytecounts.tif",
+                                           "olympus-bad-app0-length.jpg", "olympus-dqt-marker-lost.jpg"));
+
+// Maker notes keep offsets of their own: a geotag edit, one that grows the
+// EXIF block included, must not move them.
+class MakerNoteSample : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MakerNoteSample, GeotagEditsLeaveTheMakerNoteAsItWas)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures" / GetParam());
+    // The maker note's tags and exiftool's warnings, XMP namespace notes aside.
+    const auto notes = [&p] { return Tags(p, "-MakerNotes:all -ExifTool:Warning"); };
+    const std::string before = notes();
+    ASSERT_GT(std::count(before.begin(), before.end(), '\n'), 10) << before;
+    const std::function<void(CGPSMetadataInfo&)> edits[] = {
+        [](CGPSMetadataInfo& r) { r.SetSignedAltitude(1234.5); },
+        [](CGPSMetadataInfo& r) { SetField(r.City, std::wstring(L"Kyōto")); },
+        [](CGPSMetadataInfo& r) { SetField(r.DateTaken, AutomationDate::FromParts(2001, 2, 3, 4, 5, 6)); },
+        [](CGPSMetadataInfo& r) { ClearField(r.Latitude), ClearField(r.Longitude); },
+    };
+    for (const auto& edit : edits) {
+        std::string error;
+        ASSERT_EQ(SaveWith(p, edit, &error), S_OK) << error;
+        EXPECT_EQ(notes(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, MakerNoteSample,
+                         ::testing::Values("gps/DSCN0010.jpg", "broken/11-tests.jpg", "broken/32-lens_data.jpeg",
+                                           "cameras/Panasonic_DMC-FZ30.jpg"));
+
+TEST(PictureFile, IptcDatasetsTheEditDidNotTouchKeepTheirStoredForm)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/made/olympus-iptc-time-without-zone.jpg");
+    ASSERT_EQ(RunCommand("exiftool -s3 -IPTC:TimeCreated " + Quote(p)), "14:39:47\n");
+    std::string error;
+    ASSERT_EQ(SaveWith(p, [](CGPSMetadataInfo& r) { SetField(r.City, std::wstring(L"Ōsaka")); }, &error), S_OK) << error;
+    // A time stored without a zone is not made UTC.
+    EXPECT_EQ(RunCommand("exiftool -s3 -IPTC:TimeCreated -IPTC:City -IPTC:Keywords " + Quote(p)),
+              "14:39:47\nŌsaka\nkept\n");
+}
+
+TEST(PictureFile, RepeatedGeotagEditsReuseTheirSpaceAndLeaveNoOldPosition)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/gps/DSCN0010.jpg");
+    // 43/1 28/1 281400000/100000000, the latitude as the camera stored it.
+    const std::string original = ReadFile(p);
+    const bool big = original.find(std::string("Exif\0\0MM", 8)) != std::string::npos;
+    std::string stored;
+    for (std::uint32_t n : {43u, 1u, 28u, 1u, 281400000u, 100000000u})
+        for (int i = 0; i < 4; ++i) stored += static_cast<char>(n >> (8 * (big ? 3 - i : i)) & 0xFF);
+    ASSERT_NE(original.find(stored), std::string::npos);
+    std::string error;
+    ASSERT_EQ(SaveWith(p, [](CGPSMetadataInfo& r) { SetField(r.Latitude, GPSCoordinate{10, 0, 0, 'S'}); }, &error), S_OK)
+        << error;
+    EXPECT_EQ(ReadFile(p).find(stored), std::string::npos) << "the old latitude is still in the file";
+    const auto size = fs::file_size(p);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(SaveWith(p, [&](CGPSMetadataInfo& r) { SetField(r.Latitude, GPSCoordinate{11.0 + i, 0, 0, 'S'}); },
+                           &error),
+                  S_OK)
+            << error;
+        EXPECT_EQ(fs::file_size(p), size);
+    }
+}
+
+TEST(PictureFile, AddressKeptAfterTheImageIsReadMovedAndWiped)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    REQUIRE_TOOL("exiv2");
+    TempDir dir;
+    const fs::path p = dir.Copy(SamplesDir() / "pictures/made/olympus-afcp-trailer.jpg");
+    std::unique_ptr<CGPSMetadataInfo> r;
+    ASSERT_TRUE(ReadOrFail(p, r));
+    ASSERT_TRUE(r->City && r->CountryCode);
+    EXPECT_EQ(*r->City, L"Trailerton");
+    EXPECT_EQ(*r->CountryCode, L"TRL");
+
+    // An edit elsewhere moves the trailer along and leaves its address where it was.
+    std::string error;
+    ASSERT_EQ(SaveWith(p, [](CGPSMetadataInfo& x) { SetField(x.Latitude, GPSCoordinate{1, 2, 3, 'N'}); }, &error), S_OK)
+        << error;
+    EXPECT_EQ(ExifToolWarnings(p), "");
+    EXPECT_EQ(RunCommand("exiftool -s3 -IPTC2:City -AFCP:Text " + Quote(p)), "Trailerton\narchived copy\n");
+    EXPECT_EQ(RunCommand("exiv2 -PIkv " + Quote(p) + " 2>/dev/null"), "");  // no copy in the picture's own IPTC
+
+    // Clearing the city reaches that copy; clearing everything reaches the rest.
+    ASSERT_EQ(SaveWith(p, [](CGPSMetadataInfo& x) { ClearField(x.City); }, &error), S_OK) << error;
+    EXPECT_EQ(RunCommand("exiftool -s3 -IPTC2:City -IPTC2:Province-State " + Quote(p)), "Tail County\n");
+    CGPSMetadataInfo empty;
+    ASSERT_EQ(SaveGeoTag(p.string(), p.string(), empty, &error), S_OK) << error;
+    EXPECT_EQ(RunCommand("exiftool -s3 -IPTC2:all -AFCP:Text " + Quote(p)), "4\narchive\narchived copy\n");
+    EXPECT_EQ(ExifToolWarnings(p), "");
+}
+
+// What a picture encoded anew receives from its original: blocks that did
+// not change arrive as they were stored.
+struct Carried {
+    const char* Picture;
+    const char* Tags;  // exiftool's selection of what must arrive unchanged
+};
+
+void PrintTo(const Carried& c, std::ostream* out)
+{
+    *out << c.Picture << " " << c.Tags;
+}
+
+class CarriedToNewEncoding : public ::testing::TestWithParam<Carried> {};
+
+TEST_P(CarriedToNewEncoding, ArrivesAsStored)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("exiftool");
+    TempDir dir;
+    const fs::path source = SamplesDir() / "pictures" / GetParam().Picture;
+    const fs::path bare = dir.Copy(source, "bare" + source.extension().string());
+    RunCommand("exiftool -q -q -overwrite_original -all= " + Quote(bare) + " 2>/dev/null");
+    ASSERT_EQ(Tags(bare, GetParam().Tags), "");
+    std::string error;
+    auto original = CPictureMetadata::OpenBytes(ReadFile(source), &error);
+    auto fresh = CPictureMetadata::OpenBytes(ReadFile(bare), &error);
+    ASSERT_TRUE(original && fresh) << error;
+    const PictureFormat format = original->Format();
+    auto target = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
+                                                                              : ContainerFormat::TiffRoot);
+    ASSERT_EQ(TransferMetadata(original->Root(), target, format, format, nullptr, TransferPolicy::AllowList), S_OK);
+    ASSERT_EQ(fresh->Commit(*target, &error), S_OK) << error;
+    const fs::path out = dir / ("out" + source.extension().string());
+    WriteFile(out, std::string(fresh->Bytes()));
+    EXPECT_EQ(Tags(out, GetParam().Tags), Tags(source, GetParam().Tags));
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, CarriedToNewEncoding,
+                         ::testing::Values(Carried{"broken/32-lens_data.jpeg", "-XMP:all"},  // XMP the library cannot parse
+                                           Carried{"tiff/Arbitro.tiff", "-XMP:all"},          // a TIFF's packet
+                                           Carried{"cameras/BlueSquare.jpg", "-Photoshop:all"}));
 
 }  // namespace
