@@ -185,7 +185,8 @@ std::string ChangedNames(const std::vector<std::int32_t>& changed)
     return names;
 }
 
-// Replaces the staged targets; reports each as saved or failed.
+}  // namespace
+
 bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
 {
     const auto failures = batch.Commit();
@@ -200,8 +201,6 @@ bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
     staged.clear();
     return failures.empty();
 }
-
-}  // namespace
 
 int RunSetOrClear(const CliOptions& o)
 {

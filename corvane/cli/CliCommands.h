@@ -2,6 +2,10 @@
 // every file succeeded, 1 when some failed (named on stderr with the reason).
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "AtomicFileWriter.h"
 #include "CliOptions.h"
 
 int RunShow(const CliOptions& options);
@@ -9,3 +13,7 @@ int RunSetOrClear(const CliOptions& options);
 // Exit status 2, changing nothing, when the last input is not a file the
 // table may replace.
 int RunExportCsv(const CliOptions& options);
+
+// Replaces the staged targets; says of each on standard output that it was
+// saved, or on standard error why it failed. True when none failed.
+bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged);

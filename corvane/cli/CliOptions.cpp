@@ -4,12 +4,13 @@
 #include <cctype>
 #include <cstring>
 
+#include "CliGeotagOptions.h"
 #include "CliValues.h"
 #include "StringUtil.h"
 
 namespace {
 
-const char* const kVerbs[] = {"show", "set", "clear", "geocode", "stamp", "export-csv"};
+const char* const kVerbs[] = {"show", "set", "clear", "geocode", "stamp", "export-csv", "geotag", "export-gpx"};
 
 const char* const kClearNames[] = {"date",    "latitude", "longitude", "altitude", "direction", "precision", "datum",
                                    "gps-date", "gps-time", "location", "city",     "state",     "country",   "gps",
@@ -24,8 +25,8 @@ struct OptionVerbs {
 };
 const OptionVerbs kOptionVerbs[] = {
     {"--csv", " show "},          {"--separator", " show export-csv "},
-    {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
-    {"--dry-run", " set clear geocode stamp export-csv "},
+    {"--force", " export-csv export-gpx "},  {"--out", " set clear geocode stamp geotag "},
+    {"--dry-run", " set clear geocode stamp export-csv geotag export-gpx "},
     {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
     {"--top", " stamp "},         {"--bottom", " stamp "},
     {"--personal", " stamp "},    {"--official", " stamp "},
@@ -36,6 +37,10 @@ const OptionVerbs kOptionVerbs[] = {
     {"--gps-date", " set "},      {"--gps-time", " set "},
     {"--location", " set "},      {"--city", " set "},
     {"--state", " set "},         {"--country", " set "},
+    {"--track", " geotag "},      {"--tz", " geotag export-gpx "},
+    {"--offset", " geotag "},     {"--sync", " geotag "},
+    {"--max-gap", " geotag "},    {"--max-outside", " geotag "},
+    {"--overwrite", " geotag "},
 };
 
 bool VerbTakes(const std::string& verb, const std::string& option)
@@ -175,16 +180,19 @@ const std::pair<const char*, ValueParser> kValueOptions[] = {
     {"--city", ParseFieldTextOption},     {"--state", ParseFieldTextOption},
     {"--country", ParseFieldTextOption},  {"--out", ParseRunOption},
     {"--server", ParseRunOption},         {"--user", ParseRunOption},
-    {"--separator", ParseRunOption},
+    {"--separator", ParseRunOption},      {"--track", ParseTrackOption},
+    {"--tz", ParseZoneOption},            {"--offset", ParseOffsetOption},
+    {"--sync", ParseSyncOption},          {"--max-gap", ParseLimitOption},
+    {"--max-outside", ParseLimitOption},
 };
 
 bool ParseValueOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
 {
     for (const auto& [option, parse] : kValueOptions) {
         if (name != option) continue;
-        // Only --out names a file; every other value is text that must be
-        // UTF-8, or it would reach the pictures as U+FFFD.
-        if (name != "--out" && !IsValidUtf8(value)) {
+        // Only --out and --track name files; every other value is text that
+        // must be UTF-8, or it would reach the pictures as U+FFFD.
+        if (name != "--out" && name != "--track" && !IsValidUtf8(value)) {
             error = "invalid value for " + name + ": the text is not UTF-8";
             return false;
         }
@@ -209,6 +217,8 @@ bool ParseFlag(const std::string& arg, CliOptions& o)
         o.StampUse = arg == "--personal" ? L"PU" : L"OU";
     else if (arg == "--right-to-left")
         o.RightToLeft = true;
+    else if (arg == "--overwrite")
+        o.Overwrite = true;
     else
         return false;
     return true;
@@ -225,6 +235,7 @@ bool CheckComplete(const CliOptions& o, std::string& error)
         error = "clear needs at least one field name";
         return false;
     }
+    if (!CheckGeotagOptions(o, error)) return false;
     if (o.Verb == "stamp" && o.Inputs.size() > 1 && o.Inputs[0] == "title" && !IsValidUtf8(o.Inputs[1])) {
         error = "invalid title: the text is not UTF-8";
         return false;
@@ -312,6 +323,18 @@ const char* CliUsage()
            "                                  write the metadata table as CSV; a last argument that\n"
            "                                  is a picture or an existing file other than CSV is\n"
            "                                  refused unless --force\n"
+           "  geotag --track FILE.gpx... [--tz ZONE] [--offset [+-]HH:MM:SS | --sync PICTURE=TIME]\n"
+           "         [--max-gap SECONDS] [--max-outside SECONDS] [--overwrite]\n"
+           "                                  place the pictures from GPS tracks by their capture time:\n"
+           "                                  ZONE (an IANA name, default the system's) where a picture\n"
+           "                                  records no offset, the camera clock's error added (or taken\n"
+           "                                  from the true TIME a picture shows), interpolated between\n"
+           "                                  fixes at most --max-gap apart (default 1800), placed on the\n"
+           "                                  first or last fix within --max-outside (default 0); pictures\n"
+           "                                  with coordinates are left alone unless --overwrite\n"
+           "  export-gpx [--tz ZONE] [--force] PICTURE|FOLDER... FILE.gpx\n"
+           "                                  write the geotagged pictures as GPX waypoints in the order\n"
+           "                                  they were taken\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"
