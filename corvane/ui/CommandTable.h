@@ -25,6 +25,7 @@ enum : int {
     ClearSelectedRecords = 1120, ClearAllRecords = 1121,
     ClearDateTaken = 1122, ClearCountry = 1134,
     StampGps = 1137, StampTitle = 1138, StampAddress = 1139,
+    GeotagFromTrack = 1140, ExportGpx = 1141,
     About = 57664, Exit = 57665, StatusBar = 59393,
 };
 }

@@ -61,6 +61,8 @@ public:
     {
         saveAsChooser_ = std::move(chooser);
     }
+    // Where Export GPX asks for the file; the tests answer without a dialog.
+    void SetGpxFileChooser(std::function<QString()> chooser) { gpxChooser_ = std::move(chooser); }
     // Where Stamp Title asks for the title and its direction; the tests answer without a dialog.
     void SetTitleChooser(std::function<bool(QString& title, bool& rightToLeft)> chooser)
     {
@@ -94,6 +96,8 @@ private:
     void StampGps();
     void StampTitle();
     void StampAddress();
+    void GeotagFromTrack();
+    void ExportGpx();
     bool TakeStampSelection(std::vector<int>& items);
     void ShowOptions();
     void ShowAbout();
@@ -113,4 +117,5 @@ private:
     int screentips_ = 0;
     std::function<QString(const QString&, int&)> saveAsChooser_;
     std::function<bool(QString&, bool&)> titleChooser_;
+    std::function<QString()> gpxChooser_;
 };
