@@ -34,8 +34,9 @@ bool LoadTracks(const std::vector<std::string>& paths, CTrackLog& log)
     }
     if (!ok) return false;
     const CTrackLog::Counts& c = log.Totals();
-    std::cout << "tracks: " << c.Points << " fixes in " << log.Segments().size() << " segments of " << paths.size()
-              << (paths.size() == 1 ? " file" : " files");
+    const std::size_t segments = log.Segments().size();
+    std::cout << "tracks: " << c.Points << " fixes in " << segments << (segments == 1 ? " segment" : " segments")
+              << " of " << paths.size() << (paths.size() == 1 ? " file" : " files");
     if (c.Untimed) std::cout << ", " << c.Untimed << " points without time left out";
     if (c.Invalid) std::cout << ", " << c.Invalid << " points with invalid coordinates left out";
     if (c.OutOfRange) std::cout << ", " << c.OutOfRange << " times out of range left out";

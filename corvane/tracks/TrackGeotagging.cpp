@@ -132,9 +132,9 @@ void PlacementSummary::Add(const PicturePlacement& placement)
     case PlacementResult::NoDateTaken: ++NoDateTaken; break;
     case PlacementResult::AlreadyGeotagged: ++AlreadyGeotagged; break;
     case PlacementResult::BeforeTrack:
-    case PlacementResult::AfterTrack:
-    case PlacementResult::NoTrack: ++OutsideTrack; break;
+    case PlacementResult::AfterTrack: ++OutsideTrack; break;
     case PlacementResult::InGap: ++InGap; break;
+    case PlacementResult::NoTrack: ++NoTrack; break;
     }
 }
 
@@ -145,6 +145,7 @@ std::string PlacementSummary::Text() const
     AddCount(reasons, OutsideTrack, "outside the track");
     AddCount(reasons, InGap, "in a gap");
     AddCount(reasons, AlreadyGeotagged, "already geotagged");
+    AddCount(reasons, NoTrack, "no track");
     std::string text = std::to_string(Placed) + " placed, " + std::to_string(NotPlaced()) + " not placed";
     return reasons.empty() ? text : text + " (" + reasons + ")";
 }

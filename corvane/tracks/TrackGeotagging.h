@@ -59,8 +59,9 @@ struct PlacementSummary {
     int AlreadyGeotagged = 0;
     int OutsideTrack = 0;  // before or after
     int InGap = 0;
+    int NoTrack = 0;  // no fix loaded at all
     void Add(const PicturePlacement& placement);
-    int NotPlaced() const { return NoDateTaken + AlreadyGeotagged + OutsideTrack + InGap; }
+    int NotPlaced() const { return NoDateTaken + AlreadyGeotagged + OutsideTrack + InGap + NoTrack; }
     // "7 placed, 3 not placed (1 no date taken, 2 outside the track)".
     std::string Text() const;
 };

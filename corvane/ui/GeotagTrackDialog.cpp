@@ -59,6 +59,7 @@ CGeotagTrackDialog::CGeotagTrackDialog(CCorvaneDoc& doc, std::vector<int> items,
     preview_->setSelectionMode(QAbstractItemView::SingleSelection);
     preview_->verticalHeader()->hide();
     preview_->horizontalHeader()->setStretchLastSection(true);
+    preview_->setWordWrap(false);
     summary_ = new QLabel(this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
@@ -98,8 +99,10 @@ QWidget* CGeotagTrackDialog::BuildTrackGroup()
     trackStatus_->setWordWrap(true);
     auto* add = new QPushButton(tr("Add..."), group);
     auto* remove = new QPushButton(tr("Remove"), group);
+    // Loggers' files are usually copied beside the pictures.
     connect(add, &QPushButton::clicked, this, [this] {
-        AddTrackFiles(QFileDialog::getOpenFileNames(this, tr("GPS Tracks"), QString(),
+        const QString folder = QString::fromStdString(doc_.CurrentFolder());
+        AddTrackFiles(QFileDialog::getOpenFileNames(this, tr("GPS Tracks"), folder,
                                                     tr("GPX files (*.gpx *.GPX);;All files (*)")));
     });
     connect(remove, &QPushButton::clicked, this, [this] { RemoveTrack(trackList_->currentRow()); });
@@ -210,13 +213,22 @@ void CGeotagTrackDialog::RebuildMatcher()
 
 void CGeotagTrackDialog::ShowTrackStatus()
 {
-    QString text;
-    if (!readers_.empty()) text = tr("Reading %n file(s)...", nullptr, static_cast<int>(readers_.size()));
-    else if (combined_ && !combined_->Empty())
-        text = tr("%1 fixes in %2 segments.").arg(combined_->Totals().Points).arg(combined_->Segments().size());
-    else
-        text = tr("Add the GPX files of the trip.");
-    if (!trackError_.isEmpty()) text = QStringLiteral("<span style='color:#a03020'>%1</span><br>%2").arg(trackError_.toHtmlEscaped(), text);
+    QString text = tr("Add the GPX files of the trip.");
+    if (!readers_.empty()) {
+        text = tr("Reading %n file(s)...", nullptr, static_cast<int>(readers_.size()));
+    } else if (combined_ && !combined_->Empty()) {
+        const auto segments = static_cast<qulonglong>(combined_->Segments().size());
+        text = tr("%1 fixes in %2")
+                   .arg(combined_->Totals().Points)
+                   .arg(segments == 1 ? tr("one segment.") : tr("%1 segments.").arg(segments));
+        qulonglong left = 0;
+        for (const Track& track : tracks_)
+            left += track.Log->Totals().Untimed + track.Log->Totals().Invalid + track.Log->Totals().OutOfRange;
+        if (left > 0)
+            text += tr(" %1 points without a time or with values out of range were left out.").arg(left);
+    }
+    if (!trackError_.isEmpty())
+        text = QStringLiteral("<span style='color:#a03020'>%1</span><br>%2").arg(trackError_.toHtmlEscaped(), text);
     trackStatus_->setText(text);
 }
 

@@ -45,6 +45,7 @@ const CommandIcon kIcons[] = {
     {CommandId::StampGps, QStyle::SP_ComputerIcon},
     {CommandId::StampTitle, QStyle::SP_FileDialogInfoView},
     {CommandId::StampAddress, QStyle::SP_DirLinkIcon},
+    {CommandId::GeotagFromTrack, QStyle::SP_FileLinkIcon},
     {CommandId::ExplorerView, QStyle::SP_DirOpenIcon},
     {CommandId::MetadataView, QStyle::SP_FileDialogDetailedView},
     {CommandId::GeocodeSelected, QStyle::SP_DriveNetIcon},
@@ -54,6 +55,7 @@ const CommandIcon kIcons[] = {
     {CommandId::ClearField, QStyle::SP_LineEditClearButton},
     {CommandId::ExportSelected, QStyle::SP_FileDialogNewFolder},
     {CommandId::ExportAll, QStyle::SP_DialogSaveButton},
+    {CommandId::ExportGpx, QStyle::SP_FileDialogEnd},
 };
 
 const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,
