@@ -2,8 +2,9 @@
 # Geotags 1,000 JPEG copies of the samples from a 500,000-point track with
 # Garmin extensions, with corvane-cli geotag and with exiftool -geotag on the
 # same files and track (fresh copies before every run, both writing every
-# picture), and prints the ratio of one run; then times the Geotag from Track
-# dialog's preview on the same folder once the track is read.
+# picture), and prints the ratio of one run, with corvane-cli --dry-run to
+# tell placing from writing; then times the Geotag from Track dialog's
+# preview on the same folder once the track is read.
 #   bench/tracks/run.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -50,6 +51,7 @@ json="$out/geotag.json"
 hyperfine --runs "$runs" --export-json "$json" \
   --prepare "rm -rf '$work' && cp -a '$pristine' '$work' && sync" \
   -n corvane-cli "$cli geotag --overwrite --tz UTC --track '$track' '$work' > /dev/null" \
+  -n dry-run "$cli geotag --dry-run --overwrite --tz UTC --track '$track' '$work' > /dev/null" \
   -n exiftool "exiftool -q -q -overwrite_original -geotag '$track' '-geotime<\${DateTimeOriginal}+00:00' '$work'" \
   >/dev/null
 
@@ -63,6 +65,8 @@ runs = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 c, e = runs["corvane-cli"], runs["exiftool"]
 print(f"corvane-cli geotag  {c['mean']:7.2f} s  (min {c['min']:.2f})")
 print(f"exiftool -geotag    {e['mean']:7.2f} s  (min {e['min']:.2f})")
+d = runs["dry-run"]
+print(f"  of which writing  {c['mean'] - d['mean']:7.2f} s  (--dry-run: {d['mean']:.2f} s; the new files are flushed to disk)")
 print(f"exiftool / corvane  {e['mean'] / c['mean']:7.1f}x  (target: at least 10x)")
 cpu = {n: runs[n]["user"] + runs[n]["system"] for n in runs}
 print(f"cpu time            corvane-cli {cpu['corvane-cli']:.2f} s, exiftool {cpu['exiftool']:.2f} s")

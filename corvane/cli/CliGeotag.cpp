@@ -141,6 +141,7 @@ void Run::Picture(const std::string& path)
     auto picture = OpenPictureForEdit(path, &error);
     if (!picture) return Fail(path, error);
     std::unique_ptr<CGPSMetadataInfo> version = DecodeGeoTag(*picture);
+    if (!version) return Fail(path, "unreadable: its geotag cannot be read");
     const CaptureStamp stamp =
         StampForRecord(ReadCaptureStamp(*picture->Root(), picture->Format()), version->DateTaken);
     const PicturePlacement placement =

@@ -161,9 +161,14 @@ void CGeotagTrackDialog::AddTrackFiles(const QStringList& paths)
     for (const QString& path : paths) {
         auto result = std::make_shared<std::pair<std::shared_ptr<CTrackLog>, std::string>>();
         QThread* reader = QThread::create([path, result] {
-            auto log = std::make_shared<CTrackLog>();
-            if (log->AddFile(path.toStdString(), result->second)) result->first = std::move(log);
+            try {
+                auto log = std::make_shared<CTrackLog>();
+                if (log->AddFile(path.toStdString(), result->second)) result->first = std::move(log);
+            } catch (const std::exception& e) {
+                result->second = std::string("it cannot be read (") + e.what() + ")";
+            }
         });
+        reader->setParent(this);  // freed with the dialog if it closes while reading
         readers_.push_back(reader);
         connect(reader, &QThread::finished, this, [this, reader, path, result] {
             readers_.erase(std::remove(readers_.begin(), readers_.end(), reader), readers_.end());
