@@ -45,7 +45,44 @@ HRESULT ReadAttributes(CXmlPullReader& reader, CXAttributeList* attributes)
     return reader.MoveToElement();
 }
 
-HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes)
+CXmlNamespaceSet::CXmlNamespaceSet(std::initializer_list<const wchar_t*> list)
+{
+    for (const wchar_t* uri : list)
+        uris.emplace_back(uri);
+}
+
+void CXmlNamespaceSet::Add(const std::wstring& uri)
+{
+    if (!Contains(uri))
+        uris.push_back(uri);
+}
+
+bool CXmlNamespaceSet::Contains(const std::wstring& uri) const
+{
+    for (const std::wstring& known : uris)
+        if (known == uri)
+            return true;
+    return false;
+}
+
+HRESULT SkipElement(CXmlPullReader& reader)
+{
+    if (reader.IsEmptyElement())
+        return S_OK;
+    for (std::size_t open = 1; open > 0;) {
+        const HRESULT hr = reader.Read();
+        if (hr != S_OK)
+            return hr;
+        if (reader.NodeType() == XmlNodeType::Element && !reader.IsEmptyElement())
+            ++open;
+        else if (reader.NodeType() == XmlNodeType::EndElement)
+            --open;
+    }
+    return S_OK;
+}
+
+HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes,
+                    const CXmlNamespaceSet* namespaces)
 {
     const bool empty = reader.IsEmptyElement();
     // The reader keeps one string per distinct name, so names are held and
@@ -66,6 +103,13 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
             return hr;
         switch (reader.NodeType()) {
         case XmlNodeType::Element:
+            if (namespaces && !namespaces->Contains(reader.NamespaceUri())) {
+                // Its end tag is consumed here, so the current name stays.
+                const HRESULT skipped = SkipElement(reader);
+                if (skipped != S_OK)
+                    return skipped;
+                break;
+            }
             currentName = &reader.LocalName();
             if (ElementHandler* handler = table.FindComplex(*currentName))
                 (*handler)(std::wstring());

@@ -11,9 +11,14 @@
 //   the text trimmed of space, tab, CR and LF;
 // - handler results are ignored; a reader failure or the end of input ends
 //   the walk with the reader's code (negative, or S_FALSE).
+// Given a namespace set, the walk reads only elements of those namespaces: an
+// element of any other namespace is skipped with everything it holds, so
+// another vocabulary's "name" or "time" never reaches a handler.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "GPXMap.h"
@@ -24,7 +29,24 @@ class CXmlPullReader;
 
 using CXAttributeList = std::vector<std::unique_ptr<CXAttribute>>;
 
-HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes);
+// The namespace URIs whose elements a walk reads ("" for no namespace).
+class CXmlNamespaceSet {
+public:
+    CXmlNamespaceSet() = default;
+    CXmlNamespaceSet(std::initializer_list<const wchar_t*> uris);
+    void Add(const std::wstring& uri);
+    bool Contains(const std::wstring& uri) const;
+
+private:
+    std::vector<std::wstring> uris;
+};
+
+HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes,
+                    const CXmlNamespaceSet* namespaces = nullptr);
+
+// Moves the reader from an element's start tag to its end tag, past all it
+// holds (an empty element is left at once). S_OK, or the reader's code.
+HRESULT SkipElement(CXmlPullReader& reader);
 
 // Collects the current element's attributes (those not coming from a
 // default) into `attributes` and returns to the element. S_FALSE when no list

@@ -267,6 +267,13 @@ const std::wstring& CXmlPullReader::Prefix()
     return Convert(xmlTextReaderConstPrefix(impl->reader), *prefixes);
 }
 
+const std::wstring& CXmlPullReader::NamespaceUri()
+{
+    if (!impl || nodeType == XmlNodeType::None)
+        return kEmpty;
+    return Convert(xmlTextReaderConstNamespaceUri(impl->reader), *namespaceUris);
+}
+
 HRESULT CXmlPullReader::GetValue(std::wstring& value)
 {
     value.clear();

@@ -60,6 +60,9 @@ public:
     // walk may keep a name and compare it by address.
     const std::wstring& LocalName();
     const std::wstring& Prefix();
+    // The namespace URI of the current element or attribute; empty when it
+    // has none (also for a prefix that no declaration binds).
+    const std::wstring& NamespaceUri();
     HRESULT GetValue(std::wstring& value);
     // The value as libxml2 holds it (UTF-8), valid until the reader moves;
     // empty when there is none.
@@ -99,6 +102,7 @@ private:
     NameTable names;
     std::unique_ptr<NameCache> localNames = std::make_unique<NameCache>();
     std::unique_ptr<NameCache> prefixes = std::make_unique<NameCache>();
+    std::unique_ptr<NameCache> namespaceUris = std::make_unique<NameCache>();
 };
 
 // UTF-8 (as libxml2 hands it out, always valid) appended as wide characters.

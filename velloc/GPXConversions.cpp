@@ -1,8 +1,11 @@
 #include "GPXConversions.h"
 
+#include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
@@ -68,18 +71,112 @@ int DaysInMonth(std::int64_t year, int month)
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-bool IsTimeDelimiter(wchar_t c)
+// A cursor over a time text, taking the pieces of an XML Schema dateTime.
+class TimeText {
+public:
+    explicit TimeText(const std::wstring& text_) : text(text_) {}
+    bool NextIsDigit() const { return i < text.size() && text[i] >= L'0' && text[i] <= L'9'; }
+    bool Take(wchar_t c)
+    {
+        if (i < text.size() && text[i] == c) {
+            ++i;
+            return true;
+        }
+        return false;
+    }
+    bool TakeOneOf(const wchar_t* set, wchar_t& taken)
+    {
+        if (i < text.size() && std::wcschr(set, text[i]) && text[i] != L'\0') {
+            taken = text[i++];
+            return true;
+        }
+        return false;
+    }
+    // Between `least` and `most` decimal digits.
+    bool Digits(std::size_t least, std::size_t most, std::int64_t& value)
+    {
+        std::size_t n = 0;
+        value = 0;
+        while (i < text.size() && n < most && text[i] >= L'0' && text[i] <= L'9') {
+            value = value * 10 + (text[i++] - L'0');
+            ++n;
+        }
+        return n >= least;
+    }
+    // The digits of a decimal fraction; those beyond a nanosecond are read past.
+    bool Fraction(double& fraction)
+    {
+        std::int64_t digits = 0, scale = 1;
+        std::size_t n = 0;
+        for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, ++n)
+            if (n < 9) {
+                digits = digits * 10 + (text[i] - L'0');
+                scale *= 10;
+            }
+        fraction = static_cast<double>(digits) / static_cast<double>(scale);
+        return n > 0;
+    }
+
+private:
+    const std::wstring& text;
+    std::size_t i = 0;
+};
+
+[[noreturn]] void InvalidTime()
 {
-    return c == L'-' || c == L'T' || c == L':' || c == L'Z';
+    throw CStatusException(E_FAIL, "invalid time");
 }
 
-// Leading decimal digits of a token, saturating instead of overflowing.
-std::int64_t LeadingInteger(const std::wstring& text, std::size_t begin, std::size_t end)
+struct TimeFields {
+    std::int64_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    double fraction = 0;
+    std::int64_t offsetSeconds = 0;  // east of UTC
+};
+
+// "hh:mm[:ss[.f]]" after the date's separator.
+void ReadClock(TimeText& t, TimeFields& f)
 {
-    std::int64_t value = 0;
-    for (std::size_t i = begin; i < end && text[i] >= L'0' && text[i] <= L'9'; ++i)
-        value = std::min<std::int64_t>(value * 10 + (text[i] - L'0'), INT_MAX);
-    return value;
+    if (!t.Digits(1, 2, f.hour) || !t.Take(L':') || !t.Digits(1, 2, f.minute))
+        InvalidTime();
+    if (t.Take(L':')) {
+        if (!t.Digits(1, 2, f.second))
+            InvalidTime();
+        if ((t.Take(L'.') || t.Take(L',')) && !t.Fraction(f.fraction))
+            InvalidTime();
+    }
+}
+
+// "Z", or "+hh:mm", "-hhmm", "+hh"; nothing means UTC.
+void ReadZone(TimeText& t, TimeFields& f)
+{
+    wchar_t sign;
+    if (t.Take(L'Z') || t.Take(L'z') || !t.TakeOneOf(L"+-", sign))
+        return;
+    std::int64_t hours = 0, minutes = 0;
+    if (!t.Digits(2, 2, hours))
+        InvalidTime();
+    if ((t.Take(L':') || t.NextIsDigit()) && !t.Digits(2, 2, minutes))
+        InvalidTime();
+    if (hours > 23 || minutes > 59)
+        InvalidTime();
+    f.offsetSeconds = (sign == L'-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+}
+
+TimeFields ReadTimeFields(const std::wstring& text)
+{
+    TimeText t(text);
+    TimeFields f;
+    if (!t.Digits(4, 9, f.year) || !t.Take(L'-') || !t.Digits(1, 2, f.month) || !t.Take(L'-') ||
+        !t.Digits(1, 2, f.day))
+        InvalidTime();
+    wchar_t separator;
+    if (t.TakeOneOf(L"Tt ", separator)) {
+        ReadClock(t, f);
+        ReadZone(t, f);
+    }
+    if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > 31 || f.hour > 23 || f.minute > 59 || f.second > 59)
+        InvalidTime();
+    return f;
 }
 
 }  // namespace
@@ -120,28 +217,18 @@ GPXGARDisplayColor DisplayColorFromWord(const std::wstring& word)
     return static_cast<GPXGARDisplayColor>(ValueOf(kDisplayColorWords, word));
 }
 
-GPXTime ParseGPXTime(const std::wstring& text)
+bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction)
 {
-    std::int64_t parts[6] = {0, 0, 0, 0, 0, 0};
-    std::size_t count = 0;
-    std::size_t i = 0;
-    while (i < text.size() && count < 6) {
-        while (i < text.size() && IsTimeDelimiter(text[i]))
-            ++i;
-        const std::size_t begin = i;
-        while (i < text.size() && !IsTimeDelimiter(text[i]))
-            ++i;
-        if (i > begin)
-            parts[count++] = LeadingInteger(text, begin, i);
-    }
-    const std::int64_t year = parts[0];
-    const auto month = static_cast<int>(parts[1]), day = static_cast<int>(parts[2]);
-    const auto hour = parts[3], minute = parts[4], second = parts[5];
-    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
-        throw CStatusException(E_FAIL, "invalid time");
-    if (year < 1970 || year > kLastYear || day > DaysInMonth(year, month))
+    const TimeFields f = ReadTimeFields(text);
+    if (f.day > DaysInMonth(f.year, static_cast<int>(f.month)))
         throw CStatusException(E_INVALIDARG, "time out of range");
-    return DaysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
+    const std::int64_t utc = DaysFromCivil(f.year, static_cast<int>(f.month), static_cast<int>(f.day)) * kSecondsPerDay +
+                             f.hour * 3600 + f.minute * 60 + f.second - f.offsetSeconds;
+    if (utc < 0 || utc >= DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay)
+        return false;
+    seconds = utc;
+    fraction = f.fraction;
+    return true;
 }
 
 std::wstring FormatGPXTime(GPXTime time)
@@ -179,6 +266,31 @@ std::size_t FormatGPXTime(GPXTime time, char (&text)[kGPXTimeLength + 1])
         if (kAfter[i])
             *p++ = kAfter[i];
     }
+    *p = '\0';
+    return static_cast<std::size_t>(p - text);
+}
+
+std::size_t FormatGPXTime(GPXTime time, double fraction, char (&text)[kGPXFractionalTimeLength + 1])
+{
+    char whole[kGPXTimeLength + 1];
+    std::size_t length = FormatGPXTime(time, whole);
+    std::memcpy(text, whole, length + 1);
+    // Microseconds, truncated so that a fraction just below 1 stays in its second.
+    const auto micro = std::isfinite(fraction) && fraction > 0 && fraction < 1
+                           ? static_cast<std::int64_t>(fraction * 1e6 + 1e-6)
+                           : 0;
+    if (micro <= 0)
+        return length;
+    char digits[7];
+    std::snprintf(digits, sizeof digits, "%06lld", static_cast<long long>(std::min<std::int64_t>(micro, 999999)));
+    std::size_t count = 6;
+    while (digits[count - 1] == '0')
+        --count;
+    char* p = text + length - 1;  // over the "Z"
+    *p++ = '.';
+    std::memcpy(p, digits, count);
+    p += count;
+    *p++ = 'Z';
     *p = '\0';
     return static_cast<std::size_t>(p - text);
 }

@@ -1,112 +1,37 @@
 #include "GPXDecoderTables.h"
 
+#include <cmath>
+
 #include "GPXConversions.h"
+#include "GPXDecoderRecords.h"
+#include "GPXNamespaces.h"
 #include "StringUtil.h"
-#include "TextNumber.h"
 #include "XmlPullReader.h"
+
+using namespace GPXDecoding;
 
 namespace {
 
-// Sets a field for the time of a reader's walk, restoring it afterwards
-// (also when a handler throws).
-template <typename S>
-class Filling {
-public:
-    Filling(S*& slot_, S* record) : slot(slot_), saved(slot_) { slot = record; }
-    ~Filling() { slot = saved; }
-    Filling(const Filling&) = delete;
-    Filling& operator=(const Filling&) = delete;
-
-private:
-    S*& slot;
-    S* saved;
-};
-
-template <typename T>
-void Store(T*& field, std::unique_ptr<T> record)
+// A coordinate attribute: true when it holds a number within +-limit. Text
+// that is no number, or a number out of range (1e999, NaN, inf, 91), makes
+// the point invalid: taking it as 0 would put the point somewhere it never was.
+bool ReadCoordinate(double& field, const AttributeValue& value, double limit)
 {
-    if (record) {
-        delete field;
-        field = record.release();
-    }
-}
-
-template <typename T, typename U>
-void Append(std::vector<T*>& list, std::unique_ptr<U> record)
-{
-    if (record) {
-        list.push_back(record.get());
-        record.release();
-    }
-}
-
-template <typename T>
-void SetOptional(T*& field, T value)
-{
-    delete field;
-    field = new T(value);
-}
-
-// Each occurrence of an optional number allocates a new value; a text that
-// is not a number leaves the field as it was.
-void SetDouble(double*& field, const std::wstring& text)
-{
-    double value;
-    if (ParseLeadingDouble(text, value))
-        SetOptional(field, value);
-}
-
-// The value of the attribute the reader stands on, turned into wide text
-// only where it is used as text: coordinates are read from libxml2's own
-// UTF-8 buffer.
-class AttributeValue {
-public:
-    AttributeValue(CXmlPullReader& reader_, std::wstring& buffer_) : reader(reader_), buffer(buffer_) {}
-    operator const std::wstring&() const
-    {
-        reader.GetValue(buffer);
-        return buffer;
-    }
-    void ReadDouble(double& field) const { ParseLeadingDouble(reader.ValueUtf8(), field); }
-
-private:
-    CXmlPullReader& reader;
-    std::wstring& buffer;
-};
-
-void SetDouble(double& field, const AttributeValue& value)
-{
-    value.ReadDouble(field);
-}
-
-void SetInt(std::int32_t*& field, const std::wstring& text)
-{
-    std::int32_t value;
-    if (ParseLeadingInt32(text, value))
-        SetOptional(field, value);
-}
-
-void SetUInt(std::uint32_t*& field, const std::wstring& text)
-{
-    std::uint32_t value;
-    if (ParseLeadingUInt32(text, value))
-        SetOptional(field, value);
-}
-
-void SetTime(GPXTime*& field, const std::wstring& text)
-{
-    SetOptional(field, ParseGPXTime(text));
-}
-
-void DeleteAndClear(GPXExtensions*& field)
-{
-    delete field;
-    field = nullptr;
+    double parsed;
+    if (!value.ReadDouble(parsed) || !std::isfinite(parsed) || parsed < -limit || parsed > limit)
+        return false;
+    field = parsed;
+    return true;
 }
 
 }  // namespace
 
-CGPXDecoderTables::CGPXDecoderTables(CXmlPullReader& reader_) : reader(reader_)
+CGPXDecoderTables::CGPXDecoderTables(CXmlPullReader& reader_)
+    : reader(reader_),
+      gpxNamespaces{kGpxNamespace, kGpx10Namespace},
+      garminNamespaces{kGarminNamespace},
+      trackPointV1Namespaces{kTrackPointV1Namespace},
+      trackPointV2Namespaces{kTrackPointV2Namespace}
 {
     BuildRootTables();
     BuildPersonTables();
@@ -114,81 +39,56 @@ CGPXDecoderTables::CGPXDecoderTables(CXmlPullReader& reader_) : reader(reader_)
     BuildRouteTrackTables();
     BuildGarminPointTables();
     BuildGarminOtherTables();
+    BuildTrackPointV2Table();
 }
 
-HRESULT CGPXDecoderTables::ReadRoot(GPXRoot& root_, bool garminExtensions)
+HRESULT CGPXDecoderTables::ReadRoot(GPXRoot& root_, const std::wstring& rootNamespace)
 {
-    garmin = garminExtensions;
+    // A file whose root is in no namespace (or a misspelt one) still has its
+    // GPX elements in the root's namespace.
+    gpxNamespaces.Add(rootNamespace);
     Filling<GPXRoot> filling(root, &root_);
-    return ReadElement(reader, rootTable, nullptr);
+    return ReadElement(reader, rootTable, nullptr, &gpxNamespaces);
 }
 
-template <typename T, typename S>
-std::unique_ptr<T> CGPXDecoderTables::ReadPlain(S*& slot, GPXMap& table)
+// Walks an "extensions" element (the reader on its start tag) to its end tag:
+// `pick` reads the children it knows by namespace and name and returns true;
+// every other child is skipped whole, whatever comes first.
+template <typename Pick>
+HRESULT CGPXDecoderTables::ReadExtensions(Pick pick)
 {
-    auto record = std::make_unique<T>();
-    Filling<S> filling(slot, record.get());
-    if (ReadElement(reader, table, nullptr) != S_OK)
-        return nullptr;
-    return record;
-}
-
-// Applies the current element's attributes (those not coming from a default,
-// as ReadAttributes collects them) by local name, straight from the reader:
-// no attribute list is built for every point. Returns how many were applied.
-template <typename Apply>
-std::size_t CGPXDecoderTables::ApplyAttributes(Apply apply)
-{
-    if (reader.AttributeCount() <= 0 || reader.MoveToFirstAttribute() != S_OK)
-        return 0;
-    std::size_t applied = 0;
-    const AttributeValue value(reader, attributeValue);
-    do {
-        if (!reader.IsDefault()) {
-            apply(reader.LocalName(), value);
-            ++applied;
-        }
-    } while (reader.MoveToNextAttribute() == S_OK);
-    reader.MoveToElement();
-    return applied;
-}
-
-// A record is dropped when the walk failed, or ended the input on an element
-// without attributes; otherwise its attributes are applied by local name.
-template <typename T, typename S, typename Apply>
-std::unique_ptr<T> CGPXDecoderTables::ReadWithAttributes(S*& slot, GPXMap& table, Apply apply)
-{
-    auto record = std::make_unique<T>();
-    const std::size_t attributes =
-        ApplyAttributes([&](const std::wstring& name, const AttributeValue& value) { apply(*record, name, value); });
-    HRESULT hr;
-    {
-        Filling<S> filling(slot, record.get());
-        hr = ReadElement(reader, table, nullptr);
-    }
-    if (FAILED(hr) || (hr == S_FALSE && attributes == 0))
-        return nullptr;
-    return record;
-}
-
-// The five Garmin readers share this shape: the first child element of
-// "extensions" is read as the record, with the record's table.
-template <typename T>
-void CGPXDecoderTables::ReadGarmin(GPXExtensions*& field, T*& slot, GPXMap& table)
-{
-    if (!garmin || reader.IsEmptyElement())
-        return;
+    if (reader.IsEmptyElement())
+        return S_OK;
     for (;;) {
-        if (reader.Read() != S_OK)
-            return;  // the enclosing walk meets the same failure
-        if (reader.NodeType() == XmlNodeType::Element)
-            break;
-        // "<extensions> </extensions>": stop here rather than take the next
-        // sibling of the point as its extension.
+        HRESULT hr = reader.Read();
+        if (hr != S_OK)
+            return hr;  // the enclosing walk meets the same failure
         if (reader.NodeType() == XmlNodeType::EndElement)
-            return;
+            return S_OK;
+        if (reader.NodeType() != XmlNodeType::Element || pick(reader.NamespaceUri(), reader.LocalName()))
+            continue;
+        if ((hr = SkipElement(reader)) != S_OK)
+            return hr;
     }
-    Store(field, std::unique_ptr<GPXExtensions>(ReadPlain<T>(slot, table).release()));
+}
+
+// A Garmin v3 record: the child `recordName` of Garmin's namespace.
+template <typename T>
+bool CGPXDecoderTables::ReadGarmin(const std::wstring& uri, const std::wstring& name, const wchar_t* recordName,
+                                   GPXExtensions*& field, T*& slot, GPXMap& table)
+{
+    if (name != recordName || uri != kGarminNamespace)
+        return false;
+    auto record = ReadPlain<T>(slot, table, garminNamespaces);
+    garminRecords = garminRecords || record != nullptr;
+    Store(field, std::unique_ptr<GPXExtensions>(record.release()));
+    return true;
+}
+
+HRESULT CGPXDecoderTables::Skip(GPXExtensions*& field)
+{
+    DeleteAndClear(field);
+    return SkipElement(reader);
 }
 
 // Routes and tracks fill their own fields and, through the shared entries,
@@ -199,34 +99,71 @@ std::unique_ptr<T> CGPXDecoderTables::ReadRouteTrack(T*& slot, GPXMap& table)
     auto record = std::make_unique<T>();
     Filling<GPXRouteTrackBase> common(routeTrack, record.get());
     Filling<T> own(slot, record.get());
-    if (ReadElement(reader, table, nullptr) != S_OK)
+    if (ReadElement(reader, table, nullptr, &gpxNamespaces) != S_OK)
         return nullptr;
     return record;
 }
 
 std::unique_ptr<GPXLink> CGPXDecoderTables::ReadLink()
 {
-    return ReadWithAttributes<GPXLink>(link, linkTable, [](GPXLink& l, const std::wstring& name, const std::wstring& value) {
-        if (name == L"href")
-            l.href = value;
-    });
+    return ReadWithAttributes<GPXLink>(link, linkTable, gpxNamespaces,
+                                       [](GPXLink& l, const std::wstring& name, const std::wstring& value) {
+                                           if (name == L"href")
+                                               l.href = value;
+                                       });
 }
 
+// A point whose "lat" or "lon" is not a coordinate is dropped and counted; a
+// point without them keeps 0, as it always has.
 template <typename T>
 std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
 {
-    return ReadWithAttributes<T>(point, table, [](T& p, const std::wstring& name, const AttributeValue& value) {
-        if (name == L"lat")
-            SetDouble(p.lat, value);
-        else if (name == L"lon")
-            SetDouble(p.lon, value);
-    });
+    bool valid = true;
+    auto record = ReadWithAttributes<T>(point, table, gpxNamespaces,
+                                        [&valid](T& p, const std::wstring& name, const AttributeValue& value) {
+                                            if (name == L"lat")
+                                                valid = ReadCoordinate(p.lat, value, 90) && valid;
+                                            else if (name == L"lon")
+                                                valid = ReadCoordinate(p.lon, value, 180) && valid;
+                                        });
+    if (record && !valid) {
+        ++invalidPoints;
+        return nullptr;
+    }
+    return record;
+}
+
+// A time the model cannot hold (the year 1234) is left out and counted: one
+// such value must not cost the whole file. False when it was left out.
+bool CGPXDecoderTables::SetTime(GPXTime*& field, double* fraction, const std::wstring& text)
+{
+    GPXTime seconds;
+    double part;
+    if (!ParseGPXTime(text, seconds, part)) {
+        ++skippedTimes;
+        return false;
+    }
+    SetOptional(field, seconds);
+    if (fraction)
+        *fraction = part;
+    return true;
+}
+
+void CGPXDecoderTables::SetPointTime(const std::wstring& text)
+{
+    double fraction = 0;
+    if (!SetTime(point->time, &fraction, text))
+        return;
+    if (fraction > 0)
+        SetOptional(point->timeFraction, fraction);
+    else
+        DeleteAndClear(point->timeFraction);
 }
 
 void CGPXDecoderTables::BuildRootTables()
 {
     rootTable.InsertComplexHandler(L"metadata", [this](std::wstring) {
-        Store(root->metadata, ReadPlain<GPXMetadata>(metadata, metadataTable));
+        Store(root->metadata, ReadPlain<GPXMetadata>(metadata, metadataTable, gpxNamespaces));
         return S_OK;
     });
     rootTable.InsertComplexHandler(L"wpt", [this](std::wstring) {
@@ -241,20 +178,18 @@ void CGPXDecoderTables::BuildRootTables()
         Append(root->trk, ReadRouteTrack<GPXTrack>(track, trackTable));
         return S_OK;
     });
-    rootTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        DeleteAndClear(root->extensions);
-        return S_OK;
-    });
+    // Other programs' content: none of it is ours to read as GPX.
+    rootTable.InsertComplexHandler(L"extensions", [this](std::wstring) { return Skip(root->extensions); });
 
     metadataTable.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { metadata->name = t; }));
     metadataTable.InsertSimpleHandler(L"desc", TextHandler([this](const std::wstring& t) { metadata->desc = t; }));
     metadataTable.InsertComplexHandler(L"author", [this](std::wstring) {
-        Store(metadata->author, ReadPlain<GPXPerson>(person, personTable));
+        Store(metadata->author, ReadPlain<GPXPerson>(person, personTable, gpxNamespaces));
         return S_OK;
     });
     metadataTable.InsertComplexHandler(L"copyright", [this](std::wstring) {
         Store(metadata->copyright,
-              ReadWithAttributes<GPXCopyright>(copyright, copyrightTable,
+              ReadWithAttributes<GPXCopyright>(copyright, copyrightTable, gpxNamespaces,
                                                [](GPXCopyright& c, const std::wstring& name, const std::wstring& value) {
                                                    if (name == L"author")
                                                        c.author = value;
@@ -265,27 +200,26 @@ void CGPXDecoderTables::BuildRootTables()
         Append(metadata->link, ReadLink());
         return S_OK;
     });
-    metadataTable.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetTime(metadata->time, t); }));
+    metadataTable.InsertSimpleHandler(L"time",
+                                      TextHandler([this](const std::wstring& t) { SetTime(metadata->time, nullptr, t); }));
     metadataTable.InsertSimpleHandler(L"keywords", TextHandler([this](const std::wstring& t) { metadata->keywords = t; }));
     metadataTable.InsertComplexHandler(L"bounds", [this](std::wstring) {
         GPXBounds* unused = nullptr;
-        Store(metadata->bounds, ReadWithAttributes<GPXBounds>(unused, emptyTable,
-                                                              [](GPXBounds& b, const std::wstring& name, const AttributeValue& value) {
-                                                                  if (name == L"minlat")
-                                                                      SetDouble(b.minlat, value);
-                                                                  else if (name == L"minlon")
-                                                                      SetDouble(b.minlon, value);
-                                                                  else if (name == L"maxlat")
-                                                                      SetDouble(b.maxlat, value);
-                                                                  else if (name == L"maxlon")
-                                                                      SetDouble(b.maxlon, value);
-                                                              }));
+        Store(metadata->bounds,
+              ReadWithAttributes<GPXBounds>(unused, emptyTable, gpxNamespaces,
+                                            [](GPXBounds& b, const std::wstring& name, const AttributeValue& value) {
+                                                if (name == L"minlat")
+                                                    SetDouble(b.minlat, value);
+                                                else if (name == L"minlon")
+                                                    SetDouble(b.minlon, value);
+                                                else if (name == L"maxlat")
+                                                    SetDouble(b.maxlat, value);
+                                                else if (name == L"maxlon")
+                                                    SetDouble(b.maxlon, value);
+                                            }));
         return S_OK;
     });
-    metadataTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        DeleteAndClear(metadata->extensions);
-        return S_OK;
-    });
+    metadataTable.InsertComplexHandler(L"extensions", [this](std::wstring) { return Skip(metadata->extensions); });
 }
 
 void CGPXDecoderTables::BuildPersonTables()
@@ -293,7 +227,7 @@ void CGPXDecoderTables::BuildPersonTables()
     personTable.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { person->name = t; }));
     personTable.InsertComplexHandler(L"email", [this](std::wstring) {
         GPXEmail* unused = nullptr;
-        Store(person->email, ReadWithAttributes<GPXEmail>(unused, emptyTable,
+        Store(person->email, ReadWithAttributes<GPXEmail>(unused, emptyTable, gpxNamespaces,
                                                           [](GPXEmail& e, const std::wstring& name, const std::wstring& value) {
                                                               if (name == L"id")
                                                                   e.id = value;
@@ -317,7 +251,7 @@ void CGPXDecoderTables::BuildPersonTables()
 void CGPXDecoderTables::AddPointEntries(GPXMap& table)
 {
     table.InsertSimpleHandler(L"ele", TextHandler([this](const std::wstring& t) { SetDouble(point->ele, t); }));
-    table.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetTime(point->time, t); }));
+    table.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetPointTime(t); }));
     table.InsertSimpleHandler(L"magvar", TextHandler([this](const std::wstring& t) { SetDouble(point->magvar, t); }));
     table.InsertSimpleHandler(L"geoidheight", TextHandler([this](const std::wstring& t) { SetDouble(point->geoidheight, t); }));
     table.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { point->name = t; }));
@@ -343,18 +277,25 @@ void CGPXDecoderTables::BuildPointTables()
 {
     AddPointEntries(waypointTable);
     waypointTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        ReadGarmin(point->extensions, garWaypoint, garWaypointTable);
-        return S_OK;
+        return ReadExtensions([this](const std::wstring& uri, const std::wstring& name) {
+            return ReadGarmin(uri, name, L"WaypointExtension", point->extensions, garWaypoint, garWaypointTable);
+        });
     });
     AddPointEntries(routePointTable);
     routePointTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        ReadGarmin(static_cast<GPXRoutePoint*>(point)->garminExtension, garRoutePoint, garRoutePointTable);
-        return S_OK;
+        return ReadExtensions([this](const std::wstring& uri, const std::wstring& name) {
+            return ReadGarmin(uri, name, L"RoutePointExtension", static_cast<GPXRoutePoint*>(point)->garminExtension,
+                              garRoutePoint, garRoutePointTable);
+        });
     });
     AddPointEntries(trackPointTable);
     trackPointTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        ReadGarmin(static_cast<GPXTrackPoint*>(point)->garminExtension, garTrackPoint, garTrackPointTable);
-        return S_OK;
+        return ReadExtensions([this](const std::wstring& uri, const std::wstring& name) {
+            auto* owner = static_cast<GPXTrackPoint*>(point);
+            return ReadGarmin(uri, name, L"TrackPointExtension", owner->garminExtension, garTrackPoint,
+                              garTrackPointTable) ||
+                   ReadTrackPointExtension(uri, name, *owner);
+        });
     });
 }
 
@@ -376,8 +317,9 @@ void CGPXDecoderTables::BuildRouteTrackTables()
 {
     AddRouteTrackEntries(routeTable);
     routeTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        ReadGarmin(route->extensions, garRoute, garRouteTable);
-        return S_OK;
+        return ReadExtensions([this](const std::wstring& uri, const std::wstring& name) {
+            return ReadGarmin(uri, name, L"RouteExtension", route->extensions, garRoute, garRouteTable);
+        });
     });
     routeTable.InsertComplexHandler(L"rtept", [this](std::wstring) {
         Append(route->rtept, ReadPoint<GPXRoutePoint>(routePointTable));
@@ -385,117 +327,17 @@ void CGPXDecoderTables::BuildRouteTrackTables()
     });
     AddRouteTrackEntries(trackTable);
     trackTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        ReadGarmin(track->extensions, garTrack, garTrackTable);
-        return S_OK;
+        return ReadExtensions([this](const std::wstring& uri, const std::wstring& name) {
+            return ReadGarmin(uri, name, L"TrackExtension", track->extensions, garTrack, garTrackTable);
+        });
     });
     trackTable.InsertComplexHandler(L"trkseg", [this](std::wstring) {
-        Append(track->trkseg, ReadPlain<GPXTrackSegment>(segment, segmentTable));
+        Append(track->trkseg, ReadPlain<GPXTrackSegment>(segment, segmentTable, gpxNamespaces));
         return S_OK;
     });
     segmentTable.InsertComplexHandler(L"trkpt", [this](std::wstring) {
         Append(segment->trkpt, ReadPoint<GPXTrackPoint>(trackPointTable));
         return S_OK;
     });
-    segmentTable.InsertComplexHandler(L"extensions", [this](std::wstring) {
-        DeleteAndClear(segment->extensions);
-        return S_OK;
-    });
-}
-
-void CGPXDecoderTables::BuildGarminPointTables()
-{
-    GPXMap& w = garWaypointTable;
-    w.InsertSimpleHandler(L"Proximity", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Proximity, t); }));
-    w.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Temperature, t); }));
-    w.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Depth, t); }));
-    w.InsertSimpleHandler(L"DisplayMode",
-                          TextHandler([this](const std::wstring& t) { garWaypoint->DisplayMode = DisplayModeFromWord(t); }));
-    w.InsertComplexHandler(L"Categories", [this](std::wstring) { return ReadElement(reader, categoriesTable, nullptr); });
-    w.InsertComplexHandler(L"Address", [this](std::wstring) {
-        Store(garWaypoint->Address, ReadPlain<GPXGARAddress>(address, addressTable));
-        return S_OK;
-    });
-    w.InsertComplexHandler(L"PhoneNumber", [this](std::wstring) {
-        auto number = std::make_unique<GPXGARPhoneNumber>();
-        CXAttributeList attributes;
-        HRESULT hr;
-        {
-            Filling<GPXGARPhoneNumber> filling(phone, number.get());
-            hr = ReadElement(reader, phoneTable, &attributes);
-        }
-        if (FAILED(hr))
-            return hr;
-        for (const auto& attribute : attributes)
-            if (attribute->localName == L"Category")
-                number->Category = attribute->value;
-        Append(garWaypoint->PhoneNumber, std::move(number));
-        return S_OK;
-    });
-    w.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(garWaypoint->Extensions);
-        return S_OK;
-    });
-    categoriesTable.InsertSimpleHandler(L"Category",
-                                        TextHandler([this](const std::wstring& t) { garWaypoint->Categories.push_back(t); }));
-    phoneTable.InsertSimpleHandler(L"PhoneNumber", TextHandler([this](const std::wstring& t) { phone->Number = t; }));
-
-    GPXMap& a = addressTable;
-    a.InsertSimpleHandler(L"StreetAddress", TextHandler([this](const std::wstring& t) {
-                              (address->StreetAddress1.empty() ? address->StreetAddress1 : address->StreetAddress2) = t;
-                          }));
-    a.InsertSimpleHandler(L"City", TextHandler([this](const std::wstring& t) { address->City = t; }));
-    a.InsertSimpleHandler(L"State", TextHandler([this](const std::wstring& t) { address->State = t; }));
-    a.InsertSimpleHandler(L"Country", TextHandler([this](const std::wstring& t) { address->Country = t; }));
-    a.InsertSimpleHandler(L"PostalCode", TextHandler([this](const std::wstring& t) { address->PostalCode = t; }));
-    a.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(address->Extensions);
-        return S_OK;
-    });
-
-    GPXMap& tp = garTrackPointTable;
-    tp.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Temperature, t); }));
-    tp.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Depth, t); }));
-    tp.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(garTrackPoint->Extensions);
-        return S_OK;
-    });
-}
-
-void CGPXDecoderTables::BuildGarminOtherTables()
-{
-    garRouteTable.InsertSimpleHandler(L"IsAutoNamed", TextHandler([this](const std::wstring& t) {
-                                          garRoute->IsAutoNamed = EqualsNoCase(t, L"true") ? 1 : 0;
-                                      }));
-    garRouteTable.InsertSimpleHandler(L"DisplayColor",
-                                      TextHandler([this](const std::wstring& t) { garRoute->DisplayColor = DisplayColorFromWord(t); }));
-    garRouteTable.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(garRoute->Extensions);
-        return S_OK;
-    });
-
-    GPXMap& rp = garRoutePointTable;
-    rp.InsertSimpleHandler(L"Subclass", TextHandler([this](const std::wstring& t) { garRoutePoint->Subclass = t; }));
-    rp.InsertComplexHandler(L"rpt", [this](std::wstring) {
-        Append(garRoutePoint->rpt,
-               ReadWithAttributes<GPXGARAutoRoutePoint>(
-                   autoPoint, autoPointTable, [](GPXGARAutoRoutePoint& p, const std::wstring& name, const AttributeValue& value) {
-                       if (name == L"lat")
-                           SetDouble(p.lat, value);
-                       else if (name == L"lon")
-                           SetDouble(p.lon, value);
-                   }));
-        return S_OK;
-    });
-    rp.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(garRoutePoint->Extensions);
-        return S_OK;
-    });
-    autoPointTable.InsertSimpleHandler(L"Subclass", TextHandler([this](const std::wstring& t) { autoPoint->Subclass = t; }));
-
-    garTrackTable.InsertSimpleHandler(L"DisplayColor",
-                                      TextHandler([this](const std::wstring& t) { garTrack->DisplayColor = DisplayColorFromWord(t); }));
-    garTrackTable.InsertComplexHandler(L"Extensions", [this](std::wstring) {
-        DeleteAndClear(garTrack->Extensions);
-        return S_OK;
-    });
+    segmentTable.InsertComplexHandler(L"extensions", [this](std::wstring) { return Skip(segment->extensions); });
 }

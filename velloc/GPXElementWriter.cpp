@@ -12,10 +12,21 @@ constexpr int kCoordinateDecimals = 15;
 constexpr int kGarminDecimals = 12;
 constexpr int kShortDecimals = 2;
 
-const std::wstring kGpx = kGpxNamespace;
-const std::wstring kGarmin = kGarminNamespace;
-const std::wstring kGarminPrefix = L"garmin";
 const std::wstring kNone;
+
+struct VocabularyName {
+    const wchar_t* Prefix;
+    const wchar_t* Uri;
+};
+// By CGPXElementWriter::Vocabulary. Both TrackPointExtension versions take
+// the prefix other GPX readers look for; a track holding both binds it
+// again where the other version is written.
+const VocabularyName kVocabularies[] = {
+    {L"", kGpxNamespace},
+    {L"garmin", kGarminNamespace},
+    {L"gpxtpx", kTrackPointV1Namespace},
+    {L"gpxtpx", kTrackPointV2Namespace},
+};
 
 void CheckLatLon(double lat, double lon)
 {
@@ -31,18 +42,30 @@ void RequireText(const std::wstring& text, const char* what)
         throw std::invalid_argument(what);
 }
 
-// Holds the Garmin flag for the children of a Garmin element.
-class GarminChildren {
+// Holds the namespace of the children of a Garmin element.
+class Children {
 public:
-    explicit GarminChildren(bool& flag_) : flag(flag_), saved(flag_) { flag = true; }
-    ~GarminChildren() { flag = saved; }
-    GarminChildren(const GarminChildren&) = delete;
-    GarminChildren& operator=(const GarminChildren&) = delete;
+    Children(CGPXElementWriter::Vocabulary& current_, CGPXElementWriter::Vocabulary vocabulary)
+        : current(current_), saved(current_)
+    {
+        current = vocabulary;
+    }
+    ~Children() { current = saved; }
+    Children(const Children&) = delete;
+    Children& operator=(const Children&) = delete;
 
 private:
-    bool& flag;
-    bool saved;
+    CGPXElementWriter::Vocabulary& current;
+    CGPXElementWriter::Vocabulary saved;
 };
+
+// The namespace a version 1/2 record is written in: a value only version 2
+// holds must not be written where a reader of version 1 cannot place it.
+CGPXElementWriter::Vocabulary VocabularyOf(const GPXGARTrackPointExtensionV2& e)
+{
+    const bool onlyV2 = e.speed || e.course || e.bearing;
+    return e.Version == 1 && !onlyV2 ? CGPXElementWriter::TrackPointV1 : CGPXElementWriter::TrackPointV2;
+}
 
 }  // namespace
 
@@ -51,13 +74,14 @@ CGPXElementWriter::CGPXElementWriter(CXmlStreamWriter& writer_, bool garminExten
 {
 }
 
-const CXmlName& CGPXElementWriter::ElementName(const wchar_t* localName, bool garminName)
+const CXmlName& CGPXElementWriter::ElementName(const wchar_t* localName, Vocabulary vocabulary)
 {
-    auto& names = garminName ? garminNames : gpxNames;
-    auto found = names.find(localName);
-    if (found == names.end())
-        found = names.emplace(localName, CXmlName(garminName ? kGarminPrefix : kNone, localName, garminName ? kGarmin : kGpx))
-                    .first;
+    auto& known = names[vocabulary];
+    auto found = known.find(localName);
+    if (found == known.end()) {
+        const VocabularyName& v = kVocabularies[vocabulary];
+        found = known.emplace(localName, CXmlName(v.Prefix, localName, v.Uri)).first;
+    }
     return found->second;
 }
 
@@ -71,12 +95,12 @@ const CXmlName& CGPXElementWriter::AttributeName(const wchar_t* localName)
 
 void CGPXElementWriter::Start(const wchar_t* localName)
 {
-    writer.WriteStartElement(ElementName(localName, garminChild));
+    writer.WriteStartElement(ElementName(localName, children));
 }
 
-void CGPXElementWriter::StartGarmin(const wchar_t* localName)
+void CGPXElementWriter::StartIn(Vocabulary vocabulary, const wchar_t* localName)
 {
-    writer.WriteStartElement(ElementName(localName, true));
+    writer.WriteStartElement(ElementName(localName, vocabulary));
 }
 
 void CGPXElementWriter::Attribute(const wchar_t* localName, const std::wstring& value)
@@ -134,11 +158,11 @@ void CGPXElementWriter::Unsigned(const wchar_t* localName, const std::uint32_t* 
         TextElement(localName, std::to_wstring(*value));
 }
 
-void CGPXElementWriter::Time(const wchar_t* localName, const GPXTime* value)
+void CGPXElementWriter::Time(const wchar_t* localName, const GPXTime* value, const double* fraction)
 {
     if (value) {
-        char text[kGPXTimeLength + 1];
-        AsciiElement(localName, std::string_view(text, FormatGPXTime(*value, text)));
+        char text[kGPXFractionalTimeLength + 1];
+        AsciiElement(localName, std::string_view(text, FormatGPXTime(*value, fraction ? *fraction : 0.0, text)));
     }
 }
 
@@ -204,7 +228,7 @@ void CGPXElementWriter::PointContent(const GPXWayPoint& point)
     Attribute(L"lat", std::string_view(text, FormatDecimals(point.lat, kCoordinateDecimals, text)));
     Attribute(L"lon", std::string_view(text, FormatDecimals(point.lon, kCoordinateDecimals, text)));
     Number(L"ele", point.ele, kCoordinateDecimals);
-    Time(L"time", point.time);
+    Time(L"time", point.time, point.timeFraction);
     Number(L"magvar", point.magvar, kShortDecimals);
     Number(L"geoidheight", point.geoidheight, kShortDecimals);
     Text(L"name", point.name);
@@ -254,24 +278,74 @@ void CGPXElementWriter::TrackPoint(const GPXTrackPoint& point)
     Start(L"trkpt");
     PointContent(point);
     if (garmin)
-        if (auto* extension = dynamic_cast<const GPXGARTrackPointExtension*>(point.garminExtension)) {
-            Start(L"extensions");
-            StartGarmin(L"TrackPointExtension");
-            GarminChildren children(garminChild);
-            Number(L"Temperature", extension->Temperature, kGarminDecimals);
-            Number(L"Depth", extension->Depth, kGarminDecimals);
-            End();
-            End();
-        }
+        TrackPointExtensions(point);
     End();
+}
+
+// The v3 record and the version 1/2 record share one "extensions" element,
+// written only when one of them is there.
+void CGPXElementWriter::TrackPointExtensions(const GPXTrackPoint& point)
+{
+    auto* v3 = dynamic_cast<const GPXGARTrackPointExtension*>(point.garminExtension);
+    auto* v2 = dynamic_cast<const GPXGARTrackPointExtensionV2*>(point.garminTrackPointExtension);
+    if (!v3 && !v2)
+        return;
+    Start(L"extensions");
+    if (v3) {
+        StartIn(Garmin, L"TrackPointExtension");
+        {
+            Children garminChildren(children, Garmin);
+            Number(L"Temperature", v3->Temperature, kGarminDecimals);
+            Number(L"Depth", v3->Depth, kGarminDecimals);
+        }
+        End();
+    }
+    if (v2)
+        WriteTrackPointV2(*v2);
+    End();
+}
+
+// The elements in the order of the version 2 schema (version 1 is its first
+// part).
+void CGPXElementWriter::WriteTrackPointV2(const GPXGARTrackPointExtensionV2& extension)
+{
+    const Vocabulary vocabulary = VocabularyOf(extension);
+    StartIn(vocabulary, L"TrackPointExtension");
+    {
+        Children own(children, vocabulary);
+        Number(L"atemp", extension.atemp, kGarminDecimals);
+        Number(L"wtemp", extension.wtemp, kGarminDecimals);
+        Number(L"depth", extension.depth, kGarminDecimals);
+        Unsigned(L"hr", extension.hr);
+        Unsigned(L"cad", extension.cad);
+        if (vocabulary == TrackPointV2) {
+            Number(L"speed", extension.speed, kGarminDecimals);
+            Number(L"course", extension.course, kGarminDecimals);
+            Number(L"bearing", extension.bearing, kGarminDecimals);
+        }
+    }
+    End();
+}
+
+// Binds the prefix on the track, for the version its first record has, so
+// that the points do not each declare it.
+void CGPXElementWriter::DeclareTrackPointNamespace(const GPXTrack& track)
+{
+    for (const GPXTrackSegment* segment : track.trkseg)
+        for (const GPXTrackPoint* point : segment->trkpt)
+            if (auto* v2 = dynamic_cast<const GPXGARTrackPointExtensionV2*>(point->garminTrackPointExtension)) {
+                const VocabularyName& v = kVocabularies[VocabularyOf(*v2)];
+                writer.WriteAttributeString(L"xmlns", v.Prefix, kNone, v.Uri);
+                return;
+            }
 }
 
 void CGPXElementWriter::WaypointExtension(const GPXGARWaypointExtension& extension)
 {
     Start(L"extensions");
-    StartGarmin(L"WaypointExtension");
+    StartIn(Garmin, L"WaypointExtension");
     {
-        GarminChildren children(garminChild);
+        Children garminChildren(children, Garmin);
         Number(L"Proximity", extension.Proximity, kGarminDecimals);
         Number(L"Temperature", extension.Temperature, kGarminDecimals);
         Number(L"Depth", extension.Depth, kGarminDecimals);
@@ -307,9 +381,9 @@ void CGPXElementWriter::WaypointExtension(const GPXGARWaypointExtension& extensi
 void CGPXElementWriter::RoutePointExtension(const GPXGARRoutePointExtension& extension)
 {
     Start(L"extensions");
-    StartGarmin(L"RoutePointExtension");
+    StartIn(Garmin, L"RoutePointExtension");
     {
-        GarminChildren children(garminChild);
+        Children garminChildren(children, Garmin);
         Text(L"Subclass", extension.Subclass);
         for (const GPXGARAutoRoutePoint* rpt : extension.rpt) {
             CheckLatLon(rpt->lat, rpt->lon);
@@ -343,9 +417,9 @@ void CGPXElementWriter::Route(const GPXRoute& route)
     if (garmin)
         if (auto* extension = dynamic_cast<const GPXGARRouteExtension*>(route.extensions)) {
             Start(L"extensions");
-            StartGarmin(L"RouteExtension");
+            StartIn(Garmin, L"RouteExtension");
             {
-                GarminChildren children(garminChild);
+                Children garminChildren(children, Garmin);
                 TextElement(L"IsAutoNamed", extension->IsAutoNamed ? L"true" : L"false");
                 Text(L"DisplayColor", DisplayColorWord(extension->DisplayColor));
             }
@@ -360,13 +434,15 @@ void CGPXElementWriter::Route(const GPXRoute& route)
 void CGPXElementWriter::Track(const GPXTrack& track)
 {
     Start(L"trk");
+    if (garmin)
+        DeclareTrackPointNamespace(track);
     RouteTrackBase(track);
     if (garmin)
         if (auto* extension = dynamic_cast<const GPXGARTrackExtension*>(track.extensions)) {
             Start(L"extensions");
-            StartGarmin(L"TrackExtension");
+            StartIn(Garmin, L"TrackExtension");
             {
-                GarminChildren children(garminChild);
+                Children garminChildren(children, Garmin);
                 Text(L"DisplayColor", DisplayColorWord(extension->DisplayColor));
             }
             End();

@@ -26,12 +26,15 @@ public:
     void Route(const GPXRoute& route);
     void Track(const GPXTrack& track);
 
+    // The namespaces of the elements written: GPX, and Garmin's records.
+    enum Vocabulary { Gpx, Garmin, TrackPointV1, TrackPointV2, VocabularyCount };
+
 private:
     void Start(const wchar_t* localName);
-    void StartGarmin(const wchar_t* localName);
+    void StartIn(Vocabulary vocabulary, const wchar_t* localName);
     // Element and attribute names are literals of this writer: each is
     // converted once, and its address finds it again.
-    const CXmlName& ElementName(const wchar_t* localName, bool garminName);
+    const CXmlName& ElementName(const wchar_t* localName, Vocabulary vocabulary);
     const CXmlName& AttributeName(const wchar_t* localName);
     void Attribute(const wchar_t* localName, const std::wstring& value);
     void Attribute(const wchar_t* localName, std::string_view asciiValue);
@@ -43,7 +46,7 @@ private:
     void Number(const wchar_t* localName, const double* value, int decimals);
     void Integer(const wchar_t* localName, const std::int32_t* value);
     void Unsigned(const wchar_t* localName, const std::uint32_t* value);
-    void Time(const wchar_t* localName, const GPXTime* value);
+    void Time(const wchar_t* localName, const GPXTime* value, const double* fraction = nullptr);
     void Link(const GPXLink& link);
 
     void PointContent(const GPXWayPoint& point);
@@ -51,10 +54,14 @@ private:
     void WaypointExtension(const GPXGARWaypointExtension& extension);
     void RoutePointExtension(const GPXGARRoutePointExtension& extension);
     void TrackPoint(const GPXTrackPoint& point);
+    void TrackPointExtensions(const GPXTrackPoint& point);
+    void WriteTrackPointV2(const GPXGARTrackPointExtensionV2& extension);
+    void DeclareTrackPointNamespace(const GPXTrack& track);
     void RoutePoint(const GPXRoutePoint& point);
 
     CXmlStreamWriter& writer;
     bool garmin;
-    bool garminChild = false;  // children of a Garmin element are Garmin elements
-    std::unordered_map<const wchar_t*, CXmlName> gpxNames, garminNames, attributeNames;
+    Vocabulary children = Gpx;  // children of a Garmin element are in its namespace
+    std::unordered_map<const wchar_t*, CXmlName> names[VocabularyCount];
+    std::unordered_map<const wchar_t*, CXmlName> attributeNames;
 };

@@ -9,6 +9,8 @@
 struct CGPXFilesDecoder::Impl {
     CXmlPullReader reader;
     std::wstring errorText;
+    std::size_t invalidPoints = 0;
+    std::size_t skippedTimes = 0;
 };
 
 CGPXFilesDecoder::CGPXFilesDecoder(const std::wstring& path_) : path(path_) {}
@@ -29,6 +31,16 @@ long CGPXFilesDecoder::Initialize()
 bool CGPXFilesDecoder::HasGarminExtensions()
 {
     return garminExtensions;
+}
+
+std::size_t CGPXFilesDecoder::GetInvalidPointCount() const
+{
+    return impl ? impl->invalidPoints : 0;
+}
+
+std::size_t CGPXFilesDecoder::GetSkippedTimeCount() const
+{
+    return impl ? impl->skippedTimes : 0;
 }
 
 std::wstring CGPXFilesDecoder::GetErrorText() const
@@ -71,9 +83,13 @@ long CGPXFilesDecoder::ReadGPXRoot(GPXRoot** root)
             else if (attribute->prefix == L"xmlns" && attribute->value == kGarminNamespace)
                 garminExtensions = true;
         }
-        tree->hasGarminExtensions = garminExtensions ? 1 : 0;
+        const std::wstring rootNamespace = reader.NamespaceUri();
         CGPXDecoderTables tables(reader);
-        hr = tables.ReadRoot(*tree, garminExtensions);
+        hr = tables.ReadRoot(*tree, rootNamespace);
+        garminExtensions = garminExtensions || tables.ReadGarminRecords();
+        tree->hasGarminExtensions = garminExtensions ? 1 : 0;
+        impl->invalidPoints = tables.InvalidPoints();
+        impl->skippedTimes = tables.SkippedTimes();
     }
     if (hr != S_OK) {
         if (hr == S_FALSE)

@@ -1,12 +1,19 @@
-// Reads a GPX 1.1 file, with or without the Garmin GPX extensions v3, into a
-// GPXRoot tree. Elements are recognised by local name; unknown elements and
-// attributes are ignored wherever they appear. Garmin extension records are
-// only built when the root element declares the Garmin namespace.
+// Reads a GPX 1.1 (or 1.0) file, with or without the Garmin GPX extensions v3
+// and Garmin's TrackPointExtension v1/v2, into a GPXRoot tree. Elements are
+// recognised by namespace and local name: GPX elements in the GPX namespaces
+// (or the root's own), Garmin records in Garmin's, wherever the namespace is
+// declared. Elements of other namespaces are skipped with all they hold;
+// unknown attributes are ignored.
+//
+// Values that cannot be right are left out rather than guessed: a point whose
+// latitude or longitude is not a number within range is dropped, a time the
+// model cannot hold (before 1970, after 9999) is not set; both are counted.
 //
 // Use: construct, Initialize, ReadGPXRoot once, then Finalize or destroy.
 // The caller owns and deletes the returned tree.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -36,8 +43,14 @@ public:
     // successful Initialize: CUnInitializedException.
     long ReadGPXRoot(GPXRoot** root);
 
-    // Whether the root element declared the Garmin namespace.
+    // Whether the root element declared the Garmin namespace, or a Garmin
+    // extension record was read.
     bool HasGarminExtensions();
+
+    // After ReadGPXRoot: the points dropped for a coordinate that is not a
+    // number within range, and the times left out for a date out of range.
+    std::size_t GetInvalidPointCount() const;
+    std::size_t GetSkippedTimeCount() const;
 
     // A one-line description of why ReadGPXRoot failed; empty after success.
     std::wstring GetErrorText() const;

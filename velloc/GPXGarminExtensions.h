@@ -115,3 +115,24 @@ public:
     double* Depth = nullptr;
     GPXExtensions* Extensions = nullptr;
 };
+
+// Garmin's TrackPointExtension of versions 1 and 2 (each in a namespace of
+// its own, beside the v3 record), the most common extension of activity
+// tracks. Version 2 holds everything of version 1 and adds speed, course and
+// bearing. The encoder writes the record in the namespace of `Version`, or of
+// version 2 when a value only version 2 holds is set.
+class VELLOC_API GPXGARTrackPointExtensionV2 : public GPXExtensions {
+public:
+    GPXGARTrackPointExtensionV2();
+    ~GPXGARTrackPointExtensionV2() override;
+    std::int32_t Version = 2;        // 1 or 2: the namespace it was read from
+    double* atemp = nullptr;         // air temperature, degrees Celsius
+    double* wtemp = nullptr;         // water temperature, degrees Celsius
+    double* depth = nullptr;         // metres
+    std::uint32_t* hr = nullptr;     // heart rate, beats per minute
+    std::uint32_t* cad = nullptr;    // cadence, revolutions per minute
+    double* speed = nullptr;         // metres per second (version 2)
+    double* course = nullptr;        // degrees true (version 2)
+    double* bearing = nullptr;       // degrees true (version 2)
+    GPXExtensions* Extensions = nullptr;
+};

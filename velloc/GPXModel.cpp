@@ -60,6 +60,7 @@ GPXWayPoint::~GPXWayPoint()
     delete ageofdgpsdata;
     delete dgpsid;
     delete extensions;
+    delete timeFraction;
 }
 
 GPXRoutePoint::GPXRoutePoint() = default;
@@ -72,6 +73,7 @@ GPXTrackPoint::GPXTrackPoint() = default;
 GPXTrackPoint::~GPXTrackPoint()
 {
     delete garminExtension;
+    delete garminTrackPointExtension;
 }
 
 GPXRouteTrackBase::GPXRouteTrackBase() = default;
@@ -165,5 +167,19 @@ GPXGARTrackPointExtension::~GPXGARTrackPointExtension()
 {
     delete Temperature;
     delete Depth;
+    delete Extensions;
+}
+
+GPXGARTrackPointExtensionV2::GPXGARTrackPointExtensionV2() = default;
+GPXGARTrackPointExtensionV2::~GPXGARTrackPointExtensionV2()
+{
+    delete atemp;
+    delete wtemp;
+    delete depth;
+    delete hr;
+    delete cad;
+    delete speed;
+    delete course;
+    delete bearing;
     delete Extensions;
 }

@@ -120,6 +120,9 @@ public:
     std::int32_t* dgpsid = nullptr;
     // For a waypoint read from a file: a GPXGARWaypointExtension or null.
     GPXExtensions* extensions = nullptr;
+    // The fraction of a second of `time` (0 < f < 1) when the file gave one;
+    // `time` holds the whole seconds.
+    double* timeFraction = nullptr;
 };
 
 class VELLOC_API GPXRoutePoint : public GPXWayPoint {
@@ -136,6 +139,9 @@ public:
     virtual ~GPXTrackPoint();
     // A GPXGARTrackPointExtension when read from a file, or null.
     GPXExtensions* garminExtension = nullptr;
+    // Garmin's TrackPointExtension version 1 or 2 (heart rate, cadence,
+    // temperatures...): a GPXGARTrackPointExtensionV2 when read, or null.
+    GPXExtensions* garminTrackPointExtension = nullptr;
 };
 
 // The common part of routes and tracks.

@@ -186,7 +186,8 @@ std::string ChangedNames(const std::vector<std::int32_t>& changed)
     return names;
 }
 
-// Replaces the staged targets; reports each as saved or failed.
+}  // namespace
+
 bool CommitBatch(CAtomicFileBatch& batch, std::vector<std::string>& staged)
 {
     const auto failures = batch.Commit();
@@ -214,7 +215,6 @@ HRESULT LockForEdit(const std::string& path, CAtomicFileBatch& batch, std::vecto
     return CLockedSource::Open(path, LockWait::Yes, source, &error);
 }
 
-}  // namespace
 
 int RunSetOrClear(const CliOptions& o)
 {

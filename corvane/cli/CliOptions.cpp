@@ -4,13 +4,14 @@
 #include <cctype>
 #include <cstring>
 
+#include "CliGeotagOptions.h"
 #include "CliValues.h"
 #include "ImageMetadataManipulationOperation.h"
 #include "StringUtil.h"
 
 namespace {
 
-const char* const kVerbs[] = {"show", "set", "clear", "geocode", "stamp", "export-csv"};
+const char* const kVerbs[] = {"show", "set", "clear", "geocode", "stamp", "export-csv", "geotag", "export-gpx"};
 
 const char* const kClearNames[] = {"date",    "latitude", "longitude", "altitude", "direction", "precision", "datum",
                                    "gps-date", "gps-time", "location", "city",     "state",     "country",   "gps",
@@ -25,9 +26,9 @@ struct OptionVerbs {
 };
 const OptionVerbs kOptionVerbs[] = {
     {"--csv", " show "},          {"--separator", " show export-csv "},
-    {"--force", " export-csv "},  {"--out", " set clear geocode stamp "},
-    {"--dry-run", " set clear geocode stamp export-csv "},
-    {"--keep-links", " set clear geocode stamp "},
+    {"--force", " export-csv export-gpx "},  {"--out", " set clear geocode stamp geotag "},
+    {"--dry-run", " set clear geocode stamp export-csv geotag export-gpx "},
+    {"--keep-links", " set clear geocode stamp geotag "},
     {"--offline", " geocode "},    {"--places", " geocode "},
     {"--server", " geocode stamp "}, {"--user", " geocode stamp "},
     {"--top", " stamp "},         {"--bottom", " stamp "},
@@ -39,6 +40,10 @@ const OptionVerbs kOptionVerbs[] = {
     {"--gps-date", " set "},      {"--gps-time", " set "},
     {"--location", " set "},      {"--city", " set "},
     {"--state", " set "},         {"--country", " set "},
+    {"--track", " geotag "},      {"--tz", " geotag export-gpx "},
+    {"--offset", " geotag "},     {"--sync", " geotag "},
+    {"--max-gap", " geotag "},    {"--max-outside", " geotag "},
+    {"--overwrite", " geotag "},
 };
 
 bool VerbTakes(const std::string& verb, const std::string& option)
@@ -184,15 +189,19 @@ const std::pair<const char*, ValueParser> kValueOptions[] = {
     {"--country", ParseFieldTextOption},  {"--out", ParseRunOption},
     {"--server", ParseRunOption},         {"--user", ParseRunOption},
     {"--separator", ParseRunOption},      {"--places", ParseRunOption},
+    {"--track", ParseTrackOption},
+    {"--tz", ParseZoneOption},            {"--offset", ParseOffsetOption},
+    {"--sync", ParseSyncOption},          {"--max-gap", ParseLimitOption},
+    {"--max-outside", ParseLimitOption},
 };
 
 bool ParseValueOption(const std::string& name, const std::string& value, CliOptions& o, std::string& error)
 {
     for (const auto& [option, parse] : kValueOptions) {
         if (name != option) continue;
-        // Only --out names a file; every other value is text that must be
-        // UTF-8, or it would reach the pictures as U+FFFD.
-        if (name != "--out" && !IsValidUtf8(value)) {
+        // Only --out and --track name files; every other value is text that
+        // must be UTF-8, or it would reach the pictures as U+FFFD.
+        if (name != "--out" && name != "--track" && !IsValidUtf8(value)) {
             error = "invalid value for " + name + ": the text is not UTF-8";
             return false;
         }
@@ -221,6 +230,8 @@ bool ParseFlag(const std::string& arg, CliOptions& o)
         o.StampUse = arg == "--personal" ? L"PU" : L"OU";
     else if (arg == "--right-to-left")
         o.RightToLeft = true;
+    else if (arg == "--overwrite")
+        o.Overwrite = true;
     else
         return false;
     return true;
@@ -237,6 +248,7 @@ bool CheckComplete(const CliOptions& o, std::string& error)
         error = "clear needs at least one field name";
         return false;
     }
+    if (!CheckGeotagOptions(o, error)) return false;
     if (o.Verb == "stamp" && o.Inputs.size() > 1 && o.Inputs[0] == "title" && !IsValidUtf8(o.Inputs[1])) {
         error = "invalid title: the text is not UTF-8";
         return false;
@@ -327,6 +339,18 @@ const char* CliUsage()
            "                                  write the metadata table as CSV; a last argument that\n"
            "                                  is a picture or an existing file other than CSV is\n"
            "                                  refused unless --force\n"
+           "  geotag --track FILE.gpx... [--tz ZONE] [--offset [+-]HH:MM:SS | --sync PICTURE=TIME]\n"
+           "         [--max-gap SECONDS] [--max-outside SECONDS] [--overwrite]\n"
+           "                                  place the pictures from GPS tracks by their capture time:\n"
+           "                                  ZONE (an IANA name, default the system's) where a picture\n"
+           "                                  records no offset, the camera clock's error added (or taken\n"
+           "                                  from the true TIME a picture shows), interpolated between\n"
+           "                                  fixes at most --max-gap apart (default 1800), placed on the\n"
+           "                                  first or last fix within --max-outside (default 0); pictures\n"
+           "                                  with coordinates are left alone unless --overwrite\n"
+           "  export-gpx [--tz ZONE] [--force] PICTURE|FOLDER... FILE.gpx\n"
+           "                                  write the geotagged pictures as GPX waypoints in the order\n"
+           "                                  they were taken\n"
            "common options:\n"
            "  --out DIR     write changed pictures into DIR instead of over the originals\n"
            "  --dry-run     show what would change; write nothing\n"

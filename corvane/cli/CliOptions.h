@@ -13,6 +13,13 @@ struct DirectionOption {
     char Reference = 'M';
 };
 
+// --sync PICTURE=TIME: the true time shown in a picture (of a clock, of the
+// logger's screen), from which the camera clock's error follows.
+struct ClockSync {
+    std::string Picture;
+    std::string Time;  // an instant, or a local time in the pictures' zone
+};
+
 struct CliOptions {
     std::string Verb;
     std::vector<std::string> Inputs;  // as given
@@ -37,6 +44,14 @@ struct CliOptions {
     std::optional<std::wstring> Datum;
     std::optional<double> GpsDate, GpsTime;  // as day counts, as the table's pickers give them
     std::optional<std::wstring> Location, City, State, Country;
+
+    // geotag and export-gpx
+    std::vector<std::string> Tracks;      // --track, in the order given
+    std::optional<std::string> TimeZone;  // --tz: an IANA zone the system knows
+    std::optional<double> ClockOffset;    // --offset: seconds added to the camera's time
+    std::optional<ClockSync> Sync;        // --sync
+    std::optional<double> MaxGap, MaxOutside;  // seconds
+    bool Overwrite = false;               // geotag pictures that have coordinates already
 };
 
 // Parses argv; false with `error` set on a usage error: an unknown verb or

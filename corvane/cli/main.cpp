@@ -7,6 +7,7 @@
 #include "AtomicFileWriter.h"
 #include "CliCommands.h"
 #include "CliDocumentVerbs.h"
+#include "CliGeotag.h"
 #include "CliOptions.h"
 #include "ConsoleUserInterface.h"
 #include "Interruption.h"
@@ -31,6 +32,8 @@ int RunVerb(int argc, char** argv, const CliOptions& options)
     if (options.Verb == "set" || options.Verb == "clear") return RunSetOrClear(options);
     if (options.Verb == "geocode") return RunGeocode(options);
     if (options.Verb == "export-csv") return RunExportCsv(options);
+    if (options.Verb == "geotag") return RunGeotag(options);
+    if (options.Verb == "export-gpx") return RunExportGpx(options);
     if (options.Verb == "stamp") {
         // Stamps are drawn with the toolkit's fonts; no display is needed.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

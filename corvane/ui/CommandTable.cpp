@@ -41,6 +41,9 @@ const CommandInfo kCommands[] = {
      false},
     {StampAddress, "Stamp Address", "Stamps the address where the selected pictures were taken.", "3", P::Home,
      "Stamping", 0, false},
+    {GeotagFromTrack, "Geotag from Track...",
+     "Places the selected pictures (or all the pictures of the folder) from GPS tracks by the time they were taken.",
+     "R", P::Home, "Geotagging", 0, false},
     // VIEW
     {ExplorerView, "Explorer View", "Shows the folder browser with the pictures of the current folder.", "E",
      P::View, "Views", 0, true},
@@ -86,6 +89,9 @@ const CommandInfo kCommands[] = {
      P::MetadataView, "Export", 0, false},
     {ExportAll, "Export All", "Exports the GPS metadata of all the pictures to a CSV file.", "X", P::MetadataView,
      "Export", 0, false},
+    {ExportGpx, "Export GPX",
+     "Exports the geotagged pictures (the selected ones, or all) as GPX waypoints in the order they were taken.", "G",
+     P::MetadataView, "Export", 0, false},
     // application menu and ribbon display
     {Options, "Options", "Changes the options of stamping, saving and the user interface.", "O", P::Application, "",
      0, false},

@@ -26,6 +26,7 @@ enum : int {
     ClearDateTaken = 1122, ClearCountry = 1134,
     StampGps = 1137, StampTitle = 1138, StampAddress = 1139,
     Map = 1150, ShowTrack = 1151, ClearTracks = 1152,
+    GeotagFromTrack = 1140, ExportGpx = 1141,
     About = 57664, Exit = 57665, StatusBar = 59393,
 };
 }

@@ -46,6 +46,7 @@ const CommandIcon kIcons[] = {
     {CommandId::StampGps, QStyle::SP_ComputerIcon},
     {CommandId::StampTitle, QStyle::SP_FileDialogInfoView},
     {CommandId::StampAddress, QStyle::SP_DirLinkIcon},
+    {CommandId::GeotagFromTrack, QStyle::SP_FileLinkIcon},
     {CommandId::ExplorerView, QStyle::SP_DirOpenIcon},
     {CommandId::MetadataView, QStyle::SP_FileDialogDetailedView},
     {CommandId::GeocodeSelected, QStyle::SP_DriveNetIcon},
@@ -58,6 +59,7 @@ const CommandIcon kIcons[] = {
     {CommandId::Map, QStyle::SP_DriveNetIcon},
     {CommandId::ShowTrack, QStyle::SP_FileLinkIcon},
     {CommandId::ClearTracks, QStyle::SP_DialogResetButton},
+    {CommandId::ExportGpx, QStyle::SP_FileDialogEnd},
 };
 
 const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,

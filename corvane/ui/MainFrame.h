@@ -69,6 +69,8 @@ public:
     {
         saveAsChooser_ = std::move(chooser);
     }
+    // Where Export GPX asks for the file; the tests answer without a dialog.
+    void SetGpxFileChooser(std::function<QString()> chooser) { gpxChooser_ = std::move(chooser); }
     // Where Stamp Title asks for the title and its direction; the tests answer without a dialog.
     void SetTitleChooser(std::function<bool(QString& title, bool& rightToLeft)> chooser)
     {
@@ -111,6 +113,8 @@ private:
     void StampGps();
     void StampTitle();
     void StampAddress();
+    void GeotagFromTrack();
+    void ExportGpx();
     bool TakeStampSelection(std::vector<int>& items);
     void ShowOptions();
     void ShowAbout();
@@ -133,4 +137,5 @@ private:
     std::function<QString()> trackChooser_;
     QDockWidget* mapDock_ = nullptr;
     CMapPanel* map_ = nullptr;
+    std::function<QString()> gpxChooser_;
 };

@@ -71,6 +71,7 @@ void CMainFrame::BindDocumentCommands()
     Bind(C::StampGps, [this] { StampGps(); });
     Bind(C::StampTitle, [this] { StampTitle(); });
     Bind(C::StampAddress, [this] { StampAddress(); });
+    Bind(C::GeotagFromTrack, [this] { GeotagFromTrack(); }, [this] { return doc_.Count() > 0; });
     Bind(C::GeocodeSelected, [this] { doc_.ReverseGeocode(list_->SelectedItems()); },
          [this] { return !list_->SelectedRows().empty(); });
     Bind(C::GeocodeAll, [this] {
@@ -93,6 +94,7 @@ void CMainFrame::BindMetadataCommands()
     Bind(C::ClearAllRecords, [l] { l->ClearRecords(l->AllRows()); }, anyRows);
     Bind(C::ExportSelected, [l] { l->ExportToCsv(true); }, anySelected);
     Bind(C::ExportAll, [l] { l->ExportToCsv(false); }, anyRows);
+    Bind(C::ExportGpx, [this] { ExportGpx(); }, anyRows);
 }
 
 void CMainFrame::BindFrameCommands()

@@ -116,6 +116,32 @@ TEST(ReadElement, ComplexHandlerReadsItsOwnContent)
     EXPECT_EQ((std::vector<std::wstring>{L"inner:inner", L"n=outer"}), walk.calls);
 }
 
+// Another vocabulary's "n" inside the walked element is skipped with all it
+// holds; the text after it still belongs to the element around it.
+TEST(ReadElement, ElementsOfOtherNamespacesAreSkippedWhole)
+{
+    Walk walk("<r xmlns='urn:ours' xmlns:o='urn:other'><n>a</n><o:n>x<n>y</n><o:a/></o:n>b<q><a/></q></r>");
+    walk.Simple(L"n");
+    walk.Complex(L"a");
+    CXmlNamespaceSet ours{L"urn:ours"};
+    ASSERT_EQ(S_OK, walk.reader.OpenMemory(walk.xml.data(), walk.xml.size()));
+    ASSERT_EQ(S_OK, walk.reader.Read());
+    EXPECT_EQ(L"urn:ours", walk.reader.NamespaceUri());
+    EXPECT_EQ(S_OK, ReadElement(walk.reader, walk.table, nullptr, &ours));
+    EXPECT_EQ((std::vector<std::wstring>{L"n=a", L"n=b", L"a!"}), walk.calls);
+}
+
+TEST(ReadElement, SkippingStopsAtTheEndOfTheInput)
+{
+    const std::string xml = "<r><o:n xmlns:o='urn:other'><n>";
+    CXmlPullReader reader;
+    ASSERT_EQ(S_OK, reader.OpenMemory(xml.data(), xml.size()));
+    ASSERT_EQ(S_OK, reader.Read());
+    GPXMap table;
+    CXmlNamespaceSet none{L""};
+    EXPECT_EQ(S_FALSE, ReadElement(reader, table, nullptr, &none));
+}
+
 TEST(ReadElement, DoctypeIsRefusedAndNothingExpanded)
 {
     Walk walk("<?xml version='1.0'?><!DOCTYPE r [<!ENTITY e 'EXPANDED'>]><r><n>&e;</n></r>");

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "GPXTestSupport.h"
 #include "StatusException.h"
@@ -20,8 +21,10 @@ const char* const kWaypointWithGarmin =
     "<gpxx:Proximity>5</gpxx:Proximity><gpxx:DisplayMode>SymbolAndName</gpxx:DisplayMode>"
     "</gpxx:WaypointExtension></extensions></wpt>";
 
-TEST(GPXFilesDecoder, GarminRecordsNeedTheNamespaceOnTheRoot)
+TEST(GPXFilesDecoder, GarminRecordsNeedTheirNamespace)
 {
+    // The prefix is bound nowhere: the elements are in no namespace, so they
+    // are nobody's Garmin record.
     const Decoded plain = DecodeText(GpxDocument(kWaypointWithGarmin, false));
     ASSERT_EQ(0, plain.hr);
     EXPECT_FALSE(plain.garmin);
@@ -53,9 +56,11 @@ TEST(GPXFilesDecoder, AnyPrefixDeclaresTheGarminNamespace)
     EXPECT_NE(nullptr, dynamic_cast<GPXGARWaypointExtension*>(decoded.root->wpt[0]->extensions));
 }
 
+constexpr HRESULT kSkipped = S_FALSE;  // a valid time the model cannot hold: left out
+
 struct TimeCase {
     const char* text;
-    long long seconds;  // or the status raised
+    const char* utc;  // the instant expected, or the status raised
     HRESULT status;
 };
 
@@ -63,6 +68,15 @@ struct TimeCase {
 void PrintTo(const TimeCase& c, std::ostream* out)
 {
     *out << c.text;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ" as seconds since 1970, by the C library's own
+// calendar rather than the decoder's.
+long long Utc(const char* text)
+{
+    std::tm parts{};
+    EXPECT_TRUE(strptime(text, "%Y-%m-%dT%H:%M:%SZ", &parts)) << text;
+    return static_cast<long long>(timegm(&parts));
 }
 
 class TimeConversionTest : public testing::TestWithParam<TimeCase> {
@@ -83,11 +97,22 @@ protected:
 TEST_P(TimeConversionTest, ReadsUtcOrRaisesTheStatus)
 {
     const std::string gpx = GpxDocument(std::string("<wpt lat=\"1\" lon=\"2\"><time>") + GetParam().text + "</time></wpt>");
-    if (GetParam().status == S_OK) {
-        const Decoded decoded = DecodeText(gpx);
-        ASSERT_EQ(0, decoded.hr);
-        ASSERT_NE(nullptr, decoded.root->wpt[0]->time);
-        EXPECT_EQ(GetParam().seconds, *decoded.root->wpt[0]->time);
+    if (GetParam().status == S_OK || GetParam().status == kSkipped) {
+        TempFile file("time.gpx", gpx);
+        CGPXFilesDecoder decoder(file.WidePath());
+        ASSERT_EQ(0, decoder.Initialize());
+        GPXRoot* tree = nullptr;
+        ASSERT_EQ(0, decoder.ReadGPXRoot(&tree));
+        const std::unique_ptr<GPXRoot> root(tree);
+        ASSERT_EQ(1u, root->wpt.size()) << "the point stays, with or without its time";
+        if (GetParam().status == kSkipped) {
+            EXPECT_EQ(nullptr, root->wpt[0]->time);
+            EXPECT_EQ(1u, decoder.GetSkippedTimeCount());
+            return;
+        }
+        ASSERT_NE(nullptr, root->wpt[0]->time);
+        EXPECT_EQ(Utc(GetParam().utc), *root->wpt[0]->time);
+        EXPECT_EQ(0u, decoder.GetSkippedTimeCount());
         return;
     }
     try {
@@ -99,17 +124,26 @@ TEST_P(TimeConversionTest, ReadsUtcOrRaisesTheStatus)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, TimeConversionTest,
-                         testing::Values(TimeCase{"2013-05-10T12:34:56Z", 1368189296, S_OK},
-                                         TimeCase{" 2013-05-10T12:34:56.789Z ", 1368189296, S_OK},
-                                         TimeCase{"2013-05-10T12:34:56+02:00", 1368189296, S_OK},
-                                         TimeCase{"1970-01-01T00:00:00Z", 0, S_OK},
-                                         TimeCase{"2000-02-29T23:59:59Z", 951868799, S_OK},
-                                         TimeCase{"1899-12-31T00:00:00Z", 0, E_FAIL},
-                                         TimeCase{"2013-13-01T00:00:00Z", 0, E_FAIL},
-                                         TimeCase{"2013-05-10T24:00:00Z", 0, E_FAIL},
-                                         TimeCase{"yesterday", 0, E_FAIL},
-                                         TimeCase{"2013-02-30T00:00:00Z", 0, E_INVALIDARG},
-                                         TimeCase{"1969-12-31T23:59:59Z", 0, E_INVALIDARG}));
+                         testing::Values(TimeCase{"2013-05-10T12:34:56Z", "2013-05-10T12:34:56Z", S_OK},
+                                         TimeCase{" 2013-05-10T12:34:56.789Z ", "2013-05-10T12:34:56Z", S_OK},
+                                         TimeCase{"2013-05-10T12:34:56+02:00", "2013-05-10T10:34:56Z", S_OK},
+                                         TimeCase{"2002-08-15T00:00:00.0000000-07:00", "2002-08-15T07:00:00Z", S_OK},
+                                         TimeCase{"2013-05-10T00:10:00+0130", "2013-05-09T22:40:00Z", S_OK},
+                                         TimeCase{"2013-12-31T23:30:00-01", "2014-01-01T00:30:00Z", S_OK},
+                                         TimeCase{"2013-05-10T12:34:56", "2013-05-10T12:34:56Z", S_OK},
+                                         TimeCase{"2013-05-10 12:34Z", "2013-05-10T12:34:00Z", S_OK},
+                                         TimeCase{"1970-01-01T00:00:00Z", "1970-01-01T00:00:00Z", S_OK},
+                                         TimeCase{"2000-02-29T23:59:59Z", "2000-02-29T23:59:59Z", S_OK},
+                                         TimeCase{"1234-05-07T10:05:00Z", nullptr, kSkipped},
+                                         TimeCase{"1899-12-31T00:00:00Z", nullptr, kSkipped},
+                                         TimeCase{"1969-12-31T23:59:59Z", nullptr, kSkipped},
+                                         TimeCase{"1970-01-01T00:30:00+01:00", nullptr, kSkipped},
+                                         TimeCase{"2013-13-01T00:00:00Z", nullptr, E_FAIL},
+                                         TimeCase{"2013-05-10T24:00:00Z", nullptr, E_FAIL},
+                                         TimeCase{"2013-05-10T12:34:56+25:00", nullptr, E_FAIL},
+                                         TimeCase{"2013-05-10T", nullptr, E_FAIL},
+                                         TimeCase{"yesterday", nullptr, E_FAIL},
+                                         TimeCase{"2013-02-30T00:00:00Z", nullptr, E_INVALIDARG}));
 
 TEST(GPXFilesDecoder, WordsAndNumbersOfPoints)
 {
