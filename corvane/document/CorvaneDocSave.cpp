@@ -21,6 +21,12 @@ std::wstring StampRefusal(const CImageOperation& operation, const CGPSMetadataIn
 {
     if (operation.GetKind() == GPSStampOperation && !(record.Latitude && record.Longitude))
         return L"GPS stamp left out: the picture has no GPS coordinates";
+    // Likewise an address band of a picture with neither an address nor a
+    // position to state.
+    const CGPSMetadataInfo& r = record;
+    if (operation.GetKind() == AddressStampOperation && !(r.Latitude && r.Longitude) &&
+        !(r.SubLocation || r.City || r.ProvinceState || r.CountryName))
+        return L"Address stamp left out: the picture has no address";
     return std::wstring();
 }
 

@@ -77,10 +77,11 @@ IptcDigestState InspectIptcDigest(const std::string& block)
     if (!FindPhotoshopResource(block, kPhotoshopIptcDigest, digest, &state.DigestOffset) || digest.size() != 16)
         return state;
     state.HasDigest = true;
+    // No IPTC resource is the same as an empty one: a digest of nothing
+    // still says the IPTC and the XMP agree.
     std::string iptc;
-    if (FindPhotoshopResource(block, kPhotoshopIptcResource, iptc)) {
-        const Md5Digest md5 = ComputeMd5(iptc);
-        state.Matches = std::memcmp(md5.data(), digest.data(), 16) == 0;
-    }
+    FindPhotoshopResource(block, kPhotoshopIptcResource, iptc);
+    const Md5Digest md5 = ComputeMd5(iptc);
+    state.Matches = std::memcmp(md5.data(), digest.data(), 16) == 0;
     return state;
 }

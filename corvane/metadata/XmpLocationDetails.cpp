@@ -62,6 +62,14 @@ bool HasLocation(const CGPSMetadataInfo& r)
 // was taken) changed.
 bool MemberOutdated(const StructureItem& item, const CGPSMetadataInfo& record, const CGPSMetadataInfo& stored)
 {
+    // A coordinate is a pair: where the taken place moved, neither half of
+    // the old one is kept.
+    const bool coordinate = item.Member == "exif:GPSLatitude" || item.Member == "exif:GPSLongitude";
+    if (coordinate && item.Structure == kCreated) {
+        for (const char* property : {"/exif:GPSLatitude", "/exif:GPSLongitude"})
+            if (CXmpGeoTagMirror::PropertyText(property, record) != CXmpGeoTagMirror::PropertyText(property, stored))
+                return true;
+    }
     for (const Member& m : kMembers) {
         if (item.Member != m.Name) continue;
         const auto now = CXmpGeoTagMirror::PropertyText(m.Property, record);

@@ -63,18 +63,29 @@ TEST(CliStampRefusal, PictureThatCannotBeReencodedIsRefusedAndTheBatchGoesOn)
     EXPECT_EQ(ReadFile(dir / "b.jpg"), damaged);
 }
 
-TEST(CliStampRefusal, GpsStampOnAPictureWithoutCoordinatesIsNotDrawn)
+TEST(CliStampRefusal, BandThatWouldStateNothingIsNotDrawn)
 {
     REQUIRE_SAMPLES();
-    TempDir dir;
-    const fs::path picture = dir.Copy(SamplesDir() / "pictures/cameras/Canon_40D.jpg");
-    const std::string before = ReadFile(picture);
-    const CliRun r = Stamp(dir, "gps " + Quote(picture));
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(Has(r.Err, picture.string() + ": GPS stamp left out: the picture has no GPS coordinates\n")) << r.Err;
-    EXPECT_FALSE(Has(r.Out, "saved")) << r.Out;
-    EXPECT_EQ(ReadFile(picture), before);
-    EXPECT_FALSE(fs::exists(dir / "Modified"));
+    // The picture has neither coordinates nor any part of an address; no
+    // address source answers.
+    const struct {
+        const char* Arguments;
+        const char* Refusal;
+    } cases[] = {
+        {"gps", "GPS stamp left out: the picture has no GPS coordinates"},
+        {"address --server http://127.0.0.1:9", "Address stamp left out: the picture has no address"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const fs::path picture = dir.Copy(SamplesDir() / "pictures/cameras/Canon_40D.jpg");
+        const std::string before = ReadFile(picture);
+        const CliRun r = Stamp(dir, std::string(c.Arguments) + " " + Quote(picture));
+        EXPECT_EQ(r.Status, 1) << c.Arguments;
+        EXPECT_TRUE(Has(r.Err, picture.string() + ": " + c.Refusal + "\n")) << r.Err;
+        EXPECT_FALSE(Has(r.Out, "saved")) << r.Out;
+        EXPECT_EQ(ReadFile(picture), before);
+        EXPECT_FALSE(fs::exists(dir / "Modified")) << c.Arguments;
+    }
 }
 
 TEST(CliStampRefusal, PictureOverThePixelBudgetIsRefusedWithItsSize)

@@ -98,6 +98,12 @@ TEST(PhotoshopResources, DigestMatchesOnlyItsOwnIptc)
     s = InspectIptcDigest(Resource(0x0404, iptc + "x") + Resource(0x0425, digest));
     EXPECT_TRUE(s.HasDigest);
     EXPECT_FALSE(s.Matches);
+    // A digest of nothing agrees with a block that has no IPTC (a library
+    // drops an empty IPTC resource), not with one that has some.
+    const Md5Digest none = ComputeMd5("");
+    const std::string emptyDigest(reinterpret_cast<const char*>(none.data()), 16);
+    EXPECT_TRUE(InspectIptcDigest(Resource(0x0425, emptyDigest)).Matches);
+    EXPECT_FALSE(InspectIptcDigest(Resource(0x0425, digest)).Matches);
     // A size that runs past the block is refused, not read.
     std::string bad = Resource(0x0425, digest);
     bad[11] = '\x7F';

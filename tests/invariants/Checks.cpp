@@ -137,6 +137,14 @@ bool HasCoordinates(const Listing& listing)
     return listing.Has("GPS:GPSLatitude") && listing.Has("GPS:GPSLongitude");
 }
 
+bool HasAddress(const Listing& listing)
+{
+    for (const char* name : {"location", "city", "state", "country"})
+        for (const std::string& key : FindField(name)->Keys)
+            if (listing.Has(key)) return true;
+    return false;
+}
+
 bool DroppedByAllowList(const Tag& tag, bool isTiff)
 {
     if (tag.Group == "IFD0") return !Listed(kIfdAllowList, tag.Id) || (isTiff && Listed(kTiffLayoutTags, tag.Id));

@@ -29,6 +29,8 @@ struct Finding {
 
 // True when the picture carries coordinates exiftool can read.
 bool HasCoordinates(const Listing& listing);
+// Any part of an address a band could state (sub-location, city, state, country).
+bool HasAddress(const Listing& listing);
 
 // Invariants 1, 2, 5 and 6 between the picture before and after the edit.
 std::vector<Finding> CompareReadings(const Edit& edit, const Reading& before, const Reading& after, bool isTiff);

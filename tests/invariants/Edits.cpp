@@ -44,6 +44,9 @@ const std::vector<Field>& Fields()
          {"Iptc.Application2.CountryCode", "Xmp.iptc.CountryCode"}},
         // The GPS tags no column shows (version, satellites, speed, destination...).
         {"gps-other", {"GPS:*", "XMP-exif:GPS*"}, {"Exif.GPSInfo.*", "Xmp.exif.GPS*"}},
+        // Where the picture was taken, repeated in an IPTC Extension structure:
+        // a copy that contradicts the record once a field of it changes goes.
+        {"location-created", {"XMP-iptcExt:LocationCreated*"}, {"Xmp.iptcExt.LocationCreated*"}},
         // IPTC Extension structures that repeat the location.
         {"location-structures",
          {"XMP-iptcExt:LocationCreated*", "XMP-iptcExt:LocationShown*"},
@@ -116,6 +119,7 @@ Edit Stamp(const std::string& kind, const std::string& options, bool overOrigina
     e.NeedsCoordinates = kind != "title";
     if (kind == "address") {
         e.Geocodes = true;
+        e.AddressWillDo = true;
         e.Touches = kAddressFields;  // addresses are retrieved first where missing
     }
     return e;
@@ -129,13 +133,13 @@ std::vector<Edit> MakeEdits()
         Set("set-date", "--date '2013-05-07 14:03:09'", {"date"},
             {Is("ExifIFD:DateTimeOriginal", "2013:05:07 14:03:09"), Is("ExifIFD:CreateDate", "2013:05:07 14:03:09"),
              Is("XMP-exif:DateTimeOriginal", "2013:05:07 14:03:09", true)}),
-        Set("set-latitude", "--lat 48.858844", {"latitude"},
+        Set("set-latitude", "--lat 48.858844", {"latitude", "location-created"},
             {Near("GPS:GPSLatitude", 48.858844, kDegrees), Is("GPS:GPSLatitudeRef", "N"),
              Near("XMP-exif:GPSLatitude", 48.858844, kDegrees, true)}),
-        Set("set-longitude", "--lon -2.294351", {"longitude"},
+        Set("set-longitude", "--lon -2.294351", {"longitude", "location-created"},
             {Near("GPS:GPSLongitude", 2.294351, kDegrees), Is("GPS:GPSLongitudeRef", "W"),
              Near("XMP-exif:GPSLongitude", -2.294351, kDegrees, true)}),
-        Set("set-altitude", "--alt 8848.86", {"altitude"},
+        Set("set-altitude", "--alt 8848.86", {"altitude", "location-created"},
             {Near("GPS:GPSAltitude", 8848.86, 1e-6), Is("GPS:GPSAltitudeRef", "0"),
              Near("XMP-exif:GPSAltitude", 8848.86, 1e-6, true)}),
         Set("set-direction", "--direction 45.5T", {"direction"},
@@ -146,20 +150,28 @@ std::vector<Edit> MakeEdits()
         Set("set-datum", "--datum WGS-84", {"datum"}, {Is("GPS:GPSMapDatum", "WGS-84")}),
         Set("set-gps-date", "--gps-date 2013-05-07", {"gps-date"}, {Is("GPS:GPSDateStamp", "2013:05:07")}),
         Set("set-gps-time", "--gps-time 14:03:09", {"gps-time"}, {Is("GPS:GPSTimeStamp", "14:03:09")}),
-        Set("set-location", "--location 'Tour Eiffel'", {"location"},
+        Set("set-location", "--location 'Tour Eiffel'", {"location", "location-created"},
             {Is("IPTC:Sub-location", "Tour Eiffel"), Is("XMP-iptcCore:Location", "Tour Eiffel", true)}),
-        Set("set-city", "--city 'Zürich'", {"city"},
+        Set("set-city", "--city 'Zürich'", {"city", "location-created"},
             {Is("IPTC:City", "Zürich"), Is("XMP-photoshop:City", "Zürich", true)}),
-        Set("set-state", "--state 'Île-de-France'", {"state"},
+        Set("set-state", "--state 'Île-de-France'", {"state", "location-created"},
             {Is("IPTC:Province-State", "Île-de-France"), Is("XMP-photoshop:State", "Île-de-France", true)}),
-        Set("set-country", "--country France", {"country"},
+        Set("set-country", "--country France", {"country", "location-created"},
             {Is("IPTC:Country-PrimaryLocationName", "France"), Is("XMP-photoshop:Country", "France", true)}),
     };
+    // A field cleared leaves no copy of itself in the location structures.
+    const std::vector<std::string> repeated = {"latitude", "longitude", "altitude", "location", "city", "state"};
     for (const char* field : {"date", "latitude", "longitude", "altitude", "direction", "precision", "datum",
-                              "gps-date", "gps-time", "location", "city", "state"})
-        edits.push_back(Clear(field, {field}));
+                              "gps-date", "gps-time", "location", "city", "state"}) {
+        Edit clear = Clear(field, {field});
+        if (std::find(repeated.begin(), repeated.end(), field) != repeated.end())
+            clear.Touches.push_back("location-structures");
+        edits.push_back(clear);
+    }
     // The country code goes with the country.
-    edits.push_back(Clear("country", {"country", "country-code"}));
+    Edit country = Clear("country", {"country", "country-code"});
+    country.Touches.push_back("location-structures");
+    edits.push_back(country);
     std::vector<std::string> gps = kGpsFields;
     gps.push_back("location-structures");
     edits.push_back(Clear("gps", gps));
@@ -187,7 +199,7 @@ std::vector<Edit> MakeEdits()
     Edit twice;
     twice.Name = "stamp-then-save-twice";
     twice.Kind = EditKind::DocumentStampTwice;
-    twice.Touches = {"city"};
+    twice.Touches = {"city", "location-created"};
     twice.Intents = {Is("IPTC:City", "Twice")};
     twice.NeedsCoordinates = true;
     edits.push_back(twice);
@@ -198,6 +210,7 @@ std::vector<Edit> MakeEdits()
     geocode.Geocodes = true;
     geocode.NeedsCoordinates = true;
     geocode.Touches = kAddressFields;
+    geocode.Touches.push_back("location-created");
     const GeocodedAddress a;
     geocode.Intents = {Is("IPTC:Sub-location", a.SubLocation), Is("IPTC:City", a.City),
                        Is("IPTC:Province-State", a.State), Is("IPTC:Country-PrimaryLocationName", a.Country),

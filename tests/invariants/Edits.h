@@ -44,6 +44,7 @@ struct Edit {
     std::vector<Intent> Intents;
     bool Reencodes = false;             // stamps: the pixels are encoded anew
     bool NeedsCoordinates = false;      // a picture without coordinates must be left as it was
+    bool AddressWillDo = false;         // ... unless it has an address to state instead
     bool OverOriginal = true;           // settings: overwrite the original, or save into "Modified"
     bool WipesAll = false;              // no copy of the location may remain anywhere in the file
     bool Geocodes = false;              // needs the local address service

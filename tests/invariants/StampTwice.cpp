@@ -40,7 +40,10 @@ void RunStampTwice(const Edit& edit, const std::vector<Picture>& pictures, const
     for (const Picture& p : pictures)
         if (HasCoordinates(before.at(p.Original).ExifTool) && before.at(p.Original).Decodes) stamped.push_back(p);
     fs::create_directories(folder / "first");
-    for (const Picture& p : stamped) fs::copy_file(p.Original, folder / p.WorkName);
+    for (const Picture& p : stamped) {
+        fs::copy_file(p.Original, folder / p.WorkName);
+        fs::permissions(folder / p.WorkName, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    }
 
     CMemorySettingsStore settings;
     EnsureDefaultSettings(settings);

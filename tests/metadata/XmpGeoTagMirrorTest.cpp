@@ -134,6 +134,9 @@ TEST(XmpMirror, LocationStructuresFollowTheRecord)
         {"city cleared", [](CGPSMetadataInfo& r) { ClearField(r.City); },
          {"/photoshop:City", "/{xmp=iptcExt:LocationCreated[1]/Iptc4xmpExt:City}",
           "/{xmp=iptcExt:LocationShown[1]/Iptc4xmpExt:City}"}},
+        // A coordinate is a pair: half of the old one is no place at all.
+        {"longitude set", [](CGPSMetadataInfo& r) { SetField(r.Longitude, GPSCoordinate{11, 53, 6.456, 'E'}); },
+         {"/{xmp=iptcExt:LocationCreated[1]/exif:GPSLatitude}"}},
         {"position cleared", [](CGPSMetadataInfo& r) { ClearField(r.Latitude); },
          {"/exif:GPSLatitude", "/exif:GPSDestLatitude", "/{xmp=iptcExt:LocationCreated[1]/exif:GPSLatitude}",
           "/{xmp=iptcExt:LocationShown[1]/exif:GPSLatitude}"}},

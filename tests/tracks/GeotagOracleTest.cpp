@@ -129,6 +129,7 @@ protected:
         for (const OracleCase& c : kCases) {
             const fs::path prepared = *dir_ / "prepared" / FileName(c);
             fs::copy_file(SamplesDir() / "pictures/cameras/Nikon_D70.jpg", prepared);
+            fs::permissions(prepared, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
             args += "-overwrite_original\n-DateTimeOriginal=" + std::string(c.dateTimeOriginal) + "\n";
             if (*c.subSec) args += "-SubSecTimeOriginal=" + std::string(c.subSec) + "\n";
             if (*c.offsetOriginal) args += "-OffsetTimeOriginal=" + std::string(c.offsetOriginal) + "\n";
