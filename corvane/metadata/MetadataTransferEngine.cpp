@@ -33,16 +33,23 @@ bool SameField(const T* a, const T* b)
     return *a == *b;
 }
 
+// A value read from a zero denominator (NaN) is the same as itself.
+bool SameNumber(double a, double b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
 bool SameField(const double* a, const double* b)
 {
     if (!a || !b) return a == b;
-    return *a == *b || (std::isnan(*a) && std::isnan(*b));
+    return SameNumber(*a, *b);
 }
 
 bool SameField(const GPSCoordinate* a, const GPSCoordinate* b)
 {
     if (!a || !b) return a == b;
-    return a->Degrees == b->Degrees && a->Minutes == b->Minutes && a->Seconds == b->Seconds && a->Ref == b->Ref;
+    return SameNumber(a->Degrees, b->Degrees) && SameNumber(a->Minutes, b->Minutes) &&
+           SameNumber(a->Seconds, b->Seconds) && a->Ref == b->Ref;
 }
 
 // Whether two records hold the same GPS block fields.

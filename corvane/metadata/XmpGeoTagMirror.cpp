@@ -1,5 +1,6 @@
 #include "XmpGeoTagMirror.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -76,7 +77,8 @@ bool ParseCoordinate(const std::string& text, GPSCoordinate& c)
 
 Text FormatCoordinate(const GPSCoordinate* c)
 {
-    if (!c) return std::nullopt;
+    // A coordinate read from zero denominators has no number to write, as in FormatRational.
+    if (!c || !std::isfinite(c->Minutes + c->Seconds) || !(std::fabs(c->Degrees) <= INT_MAX)) return std::nullopt;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d,%.8f%c", static_cast<int>(c->Degrees), c->Minutes + c->Seconds / 60.0,
                   c->Ref);
