@@ -38,6 +38,12 @@ std::vector<KeptInput> AllKeptInputs()
     return inputs;
 }
 
+// Names the file in test output (instead of the parameter's bytes).
+void PrintTo(const KeptInput& input, std::ostream* out)
+{
+    *out << input.Target->Name << "/" << input.File.filename().string();
+}
+
 std::string TestName(const testing::TestParamInfo<KeptInput>& info)
 {
     std::string name = std::string(info.param.Target->Name) + "_" + info.param.File.filename().string();
