@@ -28,6 +28,9 @@ struct JpegErrorManager {
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX] = {};
     bool CorruptData = false;  // a warning that the entropy data is damaged
+    // A strict decode fails on damage anyway; ending it there keeps a small
+    // file that claims a huge frame from being decoded to its end in grey.
+    bool StopOnCorruptData = false;
 };
 
 void OnJpegError(j_common_ptr info)
@@ -48,6 +51,7 @@ void OnJpegMessage(j_common_ptr info, int level)
     auto* manager = reinterpret_cast<JpegErrorManager*>(info->err);
     if (!manager->CorruptData) info->err->format_message(info, manager->Message);
     manager->CorruptData = true;
+    if (manager->StopOnCorruptData) std::longjmp(manager->Jump, 1);
 }
 
 void OnJpegProgress(j_common_ptr info)
@@ -240,11 +244,12 @@ HRESULT DecodeJpeg(std::string_view bytes, CBitmap& bitmap, std::string* error, 
     HRESULT hr = decoded.Allocate(static_cast<int>(d.Info.output_width), static_cast<int>(d.Info.output_height), error);
     if (FAILED(hr)) return hr;
     std::vector<unsigned char> cmykRow(IsCmyk(d.Info) ? static_cast<size_t>(decoded.Width()) * 4 : 0);
+    d.Errors.StopOnCorruptData = options.Strict;
     if (!ReadPixels(d, decoded, cmykRow.empty() ? nullptr : cmykRow.data())) {
         // The library asks for a temporary file when its memory bound is reached; there is none.
         if (d.Errors.Base.msg_code == JERR_NO_BACKING_STORE)
             return Fail("JPEG decoding failed", "the picture needs more memory than the decoder may use", error);
-        return Fail("JPEG decoding failed", d.Errors.Message, error);
+        return Fail(d.Errors.CorruptData ? "damaged JPEG data" : "JPEG decoding failed", d.Errors.Message, error);
     }
     if (options.Strict && d.Errors.CorruptData) return Fail("damaged JPEG data", d.Errors.Message, error);
     bitmap = std::move(decoded);

@@ -31,7 +31,10 @@ bool SameField(const double* a, const double* b)
 bool SameField(const GPSCoordinate* a, const GPSCoordinate* b)
 {
     if (!a || !b) return a == b;
-    return a->Degrees == b->Degrees && a->Minutes == b->Minutes && a->Seconds == b->Seconds && a->Ref == b->Ref;
+    // A part read from a zero denominator (NaN) is the same as itself.
+    auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+    return same(a->Degrees, b->Degrees) && same(a->Minutes, b->Minutes) && same(a->Seconds, b->Seconds) &&
+           a->Ref == b->Ref;
 }
 
 std::string Shortest(double value)

@@ -1,5 +1,6 @@
 #include "XmpGeoTagMirror.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -72,7 +73,8 @@ bool ParseCoordinate(const std::string& text, GPSCoordinate& c)
 
 Text FormatCoordinate(const GPSCoordinate* c)
 {
-    if (!c) return std::nullopt;
+    // A coordinate read from zero denominators has no number to write.
+    if (!c || !std::isfinite(c->Minutes + c->Seconds) || !(std::fabs(c->Degrees) <= INT_MAX)) return std::nullopt;
     return std::to_string(static_cast<int>(c->Degrees)) + "," + FormatFixed(c->Minutes + c->Seconds / 60.0, 8) +
            c->Ref;
 }

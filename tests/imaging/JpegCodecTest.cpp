@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <functional>
 
+#include <sys/resource.h>
+
 #include "CodecTestSupport.h"
 #include "JpegCodec.h"
 #include "PictureCodec.h"
@@ -303,3 +305,21 @@ TEST(JpegCodec, LargestEncodableQuantiserIsKept)
 }
 
 }  // namespace
+// A few hundred bytes that claim a 16000 x 16000 frame: the strict decode
+// fails at the first missing data instead of filling a gigabyte canvas with
+// grey first (which took seconds and 1.2 GB of memory).
+TEST(JpegCodec, SmallFileClaimingAHugeFrameFailsBeforeFillingIt)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes =
+        WithFrameSize(ReadFile(SamplesDir() / "pictures/cameras/Fujifilm_FinePix_E500.jpg"), 16000, 16000);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    CBitmap bitmap;
+    std::string error;
+    EXPECT_EQ(DecodeJpeg(bytes, bitmap, &error), E_FAIL);
+    EXPECT_EQ(error.rfind("damaged JPEG data: ", 0), 0u) << error;
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256L * 1024) << "kilobytes touched";
+}

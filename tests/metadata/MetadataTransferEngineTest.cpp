@@ -158,3 +158,18 @@ TEST(Transfer, WithoutRecordGpsIsCarried)
 }
 
 }  // namespace
+
+// Zero denominators give a latitude without a number; its XMP mirror must not
+// become a number of the formatter's choosing ("-2147483648,nanN").
+TEST(Transfer, CoordinateWithoutANumberIsNotMirrored)
+{
+    TestTree src = CameraJpeg();
+    src.Gps->SetMetadataByName(GPSLatitude, Rationals({{0, 0}, {7, 0}, {0, 1}}));
+    CGPSMetadataInfo record;
+    CGeoTagMetadataDecoder(src.Root, PictureFormatJpeg).Decode(record);
+    ASSERT_NE(record.Latitude, nullptr);
+    SetField(record.City, std::wstring(L"Arezzo"));
+    const auto t = Transfer(src, PictureFormatJpeg, &record, TransferPolicy::KeepAll);
+    EXPECT_FALSE(Has(t, "/xmp/exif:GPSLatitude"));
+    EXPECT_TRUE(Has(t, "/app1/ifd/gps/{ushort=2}")) << "the GPS block the record did not change stays";
+}
