@@ -3,6 +3,7 @@
 #include "GeoTagMetadataDecoder.h"
 #include "MetadataTransferEngine.h"
 #include "TreeBuilder.h"
+#include "XmpGeoTagMirror.h"
 
 namespace {
 
@@ -160,7 +161,8 @@ TEST(Transfer, WithoutRecordGpsIsCarried)
 }  // namespace
 
 // Zero denominators give a latitude without a number; its XMP mirror must not
-// become a number of the formatter's choosing ("-2147483648,nanN").
+// become a number of the formatter's choosing ("-2147483648,nanN"): the
+// record did not change it, so the picture's own text stays.
 TEST(Transfer, CoordinateWithoutANumberIsNotMirrored)
 {
     TestTree src = CameraJpeg();
@@ -170,6 +172,10 @@ TEST(Transfer, CoordinateWithoutANumberIsNotMirrored)
     ASSERT_NE(record.Latitude, nullptr);
     SetField(record.City, std::wstring(L"Arezzo"));
     const auto t = Transfer(src, PictureFormatJpeg, &record, TransferPolicy::KeepAll);
-    EXPECT_FALSE(Has(t, "/xmp/exif:GPSLatitude"));
+    MetadataValue v;
+    ASSERT_EQ(t->GetMetadataByName("/xmp/exif:GPSLatitude", v), S_OK);
+    EXPECT_EQ(v.Bytes(), "43,28.0468N");
     EXPECT_TRUE(Has(t, "/app1/ifd/gps/{ushort=2}")) << "the GPS block the record did not change stays";
+    // Where the mirror is written anew, it has no text for such a latitude.
+    EXPECT_FALSE(CXmpGeoTagMirror::PropertyText("/exif:GPSLatitude", record));
 }
