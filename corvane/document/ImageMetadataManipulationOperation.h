@@ -17,7 +17,7 @@ public:
     // E_INVALIDARG, the record untouched and Refusal() saying why, when an
     // entry sets a value out of its range.
     HRESULT ApplyUpdates(UpdateEntry* const* entries, int count, std::vector<std::int32_t>& changed) override;
-    HRESULT Render(CBitmap&, std::wstring) override { return E_ABORT; }
+    HRESULT Render(CStampCanvas&, std::wstring) override { return E_ABORT; }
     int GetKind() const override { return MetadataManipulationOperation; }
     bool IsMetadataOperation() const override { return true; }
 

@@ -12,7 +12,7 @@
 #include "HResult.h"
 
 class CGeoTagMetadataDecoder;
-class CBitmap;
+class CStampCanvas;
 
 enum ImageOperationKind : int {
     GPSStampOperation = 1,
@@ -51,8 +51,9 @@ public:
     virtual HRESULT Uninitialize() = 0;
     // Changes the attached record; appends the fields that really changed.
     virtual HRESULT ApplyUpdates(UpdateEntry* const* entries, int count, std::vector<std::int32_t>& changed) = 0;
-    // Draws into the picture's pixels.
-    virtual HRESULT Render(CBitmap& bitmap, std::wstring text) = 0;
+    // Draws into the picture's pixels (or, on a canvas without pixels, only
+    // places what it would draw).
+    virtual HRESULT Render(CStampCanvas& canvas, std::wstring text) = 0;
     virtual int GetKind() const = 0;
     // True when the operation changes the record at once, false when it waits for the pixels.
     virtual bool IsMetadataOperation() const = 0;

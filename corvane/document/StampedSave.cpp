@@ -1,11 +1,13 @@
 #include "StampedSave.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <memory>
 
 #include "Bitmap.h"
 #include "GeoTagMetadataDecoder.h"
+#include "JpegBlockRecode.h"
 #include "MetadataTransferEngine.h"
 #include "PictureCodec.h"
 #include "PictureItem.h"
@@ -54,24 +56,69 @@ int StoredOrientation(const MetadataBlock& root, PictureFormat format)
 
 // Stamps go to the top or bottom of the picture as it is shown: a picture
 // stored on its side is turned upright for the drawing and back afterwards
-// (a permutation of pixels, so nothing else changes).
-HRESULT DrawUpright(CBitmap& canvas, int orientation, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+// (a permutation of pixels, so nothing else changes). `stored` holds the
+// pixels of `window` of a picture stored `width` x `height`.
+HRESULT DrawUpright(CBitmap& stored, const PixelRect& window, int width, int height, int orientation,
+                    CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
                     const std::vector<PendingStamp>& operations, std::string* error)
 {
-    if (orientation == 1) {
+    const bool turned = orientation >= 5 && orientation <= 8;
+    const int shownWidth = turned ? height : width, shownHeight = turned ? width : height;
+    if (orientation < 2 || orientation > 8) {
+        CStampCanvas canvas(stored, shownWidth, shownHeight, window.Left, window.Top);
         DrawPendingStamps(canvas, decoder, record, operations);
         return S_OK;
     }
     CBitmap upright;
-    HRESULT hr = ApplyExifOrientation(canvas, orientation, upright, error);
+    HRESULT hr = ApplyExifOrientation(stored, orientation, upright, error);
     if (FAILED(hr)) return hr;
-    DrawPendingStamps(upright, decoder, record, operations);
-    return ApplyExifOrientation(upright, InverseExifOrientation(orientation), canvas, error);
+    const PixelRect shown = ExifSourceRect(window, InverseExifOrientation(orientation), shownWidth, shownHeight);
+    CStampCanvas canvas(upright, shownWidth, shownHeight, shown.Left, shown.Top);
+    DrawPendingStamps(canvas, decoder, record, operations);
+    return ApplyExifOrientation(upright, InverseExifOrientation(orientation), stored, error);
+}
+
+// Where the stamps will draw, in pixels of the picture as stored: they are
+// placed on a canvas without pixels first.
+std::vector<PixelRect> StampRegions(int width, int height, int orientation, CGeoTagMetadataDecoder& decoder,
+                                    const CGPSMetadataInfo& record, const std::vector<PendingStamp>& operations)
+{
+    const bool turned = orientation >= 5 && orientation <= 8;
+    CStampCanvas placing = CStampCanvas::Placing(turned ? height : width, turned ? width : height);
+    DrawPendingStamps(placing, decoder, record, operations);
+    std::vector<PixelRect> regions;
+    for (const StampBand& band : placing.Bands) {
+        const PixelRect shown{std::max(0, static_cast<int>(std::floor(band.Left))),
+                              std::max(0, static_cast<int>(std::floor(band.Top))),
+                              std::min(placing.Width(), static_cast<int>(std::ceil(band.Right))),
+                              std::min(placing.Height(), static_cast<int>(std::ceil(band.Bottom)))};
+        if (!shown.Empty()) regions.push_back(ExifSourceRect(shown, orientation, width, height));
+    }
+    return regions;
+}
+
+// A JPEG keeps every block the stamps do not reach as it was coded.
+HRESULT StampJpeg(std::string_view bytes, int orientation, CGeoTagMetadataDecoder& decoder,
+                  const CGPSMetadataInfo& record, const std::vector<PendingStamp>& operations, std::string& encoded,
+                  std::string* error, int maxMegapixels)
+{
+    std::uint32_t width = 0, height = 0;
+    HRESULT hr = ReadPictureSize(bytes, PictureFormatJpeg, width, height, error);
+    if (FAILED(hr) || FAILED(hr = CheckStampBudget(width, height, maxMegapixels, error))) return hr;
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    const std::vector<PixelRect> regions = StampRegions(w, h, orientation, decoder, record, operations);
+    return RecodeJpegBlocks(
+        bytes, regions,
+        [&](CBitmap& pixels, int left, int top) {
+            const PixelRect window{left, top, left + pixels.Width(), top + pixels.Height()};
+            return DrawUpright(pixels, window, w, h, orientation, decoder, record, operations, error);
+        },
+        encoded, error);
 }
 
 }  // namespace
 
-void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+void DrawPendingStamps(CStampCanvas& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
                        const std::vector<PendingStamp>& operations)
 {
     for (const PendingStamp& pending : operations) {
@@ -122,10 +169,18 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     CGeoTagMetadataDecoder decoder(targetRoot, format);
     const int orientation = StoredOrientation(*original->Root(), format);
     std::string encoded;
-    hr = ReencodePicture(
-        original->Bytes(), format,
-        [&](CBitmap& canvas) { return DrawUpright(canvas, orientation, decoder, record, operations, error); },
-        encoded, error, options.MaxStampMegapixels);
+    if (format == PictureFormatJpeg)
+        hr = StampJpeg(original->Bytes(), orientation, decoder, record, operations, encoded, error,
+                       options.MaxStampMegapixels);
+    else
+        hr = ReencodePicture(
+            original->Bytes(), format,
+            [&](CBitmap& canvas) {
+                const PixelRect whole{0, 0, canvas.Width(), canvas.Height()};
+                return DrawUpright(canvas, whole, canvas.Width(), canvas.Height(), orientation, decoder, record,
+                                   operations, error);
+            },
+            encoded, error, options.MaxStampMegapixels);
     if (FAILED(hr)) return hr;
 
     std::unique_ptr<CPictureMetadata> stamped = CPictureMetadata::OpenBytes(std::move(encoded), error);

@@ -1,7 +1,9 @@
 // Saving a picture that has stamps pending: its pixels are decoded, every
 // pending stamp draws on them in order, the same container and pixel format
-// is encoded, and the metadata of the source is carried over with the
-// picture's current record (allow-list policy, as the pixels are new). The
+// is encoded (a JPEG only in the blocks the stamps reach: the others are
+// copied as they were coded), and the metadata of the source is carried
+// over with the picture's current record (allow-list policy, as the pixels
+// are new). The
 // target is replaced in one step; the source is never touched unless it is
 // the target, and then only by that final rename.
 #pragma once
@@ -16,6 +18,7 @@
 #include "GeoTagMetadataDecoder.h"
 #include "ImageOperation.h"
 #include "PictureCodec.h"
+#include "StampCanvas.h"
 
 // One pending operation of a picture with the text it was queued with (the
 // title of a title stamp; empty for the others).
@@ -31,7 +34,8 @@ struct StampedSaveOptions {
 };
 
 // Draws the stamps among `operations` (oldest first) onto `source`, turned
-// the way its EXIF orientation says it is shown, and writes
+// the way its EXIF orientation says it is shown, stamps at one edge next to
+// each other, and writes
 // the result to `target`, or stages it in `batch` when one is given. The
 // stamps read the geotag from the metadata the new file gets, so what they
 // state is `record`, the record being saved. Stamps
@@ -56,5 +60,5 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
 
 // The drawing step alone: applies `operations` to `canvas` as a save does,
 // with `decoder` reading the geotag the stamps state.
-void DrawPendingStamps(CBitmap& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
+void DrawPendingStamps(CStampCanvas& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
                        const std::vector<PendingStamp>& operations);

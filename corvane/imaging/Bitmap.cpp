@@ -1,5 +1,6 @@
 #include "Bitmap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,6 +81,36 @@ void CBitmap::Fill(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t 
     }
 }
 
+namespace {
+
+// Where the displayed pixel (x, y) of a `w` x `h` bitmap stored with
+// `orientation` is stored.
+void StoredPixel(int orientation, int w, int h, int& x, int& y)
+{
+    const int dx = x, dy = y;
+    switch (orientation) {
+    case 2: x = w - 1 - dx; break;
+    case 3: x = w - 1 - dx, y = h - 1 - dy; break;
+    case 4: y = h - 1 - dy; break;
+    case 5: x = dy, y = dx; break;
+    case 6: x = dy, y = h - 1 - dx; break;
+    case 7: x = w - 1 - dy, y = h - 1 - dx; break;
+    case 8: x = w - 1 - dy, y = dx; break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+PixelRect ExifSourceRect(const PixelRect& shown, int orientation, int width, int height)
+{
+    if (shown.Empty()) return {};
+    int x0 = shown.Left, y0 = shown.Top, x1 = shown.Right - 1, y1 = shown.Bottom - 1;
+    StoredPixel(orientation, width, height, x0, y0);
+    StoredPixel(orientation, width, height, x1, y1);
+    return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1, std::max(y0, y1) + 1};
+}
+
 HRESULT ApplyExifOrientation(const CBitmap& source, int orientation, CBitmap& out, std::string* error)
 {
     if (orientation < 2 || orientation > 8) return out.CopyFrom(source, error);
@@ -91,16 +122,8 @@ HRESULT ApplyExifOrientation(const CBitmap& source, int orientation, CBitmap& ou
     for (int y = 0; y < turned.Height(); ++y) {
         std::uint8_t* dst = turned.Row(y);
         for (int x = 0; x < turned.Width(); ++x, dst += 4) {
-            int sx = x, sy = y;  // where the displayed pixel (x, y) is stored
-            switch (orientation) {
-            case 2: sx = w - 1 - x; break;
-            case 3: sx = w - 1 - x, sy = h - 1 - y; break;
-            case 4: sy = h - 1 - y; break;
-            case 5: sx = y, sy = x; break;
-            case 6: sx = y, sy = h - 1 - x; break;
-            case 7: sx = w - 1 - y, sy = h - 1 - x; break;
-            case 8: sx = w - 1 - y, sy = x; break;
-            }
+            int sx = x, sy = y;
+            StoredPixel(orientation, w, h, sx, sy);
             std::memcpy(dst, source.Row(sy) + sx * 4, 4);
         }
     }

@@ -59,3 +59,12 @@ private:
 HRESULT ApplyExifOrientation(const CBitmap& source, int orientation, CBitmap& out, std::string* error);
 // The orientation that turns an upright bitmap back into the stored one.
 int InverseExifOrientation(int orientation);
+
+// A rectangle of pixels; right and bottom excluded.
+struct PixelRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    bool Empty() const { return Right <= Left || Bottom <= Top; }
+};
+// The pixels of a `width` x `height` bitmap that ApplyExifOrientation(.,
+// orientation) takes to make `shown`, a rectangle of the turned bitmap.
+PixelRect ExifSourceRect(const PixelRect& shown, int orientation, int width, int height);

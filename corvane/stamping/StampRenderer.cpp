@@ -87,6 +87,10 @@ StampColours ColoursFor(const std::wstring& setting)
 
 namespace {
 
+// Room round the band that the drawing may still reach (glyph parts past
+// the line's height, antialiasing), as a fraction of the band's height.
+constexpr double kReachFraction = 0.25;
+
 // Where and how large one stamp is drawn: the arithmetic of both layouts.
 struct StampPlan {
     StampGeometry Geometry;
@@ -95,28 +99,39 @@ struct StampPlan {
     QTransform Transform;  // the fit scale about the anchor point
 };
 
-StampPlan PlanStamp(const QImage& image, const QString& family, const QString& text, const StampStyle& style)
+// `metrics` gives the resolution fonts are measured at (any image: they all
+// have the same); `canvas` the picture's size and the edges already taken.
+StampPlan PlanStamp(const CStampCanvas& canvas, const QPaintDevice& metrics, const QString& family,
+                    const QString& text, const StampStyle& style)
 {
-    const double w = image.width(), h = image.height();
+    const double w = canvas.Width(), h = canvas.Height();
     const bool official = style.Layout == StampLayout::Official;
     const LayoutConstants& layout = official ? kOfficial : kPersonal;
     StampPlan plan;
     StampGeometry& g = plan.Geometry;
     g.FontSize = float(std::sqrt(2.0)) * float(h) * float(layout.FontFraction);
-    const unsigned available = official ? image.width() : static_cast<unsigned>(w * layout.WidthFraction);
-    plan.Font = StampFont(family, layout, g.FontSize, image);
-    g.TextSize = MeasureText(QFontMetricsF(plan.Font, &image), text);
+    const unsigned available = official ? canvas.Width() : static_cast<unsigned>(w * layout.WidthFraction);
+    plan.Font = StampFont(family, layout, g.FontSize, metrics);
+    g.TextSize = MeasureText(QFontMetricsF(plan.Font, &metrics), text);
     const double tw = g.TextSize.width(), th = g.TextSize.height();
     const unsigned needed = static_cast<unsigned>(2 * float(kMarginFraction * available) + tw);
     if (needed > available) g.Scale = double(available) / needed;
     const double s = g.Scale;
 
     // The band is anchored at the picture's edge, the box at its own corner;
-    // the scale keeps that point where it is.
+    // the scale keeps that point where it is. A stamp placed earlier at the
+    // same edge moves the edge to the far side of that stamp.
     const double x0 = official ? 0 : kInsetFraction * w;
-    const double y0 =
-        official ? (style.AtTop ? 0 : h - th) : float(style.AtTop ? kInsetFraction * h : kBottomFraction * h - th);
-    const double cx = official ? 0 : x0, cy = official ? (style.AtTop ? 0 : h) : y0;
+    double y0 = 0, cy = 0;
+    if (official) {
+        y0 = style.AtTop ? canvas.NextTop.value_or(0) : canvas.NextBottom.value_or(h) - th;
+        cy = style.AtTop ? y0 : canvas.NextBottom.value_or(h);
+    } else {
+        y0 = style.AtTop ? canvas.NextTop.value_or(float(kInsetFraction * h))
+                         : (canvas.NextBottom ? *canvas.NextBottom - th : float(kBottomFraction * h - th));
+        cy = y0;
+    }
+    const double cx = x0;
     plan.Band = QRectF(x0, y0, official ? w / s : tw, th);
     plan.TextBox = official ? QRectF(0, y0, std::max(tw, w / s), th) : plan.Band;
     plan.Transform = QTransform(s, 0, 0, s, cx - s * cx, cy - s * cy);
@@ -125,22 +140,50 @@ StampPlan PlanStamp(const QImage& image, const QString& family, const QString& t
     return plan;
 }
 
+// The band with the room the drawing may reach past it.
+QRectF Reach(const StampGeometry& g)
+{
+    const double pad = 2 + kReachFraction * (g.Bottom - g.Top);
+    return QRectF(QPointF(g.Left - pad, g.Top - pad), QPointF(g.Right + pad, g.Bottom + pad));
+}
+
+void NoteBand(CStampCanvas& canvas, const StampGeometry& g, bool atTop)
+{
+    const QRectF reach = Reach(g);
+    canvas.Bands.push_back({reach.left(), reach.top(), reach.right(), reach.bottom()});
+    if (atTop)
+        canvas.NextTop = g.Bottom;
+    else
+        canvas.NextBottom = g.Top;
+}
+
 }  // namespace
 
-HRESULT DrawStamp(CBitmap& canvas, const std::wstring& text, const StampStyle& style, StampGeometry* geometry)
+HRESULT DrawStamp(CStampCanvas& canvas, const std::wstring& text, const StampStyle& style, StampGeometry* geometry)
 {
     const QString family = ChooseStampFont(nullptr);
-    if (family.isEmpty() || canvas.Empty()) return E_FAIL;
-    // The image shares the canvas's memory: BGRA premultiplied is Qt's ARGB32 premultiplied.
-    QImage image(canvas.Data(), canvas.Width(), canvas.Height(), canvas.Stride(), QImage::Format_ARGB32_Premultiplied);
+    if (family.isEmpty() || canvas.Width() <= 0 || canvas.Height() <= 0) return E_FAIL;
+    CBitmap* pixels = canvas.Pixels();
+    if (pixels && pixels->Empty()) return E_FAIL;
+    const QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
     const QString qtext = QString::fromStdWString(text);
-    const StampPlan plan = PlanStamp(image, family, qtext, style);
-    const double radius = kRadiusFraction * plan.Geometry.TextSize.height();
+    const StampPlan plan = PlanStamp(canvas, probe, family, qtext, style);
+    if (geometry) *geometry = plan.Geometry;
+    const QRectF reach = Reach(plan.Geometry);
+    NoteBand(canvas, plan.Geometry, style.AtTop);
+    if (!pixels) return S_OK;
 
+    // The image shares the canvas's memory: BGRA premultiplied is Qt's ARGB32 premultiplied.
+    QImage image(pixels->Data(), pixels->Width(), pixels->Height(), pixels->Stride(),
+                 QImage::Format_ARGB32_Premultiplied);
+    const double radius = kRadiusFraction * plan.Geometry.TextSize.height();
+    const QTransform window = QTransform::fromTranslate(-canvas.Left(), -canvas.Top());
     QPainter painter(&image);
     if (!painter.isActive()) return E_FAIL;
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    painter.setTransform(plan.Transform);
+    // Whoever decoded only part of the picture decoded the reach of the band.
+    painter.setClipRect(window.mapRect(reach));
+    painter.setTransform(plan.Transform * window);
     painter.setPen(Qt::NoPen);
     painter.setBrush(style.Colours.Background);
     painter.drawRoundedRect(plan.Band, radius, radius, Qt::AbsoluteSize);
@@ -150,6 +193,11 @@ HRESULT DrawStamp(CBitmap& canvas, const std::wstring& text, const StampStyle& s
     const bool official = style.Layout == StampLayout::Official;
     painter.drawText(plan.TextBox, (official ? Qt::AlignHCenter : Qt::AlignLeading) | Qt::AlignVCenter, qtext);
     painter.resetTransform();
-    if (geometry) *geometry = plan.Geometry;
     return painter.end() ? S_OK : E_FAIL;
+}
+
+HRESULT DrawStamp(CBitmap& canvas, const std::wstring& text, const StampStyle& style, StampGeometry* geometry)
+{
+    CStampCanvas whole(canvas);
+    return DrawStamp(whole, text, style, geometry);
 }

@@ -17,6 +17,7 @@
 #include "Bitmap.h"
 #include "HResult.h"
 #include "SettingsStore.h"
+#include "StampCanvas.h"
 
 enum class StampLayout { Official = 1, Personal = 2 };
 
@@ -52,5 +53,11 @@ struct StampStyle {
     bool RightToLeft = false;  // reading order of the text (titles)
 };
 
-// Draws `text` onto `canvas` with the process's stamp font.
+// Draws `text` onto `canvas` with the process's stamp font, next to the
+// stamps already at the same edge, and notes the band on the canvas. Nothing
+// is drawn outside the band and a small margin round it (glyphs that reach
+// past the band's edge).
+HRESULT DrawStamp(CStampCanvas& canvas, const std::wstring& text, const StampStyle& style,
+                  StampGeometry* geometry = nullptr);
+// The same on a whole picture with no other stamp.
 HRESULT DrawStamp(CBitmap& canvas, const std::wstring& text, const StampStyle& style, StampGeometry* geometry = nullptr);

@@ -2,7 +2,7 @@
 
 #include "StampText.h"
 
-HRESULT CImageStampingOperation::DrawText(CBitmap& canvas, const std::wstring& text, const char* locationKey,
+HRESULT CImageStampingOperation::DrawText(CStampCanvas& canvas, const std::wstring& text, const char* locationKey,
                                           bool rightToLeft)
 {
     StampStyle style;
@@ -34,7 +34,7 @@ HRESULT CImageGPSStampingOperation::Uninitialize()
     return S_OK;
 }
 
-HRESULT CImageGPSStampingOperation::Render(CBitmap& bitmap, std::wstring)
+HRESULT CImageGPSStampingOperation::Render(CStampCanvas& bitmap, std::wstring)
 {
     if (!decoder_) return E_FAIL;
     return DrawText(bitmap, CStampTextComposer(settings_).ComposeGPSStampText(*decoder_), "GPSStampngLocation");
@@ -48,7 +48,7 @@ std::unique_ptr<CImageTitleStampingOperation> CImageTitleStampingOperation::Crea
     return std::unique_ptr<CImageTitleStampingOperation>(new CImageTitleStampingOperation(settings, rightToLeft));
 }
 
-HRESULT CImageTitleStampingOperation::Render(CBitmap& bitmap, std::wstring text)
+HRESULT CImageTitleStampingOperation::Render(CStampCanvas& bitmap, std::wstring text)
 {
     return DrawText(bitmap, text, "TitleStampngLocation", rightToLeft_);
 }
@@ -77,7 +77,7 @@ HRESULT CImageAddressStampingOperation::Uninitialize()
     return S_OK;
 }
 
-HRESULT CImageAddressStampingOperation::Render(CBitmap& bitmap, std::wstring)
+HRESULT CImageAddressStampingOperation::Render(CStampCanvas& bitmap, std::wstring)
 {
     if (!decoder_ || !record_) return E_FAIL;
     return DrawText(bitmap, CStampTextComposer(settings_).ComposeAddressStampText(*decoder_, *record_),

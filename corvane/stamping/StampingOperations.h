@@ -30,7 +30,7 @@ public:
 protected:
     explicit CImageStampingOperation(const ISettingsStore& settings) : settings_(settings) {}
     // Draws `text` with the placement key of this kind ("top" puts it at the top).
-    HRESULT DrawText(CBitmap& canvas, const std::wstring& text, const char* locationKey, bool rightToLeft = false);
+    HRESULT DrawText(CStampCanvas& canvas, const std::wstring& text, const char* locationKey, bool rightToLeft = false);
     static bool FontAvailable(std::wstring* error) { return !ChooseStampFont(error).isEmpty(); }
 
     const ISettingsStore& settings_;
@@ -48,7 +48,7 @@ public:
     HRESULT Uninitialize() override;
     // Draws the GPS facts the decoder reads (in a save, the geotag being
     // written); `text` is not used.
-    HRESULT Render(CBitmap& bitmap, std::wstring text) override;
+    HRESULT Render(CStampCanvas& canvas, std::wstring text) override;
     int GetKind() const override { return GPSStampOperation; }
 
 private:
@@ -66,7 +66,7 @@ public:
     HRESULT Initialize(CGeoTagMetadataDecoder*, int) override { return S_OK; }
     HRESULT Uninitialize() override { return S_OK; }
     // Draws `text`, the title as the user typed it.
-    HRESULT Render(CBitmap& bitmap, std::wstring text) override;
+    HRESULT Render(CStampCanvas& canvas, std::wstring text) override;
     int GetKind() const override { return TitleStampOperation; }
 
 private:
@@ -85,7 +85,7 @@ public:
     HRESULT Initialize(CGeoTagMetadataDecoder*, int) override { return E_ABORT; }
     HRESULT Uninitialize() override;
     // Draws the record's address and the GPS facts the decoder reads; `text` is not used.
-    HRESULT Render(CBitmap& bitmap, std::wstring text) override;
+    HRESULT Render(CStampCanvas& canvas, std::wstring text) override;
     int GetKind() const override { return AddressStampOperation; }
 
 private:

@@ -115,4 +115,23 @@ TEST(CliStampRefusal, PictureOverThePixelBudgetIsRefusedWithItsSize)
     EXPECT_EQ(ReadFile(huge), before);
 }
 
+// Stamping one picture reads that picture only, however full its folder:
+// siblings that are not pictures at all, or are cut short, are never opened,
+// so they are neither named nor held against the run.
+TEST(CliStampReads, OnlyTheNamedPictureOfItsFolder)
+{
+    REQUIRE_SAMPLES();
+    TempDir dir;
+    const fs::path picture = dir.Copy(SamplesDir() / "pictures/gps/DSCN0010.jpg", "a.jpg");
+    WriteFile(dir / "b.jpg", "not a picture");
+    const std::string whole = ReadFile(SamplesDir() / "pictures/gps/DSCN0012.jpg");
+    WriteFile(dir / "c.jpg", whole.substr(0, 200));
+    WriteFile(dir / "d.tif", "II*\0garbage");
+    const CliRun r = Stamp(dir, "gps --out " + Quote(dir / "out") + " " + Quote(picture));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(r.Out, (dir / "out/a.jpg").string() + ": saved\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+}
+
 }  // namespace

@@ -59,12 +59,8 @@ TEST_F(StampedJpegTest, OnlyTheBandChanges)
     const Saved s = SaveWithStamp(source, dir / "out.jpg", *gps);
     ASSERT_FALSE(s.Target.empty());
 
-    // The reference: the unstamped picture through the same decode and encode.
-    CBitmap original, reference, stamped;
-    std::string reencoded;
+    CBitmap original, stamped;
     ASSERT_EQ(DecodeJpeg(s.Source, original, nullptr), S_OK);
-    ASSERT_EQ(EncodeJpegLike(s.Source, original, reencoded, nullptr), S_OK);
-    ASSERT_EQ(DecodeJpeg(reencoded, reference, nullptr), S_OK);
     ASSERT_EQ(DecodeJpeg(s.Target, stamped, nullptr), S_OK);
     ASSERT_EQ(stamped.Width(), 640);
     ASSERT_EQ(stamped.Height(), 480);
@@ -74,12 +70,12 @@ TEST_F(StampedJpegTest, OnlyTheBandChanges)
     EXPECT_EQ(s.Geometry.Left, 0);
     EXPECT_NEAR(s.Geometry.Right, 640, 1e-9);
     EXPECT_NEAR(s.Geometry.Bottom, 480, 1e-9);
-    // Blocks above the band's rows of 16 (and one more row of blocks that the
-    // chroma upsampling reaches into) are coded from the same pixels.
-    const int untouched = static_cast<int>(std::floor(s.Geometry.Top / 16)) * 16 - 16;
+    // Blocks above the band's rows of 8 are copied as they were coded: those
+    // rows decode to the very pixels of the source.
+    const int untouched = static_cast<int>(std::floor(s.Geometry.Top / 8)) * 8 - 8;
     ASSERT_GT(untouched, 400);
-    EXPECT_EQ(MaxDifference(reference, stamped, 0, untouched), 0);
-    EXPECT_GT(MaxDifference(reference, stamped, static_cast<int>(std::ceil(s.Geometry.Top)), 480), 100);
+    EXPECT_EQ(MaxDifference(original, stamped, 0, untouched), 0);
+    EXPECT_GT(MaxDifference(original, stamped, static_cast<int>(std::ceil(s.Geometry.Top)), 480), 100);
 
     const auto before = codectest::ReadJpegLayout(s.Source), after = codectest::ReadJpegLayout(s.Target);
     ASSERT_TRUE(after.Valid);

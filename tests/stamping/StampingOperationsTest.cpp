@@ -84,7 +84,7 @@ public:
         return S_OK;
     }
     HRESULT ApplyUpdates(UpdateEntry* const*, int, std::vector<std::int32_t>&) override { return E_ABORT; }
-    HRESULT Render(CBitmap&, std::wstring text) override
+    HRESULT Render(CStampCanvas&, std::wstring text) override
     {
         calls += "D(" + std::string(text.begin(), text.end()) + ")";
         return S_OK;
@@ -106,7 +106,8 @@ TEST(StampedSave, EachOperationIsAskedAsItsKindNeeds)
     CGPSMetadataInfo record;
     CBitmap canvas;
     ASSERT_EQ(canvas.Allocate(4, 4, nullptr), S_OK);
-    DrawPendingStamps(canvas, decoder, record,
+    CStampCanvas whole(canvas);
+    DrawPendingStamps(whole, decoder, record,
                       {{&gps, L""}, {&title, L"Site 14"}, {&address, L""}, {&metadata, L""}, {&failing, L""}});
     EXPECT_EQ(gps.calls, "ID()U");
     EXPECT_EQ(title.calls, "ID(Site 14)U");
