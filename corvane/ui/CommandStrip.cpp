@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -154,7 +155,9 @@ bool CCommandStrip::ContextTabShown() const { return isTabVisible(contextTab_); 
 void CCommandStrip::SetCollapsed(bool collapsed)
 {
     collapsed_ = collapsed;
-    for (int i = 0; i < count(); ++i) widget(i)->setVisible(!collapsed);
+    // The pages' own stack shows only the current page; hiding the stack keeps
+    // that so, where showing every page would paint them over each other.
+    if (auto* pages = findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly)) pages->setVisible(!collapsed);
     setMaximumHeight(collapsed ? tabBar()->sizeHint().height() + 2 : QWIDGETSIZE_MAX);
 }
 
