@@ -93,9 +93,7 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
             [this](const QModelIndex& index) { NavigateTo(folders_->filePath(index)); });
     connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CExplorerBrowserView::OnSelectionChanged);
-    connect(address_, &QLineEdit::returnPressed, this, [this] {
-        if (!NavigateTo(address_->text())) address_->setText(QDir::toNativeSeparators(current_));
-    });
+    connect(address_, &QLineEdit::returnPressed, this, [this] { NavigateTo(address_->text()); });
 }
 
 QToolBar* CExplorerBrowserView::BuildCommandBar()
@@ -143,9 +141,12 @@ bool CExplorerBrowserView::NavigateTo(const QString& folder)
     const QString target = info.exists() ? info.absoluteFilePath() : folder;
     if (target.isEmpty() || target == current_) return true;
     // The document hears only of folders; it refuses archives itself.
-    if (!QFileInfo(target).isDir() && !CCorvaneDoc::IsZippedFolder(target.toStdString())) return false;
-    if (FAILED(doc_.OnNavigationPending(target.toStdString()))) return false;
-    if (!QFileInfo(target).isDir()) return false;
+    const bool refused = (!QFileInfo(target).isDir() && !CCorvaneDoc::IsZippedFolder(target.toStdString())) ||
+                         FAILED(doc_.OnNavigationPending(target.toStdString())) || !QFileInfo(target).isDir();
+    if (refused) {
+        ShowLocation();  // the tree and the address go back to the folder still shown
+        return false;
+    }
     current_ = target;
     ShowRoot();
     doc_.OnNavigationComplete(current_.toStdString());
@@ -158,11 +159,16 @@ void CExplorerBrowserView::ShowRoot()
     const QModelIndex root = filter_->mapFromSource(files_->index(current_));
     icons_->setRootIndex(root);
     details_->setRootIndex(root);
+    ShowLocation();
+    OnSelectionChanged();
+}
+
+void CExplorerBrowserView::ShowLocation()
+{
     address_->setText(QDir::toNativeSeparators(current_));
     const QModelIndex inTree = folders_->index(current_);
     navigation_->setCurrentIndex(inTree);
     navigation_->scrollTo(inTree);
-    OnSelectionChanged();
 }
 
 void CExplorerBrowserView::OnActivated(const QModelIndex& index)

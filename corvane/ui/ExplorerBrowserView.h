@@ -69,6 +69,8 @@ private:
     void OnActivated(const QModelIndex& index);
     void OnSelectionChanged();
     void ShowRoot();
+    // The tree and the address bar show the current folder.
+    void ShowLocation();
     bool IsGeotagged(const QString& path) const;
     QModelIndexList VisibleItems() const;
 

@@ -77,11 +77,20 @@ void CGPSMetadataListView::Fill()
     model_->Reload();
     table_->horizontalHeader()->setSortIndicatorShown(false);
     sortColumn_ = 0;
+    table_->FitColumns(false);
 }
 
-void CGPSMetadataListView::RefreshItems(const QList<int>& items) { model_->RefreshItems(items); }
+void CGPSMetadataListView::RefreshItems(const QList<int>& items)
+{
+    model_->RefreshItems(items);
+    table_->FitColumns(true);  // a longer value widens its column, never narrows it under the user
+}
 
-void CGPSMetadataListView::RefreshAll() { model_->RefreshAll(); }
+void CGPSMetadataListView::RefreshAll()
+{
+    model_->RefreshAll();
+    table_->FitColumns(true);
+}
 
 bool CGPSMetadataListView::FileSystemPaneShown() const { return settings_.GetInt("FSysGPSMLV", 1) == 1; }
 
@@ -148,6 +157,28 @@ void CGPSMetadataListView::ClearSelection()
 {
     table_->selectionModel()->clearSelection();
     table_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void CGPSMetadataListView::SelectAll() { table_->selectAll(); }
+
+void CGPSMetadataListView::InvertSelection()
+{
+    if (RowCount() == 0) return;
+    const QItemSelection all(model_->index(0, 0), model_->index(RowCount() - 1, model_->columnCount() - 1));
+    table_->selectionModel()->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void CGPSMetadataListView::SelectGeotagged(bool geotagged)
+{
+    std::vector<int> chosen;
+    for (int row = 0; row < RowCount(); ++row) {
+        const int item = model_->ItemAt(row);
+        const CGPSMetadataInfo* record = item >= 0 ? doc_.Item(item).Current() : nullptr;
+        if (!record) continue;
+        if (bool(record->Latitude && record->Longitude) == geotagged) chosen.push_back(item);
+    }
+    SelectItems(chosen, false);
+    if (chosen.empty()) ClearSelection();
 }
 
 void CGPSMetadataListView::OnHeaderClicked(int column)
@@ -263,6 +294,12 @@ void CGPSMetadataListView::OnTreeActivated(const QModelIndex& index)
         return;
     }
     if (navigate_) navigate_(path);
+    // A refused navigation leaves the tree on the folder whose pictures are shown.
+    const QModelIndex shown = folders_->index(QString::fromStdString(doc_.CurrentFolder()));
+    if (shown.isValid() && shown != tree_->currentIndex()) {
+        tree_->setCurrentIndex(shown);
+        tree_->scrollTo(shown);
+    }
 }
 
 HRESULT CGPSMetadataListView::OnBrowseLocationChanging(const std::string&)

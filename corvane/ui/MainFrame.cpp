@@ -18,6 +18,7 @@
 #include "CorvaneDoc.h"
 #include "ExplorerBrowserView.h"
 #include "GPSMetadataListView.h"
+#include "MetadataTableView.h"
 #include "QtDocumentUserInterface.h"
 
 namespace {
@@ -61,6 +62,9 @@ const CommandIcon kIcons[] = {
     {CommandId::ClearTracks, QStyle::SP_DialogResetButton},
     {CommandId::ExportGpx, QStyle::SP_FileDialogEnd},
 };
+
+// Window state, kept beside the look outside the settings section.
+const QString kColumnWidthsKey = QStringLiteral("MetadataColumnWidths");
 
 const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,
                             CommandId::Redo, CommandId::Save, CommandId::SaveAs,  CommandId::SaveAll};
@@ -107,6 +111,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettings
     qApp->installEventFilter(this);
     list_->SetSaveAsHandler([this](int item) { SaveAs(item, true); });
     list_->SetNavigator([this](const QString& folder) { browser_->NavigateTo(folder); });
+    list_->Table()->RestoreUserColumnWidths(profile_.value(kColumnWidthsKey).toString());
     UpdateCommandUI();
 }
 
@@ -289,5 +294,6 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    profile_.setValue(kColumnWidthsKey, list_->Table()->UserColumnWidths());
     event->accept();
 }

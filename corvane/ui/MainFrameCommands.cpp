@@ -41,12 +41,17 @@ void CMainFrame::BindBrowserCommands()
     Bind(C::Up, [b] { b->GoUp(); }, [b] { return b->CanGoUp(); });
     Bind(C::Back, [b] { b->GoBack(); }, [this] { return doc_.BackList().size() > 1; });
     Bind(C::Forward, [b] { b->GoForward(); }, [this] { return !doc_.ForwardList().empty(); });
-    Bind(C::SelectAll, [b] { b->SelectAll(); });
-    Bind(C::DeselectAll, [b] { b->DeselectAll(); });
-    Bind(C::InvertSelection, [b] { b->InvertSelection(); });
-    Bind(C::AllGeotagged, [b] { b->SelectGeotagged(true); });
-    Bind(C::AllNonGeotagged, [b] { b->SelectGeotagged(false); });
-    Bind(C::AllPictures, [b] { b->SelectAllPictures(); });
+    // The selection commands act on the view the user sees; the table holds only pictures.
+    CGPSMetadataListView* l = list_;
+    const auto onView = [this](std::function<void()> browser, std::function<void()> list) {
+        return [this, browser, list] { active_ == MetadataList ? list() : browser(); };
+    };
+    Bind(C::SelectAll, onView([b] { b->SelectAll(); }, [l] { l->SelectAll(); }));
+    Bind(C::DeselectAll, onView([b] { b->DeselectAll(); }, [l] { l->ClearSelection(); }));
+    Bind(C::InvertSelection, onView([b] { b->InvertSelection(); }, [l] { l->InvertSelection(); }));
+    Bind(C::AllGeotagged, onView([b] { b->SelectGeotagged(true); }, [l] { l->SelectGeotagged(true); }));
+    Bind(C::AllNonGeotagged, onView([b] { b->SelectGeotagged(false); }, [l] { l->SelectGeotagged(false); }));
+    Bind(C::AllPictures, onView([b] { b->SelectAllPictures(); }, [l] { l->SelectAll(); }));
     Bind(C::Filter, [] {});
     for (const FilterCommand& f : kFilters)
         Bind(f.Id, [b, mode = f.Mode] { b->SetFilterMode(mode); }, nullptr,
