@@ -16,6 +16,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "CommandIcons.h"
+#include "CommandTable.h"
 #include "CorvaneDoc.h"
 #include "FolderFilterModel.h"
 #include "FolderOrganizer.h"
@@ -100,10 +102,10 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
 {
     commandBar_ = new QToolBar(this);
     commandBar_->setIconSize(QSize(16, 16));
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this, &CExplorerBrowserView::GoBack);
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward"), this,
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Back), tr("Back"), this, &CExplorerBrowserView::GoBack);
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Forward), tr("Forward"), this,
                            &CExplorerBrowserView::GoForward);
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowUp), tr("Up"), this, &CExplorerBrowserView::GoUp);
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Up), tr("Up"), this, &CExplorerBrowserView::GoUp);
     address_->setPlaceholderText(tr("Folder"));
     commandBar_->addWidget(address_);
 
@@ -303,6 +305,12 @@ void CExplorerBrowserView::OnSelectionChanged()
         if (index.column() == 0 && CFolderFilterModel::IsPicture(filter_->FileInfo(index))) ++count;
     selectedPictures_ = count;
     emit SelectionChanged();
+}
+
+void CExplorerBrowserView::RefreshMarks()
+{
+    icons_->viewport()->update();
+    details_->viewport()->update();
 }
 
 int CExplorerBrowserView::FilterMode() const { return filter_->Mode(); }

@@ -56,6 +56,9 @@ public:
     bool PaneShown(Pane pane) const { return panes_[pane]; }
     void TogglePane(Pane pane);
 
+    // Repaints the marks of pictures with unsaved changes.
+    void RefreshMarks();
+
     CFolderFilterModel* Filter() const { return filter_; }
     QItemSelectionModel* Selection() const;
     QFileSystemModel* Files() const { return files_; }

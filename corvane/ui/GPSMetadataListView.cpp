@@ -230,6 +230,7 @@ QString CGPSMetadataListView::ChooseCsvFile()
     QFileDialog dialog(window(), tr("Choose Where to Save and Its Name"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("CSV (Comma Delimited) (*.CSV)"));
+    if (!doc_.CurrentFolder().empty()) dialog.setDirectory(QString::fromStdString(doc_.CurrentFolder()));
     dialog.selectFile(tr("New GPS Metadata List"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
