@@ -9,6 +9,14 @@
 
 namespace C = CommandId;
 
+// The drawings live in this static library's resources, which the linker
+// keeps only when they are named.
+static bool LinkResources()
+{
+    Q_INIT_RESOURCE(corvane);
+    return true;
+}
+
 namespace {
 
 struct CommandDrawing {
@@ -61,6 +69,8 @@ QIcon Render(const QString& resource)
 QIcon Cached(const QString& resource)
 {
     static QHash<QString, QIcon> cache;
+    static const bool registered = LinkResources();
+    (void)registered;
     auto it = cache.find(resource);
     if (it == cache.end()) it = cache.insert(resource, Render(resource));
     return *it;

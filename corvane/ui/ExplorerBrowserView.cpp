@@ -23,6 +23,8 @@
 #include "FolderOrganizer.h"
 #include "GeoTagFile.h"
 #include "SettingsStore.h"
+#include "ThumbnailDelegate.h"
+#include "Thumbnailer.h"
 
 namespace {
 
@@ -59,12 +61,11 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     navigation_->setHeaderHidden(true);
 
     icons_->setModel(filter_);
-    icons_->setViewMode(QListView::IconMode);
-    icons_->setIconSize(QSize(96, 96));
-    icons_->setGridSize(QSize(128, 130));
+    icons_->setItemDelegate(new CThumbnailDelegate(*icons_, [this](const QModelIndex& index) {
+        return HasUnsavedChanges(filter_->FileInfo(index));
+    }));
     icons_->setResizeMode(QListView::Adjust);
-    icons_->setUniformItemSizes(true);
-    icons_->setWordWrap(true);
+    icons_->setMouseTracking(true);  // the cell under the pointer is lit
     icons_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     icons_->setEditTriggers(QAbstractItemView::EditKeyPressed);
     details_->setModel(filter_);
@@ -77,6 +78,7 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     AllowDragOut(details_);
     views_->addWidget(icons_);
     views_->addWidget(details_);
+    ShowIcons(ThumbnailSide);
 
     auto* splitter = new QSplitter(this);
     splitter->addWidget(navigation_);
@@ -119,13 +121,13 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
     viewMenu_->setText(tr("View"));
     viewMenu_->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(viewMenu_);
-    menu->addAction(tr("Large Icons"), this, [this] {
-        icons_->setViewMode(QListView::IconMode);
-        AllowDragOut(icons_);
-        views_->setCurrentWidget(icons_);
-    });
+    menu->addAction(tr("Large Icons"), this, [this] { ShowIcons(ThumbnailSide); });
+    menu->addAction(tr("Medium Icons"), this, [this] { ShowIcons(ThumbnailSide * 2 / 3); });
     menu->addAction(tr("List"), this, [this] {
         icons_->setViewMode(QListView::ListMode);
+        icons_->setGridSize(QSize());
+        icons_->setIconSize(QSize(16, 16));
+        icons_->setUniformItemSizes(true);
         AllowDragOut(icons_);
         views_->setCurrentWidget(icons_);
     });
@@ -133,6 +135,26 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
     viewMenu_->setMenu(menu);
     commandBar_->addWidget(viewMenu_);
     return commandBar_;
+}
+
+void CExplorerBrowserView::ShowIcons(int size)
+{
+    icons_->setViewMode(QListView::IconMode);
+    icons_->setIconSize(QSize(size, size));
+    // Every cell has the delegate's fixed size, whether its thumbnail has come or not.
+    icons_->setGridSize(CThumbnailDelegate::CellSize(size, icons_->fontMetrics()) + QSize(6, 6));
+    icons_->setUniformItemSizes(true);
+    icons_->setWordWrap(false);
+    icons_->setSpacing(0);
+    AllowDragOut(icons_);
+    views_->setCurrentWidget(icons_);
+}
+
+bool CExplorerBrowserView::HasUnsavedChanges(const QFileInfo& info) const
+{
+    if (!CFolderFilterModel::IsPicture(info) || info.absolutePath() != current_) return false;
+    const int item = doc_.FindItemByName(info.fileName().toStdWString());
+    return item >= 0 && doc_.HasUnsavedChangesAt(item);
 }
 
 QItemSelectionModel* CExplorerBrowserView::Selection() const { return icons_->selectionModel(); }

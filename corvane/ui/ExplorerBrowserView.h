@@ -13,6 +13,7 @@
 class CCorvaneDoc;
 class CFolderFilterModel;
 class ISettingsStore;
+class QFileInfo;
 class QFileSystemModel;
 class QItemSelectionModel;
 class QLineEdit;
@@ -75,6 +76,9 @@ private:
     // The tree and the address bar show the current folder.
     void ShowLocation();
     bool IsGeotagged(const QString& path) const;
+    // The icon mode with square cells of `size` pixels.
+    void ShowIcons(int size);
+    bool HasUnsavedChanges(const QFileInfo& info) const;
     QModelIndexList VisibleItems() const;
 
     CCorvaneDoc& doc_;
