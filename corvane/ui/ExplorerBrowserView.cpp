@@ -21,6 +21,7 @@
 #include "CorvaneDoc.h"
 #include "FolderFilterModel.h"
 #include "FolderOrganizer.h"
+#include "FolderPlaces.h"
 #include "GeoTagFile.h"
 #include "SettingsStore.h"
 #include "ThumbnailDelegate.h"
@@ -45,6 +46,7 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
       files_(new QFileSystemModel(this)),
       folders_(new QFileSystemModel(this)),
       filter_(new CFolderFilterModel(*files_, settings, this)),
+      places_(new CFolderPlaces(this)),
       navigation_(new QTreeView(this)),
       views_(new QStackedWidget(this)),
       icons_(new QListView(this)),
@@ -80,8 +82,15 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     views_->addWidget(details_);
     ShowIcons(ThumbnailSide);
 
+    // Places on top of the tree, as in the desktop's own file dialogs.
+    auto* navigationPane = new QSplitter(Qt::Vertical, this);
+    navigationPane->addWidget(places_);
+    navigationPane->addWidget(navigation_);
+    navigationPane->setStretchFactor(1, 1);
+    navigationPane->setChildrenCollapsible(false);
+    connect(places_, &CFolderPlaces::PlaceChosen, this, [this](const QString& path) { NavigateTo(path); });
     auto* splitter = new QSplitter(this);
-    splitter->addWidget(navigation_);
+    splitter->addWidget(navigationPane);
     splitter->addWidget(views_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 800});
@@ -190,7 +199,13 @@ void CExplorerBrowserView::ShowRoot()
 void CExplorerBrowserView::ShowLocation()
 {
     address_->setText(QDir::toNativeSeparators(current_));
+    // The tree starts at the place that holds the folder, opened down to it.
+    places_->ShowFolder(current_);
+    const QModelIndex place = folders_->index(CFolderPlaces::PlaceOf(current_, places_->Places()));
+    if (navigation_->rootIndex() != place) navigation_->setRootIndex(place);
     const QModelIndex inTree = folders_->index(current_);
+    for (QModelIndex up = inTree.parent(); up.isValid() && up != place; up = up.parent()) navigation_->expand(up);
+    navigation_->expand(inTree);
     navigation_->setCurrentIndex(inTree);
     navigation_->scrollTo(inTree);
 }

@@ -12,6 +12,7 @@
 
 class CCorvaneDoc;
 class CFolderFilterModel;
+class CFolderPlaces;
 class ISettingsStore;
 class QFileInfo;
 class QFileSystemModel;
@@ -86,6 +87,7 @@ private:
     QFileSystemModel* files_;
     QFileSystemModel* folders_;
     CFolderFilterModel* filter_;
+    CFolderPlaces* places_;
     QTreeView* navigation_;
     QStackedWidget* views_;
     QListView* icons_;

@@ -12,6 +12,7 @@
 
 #include "CorvaneDoc.h"
 #include "CsvExport.h"
+#include "FolderPlaces.h"
 #include "MetadataItemDelegate.h"
 #include "MetadataRowSorter.h"
 #include "MetadataTable.h"
@@ -311,7 +312,11 @@ HRESULT CGPSMetadataListView::OnBrowseLocationChanging(const std::string&)
 void CGPSMetadataListView::OnBrowseLocationChanged(const std::string& folder)
 {
     Fill();  // the document has loaded the folder's pictures
-    const QModelIndex index = folders_->index(QString::fromStdString(folder));
+    const QString path = QString::fromStdString(folder);
+    // Like the folder view's tree: from the place that holds the folder, not from the system's root.
+    const QModelIndex place = folders_->index(CFolderPlaces::PlaceOf(path, CFolderPlaces::Find()));
+    if (tree_->rootIndex() != place) tree_->setRootIndex(place);
+    const QModelIndex index = folders_->index(path);
     if (!index.isValid()) return;
     tree_->setCurrentIndex(index);
     tree_->scrollTo(index);

@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <memory>
 
-#include "AddressOptionsBox.h"
+#include "AboutBox.h"
 #include "CommandStrip.h"
 #include "CommandTable.h"
 #include "CorvaneDoc.h"
@@ -133,15 +134,6 @@ void CMainFrame::ShowOptions()
 
 void CMainFrame::ShowAbout()
 {
-    QMessageBox box(QMessageBox::Information, tr("About Corvane"),
-                    tr("Corvane") + QStringLiteral("\n") + tr("Version ") + QStringLiteral(CORVANE_VERSION),
-                    QMessageBox::Ok, this);
-    box.setIconPixmap(windowIcon().pixmap(64, 64));
-    box.setInformativeText(
-        tr("The main purpose of this software is to provide means for viewing, manipulating and wiping GPS metadata "
-           "which are embedded in pictures. It reads and writes the geotag of JPEG and TIFF pictures, looks up the "
-           "address where a picture was taken, stamps coordinates, addresses and titles onto pictures, and exports "
-           "the metadata as CSV.") +
-        QStringLiteral("\n\n") + GeoNamesCredit());
-    box.exec();
+    std::unique_ptr<QMessageBox> box(AboutBox::Create(this));
+    box->exec();
 }
