@@ -88,6 +88,7 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     navigationPane->addWidget(navigation_);
     navigationPane->setStretchFactor(1, 1);
     navigationPane->setChildrenCollapsible(false);
+    navigationPane->setSizes({places_->maximumHeight(), 4000});
     connect(places_, &CFolderPlaces::PlaceChosen, this, [this](const QString& path) { NavigateTo(path); });
     auto* splitter = new QSplitter(this);
     splitter->addWidget(navigationPane);
