@@ -106,8 +106,9 @@ void CCorvaneDoc::ApplyMetadataChange(const std::vector<int>& indices, std::vect
     if (changedIndices.empty()) return;
     ClearRedo();
     pack.Indices = changedIndices;
-    ui_.UpdateAllViews(pack);
+    // The unit goes on the undo list first: the views ask for the state of Undo and Save when told.
     undoList_.push_back({changedIndices, kind});
+    ui_.UpdateAllViews(pack);
 }
 
 void CCorvaneDoc::ApplyPictureOperation(const std::vector<int>& indices, std::vector<PictureOperation> operations)
@@ -128,6 +129,10 @@ void CCorvaneDoc::ApplyPictureOperation(const std::vector<int>& indices, std::ve
     if (applied.empty()) return;
     ClearRedo();
     undoList_.push_back({applied, kind});
+    // No field changed, but the views mark the pictures that now wait to be saved.
+    CMetadataManipulationUpdatePack pack;
+    pack.Indices = applied;
+    ui_.UpdateAllViews(pack);
 }
 
 void CCorvaneDoc::ClearRedo()

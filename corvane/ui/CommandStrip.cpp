@@ -2,12 +2,16 @@
 
 #include <QAction>
 #include <QGridLayout>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "CommandTable.h"
@@ -53,6 +57,7 @@ CCommandStrip::CCommandStrip(const std::map<int, QAction*>& actions, QWidget* pa
     }
     BuildCorners();
     ShowContextTab(false);
+    qApp->installEventFilter(this);  // Alt is seen wherever the focus is
     // A click on a tab of a collapsed strip shows its commands again.
     connect(tabBar(), &QTabBar::tabBarClicked, this, [this] { if (collapsed_) SetCollapsed(false); });
 }
@@ -154,7 +159,9 @@ bool CCommandStrip::ContextTabShown() const { return isTabVisible(contextTab_); 
 void CCommandStrip::SetCollapsed(bool collapsed)
 {
     collapsed_ = collapsed;
-    for (int i = 0; i < count(); ++i) widget(i)->setVisible(!collapsed);
+    // The pages' own stack shows only the current page; hiding the stack keeps
+    // that so, where showing every page would paint them over each other.
+    if (auto* pages = findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly)) pages->setVisible(!collapsed);
     setMaximumHeight(collapsed ? tabBar()->sizeHint().height() + 2 : QWIDGETSIZE_MAX);
 }
 
@@ -163,4 +170,77 @@ int CCommandStrip::TabIndexOf(const QString& title) const
     for (int i = 0; i < count(); ++i)
         if (tabText(i) == title) return i;
     return -1;
+}
+
+bool CCommandStrip::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool ours = window()->isActiveWindow() && watched->isWidgetType() &&
+                          static_cast<QWidget*>(watched)->window() == window();
+        if (ours && key->key() == Qt::Key_Alt && !key->isAutoRepeat() && KeyTipsShown() == false)
+            ShowKeyTips();
+        else if (key->key() != Qt::Key_Alt)
+            HideKeyTips();  // the letter typed after Alt ends the tips; the shortcut runs
+        break;
+    }
+    case QEvent::KeyRelease:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) HideKeyTips();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::ApplicationDeactivate:
+    case QEvent::WindowDeactivate: HideKeyTips(); break;
+    default: break;
+    }
+    return QTabWidget::eventFilter(watched, event);
+}
+
+void CCommandStrip::AddKeyTip(const QString& letter, const QRect& over)
+{
+    auto* tip = new QLabel(letter, this);
+    tip->setObjectName(QStringLiteral("KeyTip"));
+    tip->setAlignment(Qt::AlignCenter);
+    tip->setAttribute(Qt::WA_TransparentForMouseEvents);
+    tip->setStyleSheet(QStringLiteral("QLabel { background: #fffbe0; color: #1a1a1a; border: 1px solid #5a5a5a;"
+                                      " border-radius: 2px; padding: 0px 3px; font-weight: bold; }"));
+    tip->adjustSize();
+    // Below the middle of what it names, inside the strip.
+    const QPoint at(over.center().x() - tip->width() / 2, over.bottom() - tip->height() / 2);
+    tip->move(std::clamp(at.x(), 0, std::max(0, width() - tip->width())),
+              std::clamp(at.y(), 0, std::max(0, height() - tip->height())));
+    tip->show();
+    tip->raise();
+    keyTips_.push_back(tip);
+}
+
+void CCommandStrip::ShowKeyTips()
+{
+    HideKeyTips();
+    for (const TabInfo& tab : kTabs) {
+        const int index = TabIndexOf(tr(tab.Title));
+        if (index < 0 || !isTabVisible(index)) continue;
+        const QRect rect = tabBar()->tabRect(index);
+        AddKeyTip(QLatin1String(TabKeyTip(tab.Place)), QRect(tabBar()->mapTo(this, rect.topLeft()), rect.size()));
+    }
+    const std::pair<Qt::Corner, const char*> corners[] = {{Qt::TopLeftCorner, "F"}, {Qt::TopRightCorner, "R"}};
+    for (const auto& [corner, letter] : corners)
+        if (QWidget* button = cornerWidget(corner)) AddKeyTip(QLatin1String(letter), button->geometry());
+    if (collapsed_ || !currentWidget()) return;
+    for (QToolButton* button : currentWidget()->findChildren<QToolButton*>()) {
+        const QAction* action = button->defaultAction();
+        const CommandInfo* info = action ? FindCommand(action->data().toInt()) : nullptr;
+        if (!info || !*info->KeyTip || !button->isVisible()) continue;
+        AddKeyTip(QLatin1String(info->KeyTip),
+                  QRect(button->mapTo(this, QPoint(0, 0)), button->size()));
+    }
+}
+
+void CCommandStrip::HideKeyTips()
+{
+    for (QLabel* tip : keyTips_) {
+        tip->hide();
+        tip->deleteLater();
+    }
+    keyTips_.clear();
 }

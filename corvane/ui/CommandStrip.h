@@ -3,13 +3,16 @@
 // command buttons as the command table places them; commands that belong
 // to another command's menu open from that button. An application button
 // holds Options, About and Exit; a display button holds the strip's two
-// display modes and the five looks.
+// display modes and the five looks. Holding Alt shows the key-tip letters
+// over the tabs and the commands of the current tab.
 #pragma once
 
 #include <QTabWidget>
 #include <map>
+#include <vector>
 
 class QAction;
+class QLabel;
 
 class CCommandStrip : public QTabWidget {
     Q_OBJECT
@@ -23,13 +26,21 @@ public:
     void SetCollapsed(bool collapsed);
     bool Collapsed() const { return collapsed_; }
     int TabIndexOf(const QString& title) const;
+    bool KeyTipsShown() const { return !keyTips_.empty(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* BuildTab(int place);
     QWidget* BuildGroup(int place, const char* group);
     void BuildCorners();
+    void ShowKeyTips();
+    void HideKeyTips();
+    void AddKeyTip(const QString& letter, const QRect& over);
 
     const std::map<int, QAction*>& actions_;
     int contextTab_ = -1;
     bool collapsed_ = false;
+    std::vector<QLabel*> keyTips_;
 };

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "CommandIcons.h"
 #include "CorvaneDoc.h"
 #include "MainFrame.h"
 #include "ExplorerBrowserView.h"
@@ -42,7 +43,7 @@ bool CCorvaneApp::InitInstance(const QString& startFolder)
         return SaveStampedPicture(source, target, record, stamps, error, nullptr, options, warnings);
     });
     frame_ = std::make_unique<CMainFrame>(*doc_, *ui_, *settings_, *profile_);
-    frame_->setWindowIcon(QIcon(QStringLiteral(":/corvane.svg")));
+    frame_->setWindowIcon(CommandIcons::Program());
     frame_->Browser()->NavigateTo(startFolder.isEmpty() ? PicturesFolder() : startFolder);
     return true;
 }

@@ -16,11 +16,16 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "CommandIcons.h"
+#include "CommandTable.h"
 #include "CorvaneDoc.h"
 #include "FolderFilterModel.h"
 #include "FolderOrganizer.h"
+#include "FolderPlaces.h"
 #include "GeoTagFile.h"
 #include "SettingsStore.h"
+#include "ThumbnailDelegate.h"
+#include "Thumbnailer.h"
 
 namespace {
 
@@ -41,6 +46,7 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
       files_(new QFileSystemModel(this)),
       folders_(new QFileSystemModel(this)),
       filter_(new CFolderFilterModel(*files_, settings, this)),
+      places_(new CFolderPlaces(this)),
       navigation_(new QTreeView(this)),
       views_(new QStackedWidget(this)),
       icons_(new QListView(this)),
@@ -57,12 +63,11 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     navigation_->setHeaderHidden(true);
 
     icons_->setModel(filter_);
-    icons_->setViewMode(QListView::IconMode);
-    icons_->setIconSize(QSize(96, 96));
-    icons_->setGridSize(QSize(128, 130));
+    icons_->setItemDelegate(new CThumbnailDelegate(*icons_, [this](const QModelIndex& index) {
+        return HasUnsavedChanges(filter_->FileInfo(index));
+    }));
     icons_->setResizeMode(QListView::Adjust);
-    icons_->setUniformItemSizes(true);
-    icons_->setWordWrap(true);
+    icons_->setMouseTracking(true);  // the cell under the pointer is lit
     icons_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     icons_->setEditTriggers(QAbstractItemView::EditKeyPressed);
     details_->setModel(filter_);
@@ -75,9 +80,18 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
     AllowDragOut(details_);
     views_->addWidget(icons_);
     views_->addWidget(details_);
+    ShowIcons(ThumbnailSide);
 
+    // Places on top of the tree, as in the desktop's own file dialogs.
+    auto* navigationPane = new QSplitter(Qt::Vertical, this);
+    navigationPane->addWidget(places_);
+    navigationPane->addWidget(navigation_);
+    navigationPane->setStretchFactor(1, 1);
+    navigationPane->setChildrenCollapsible(false);
+    navigationPane->setSizes({places_->maximumHeight(), 4000});
+    connect(places_, &CFolderPlaces::PlaceChosen, this, [this](const QString& path) { NavigateTo(path); });
     auto* splitter = new QSplitter(this);
-    splitter->addWidget(navigation_);
+    splitter->addWidget(navigationPane);
     splitter->addWidget(views_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 800});
@@ -93,19 +107,17 @@ CExplorerBrowserView::CExplorerBrowserView(CCorvaneDoc& doc, ISettingsStore& set
             [this](const QModelIndex& index) { NavigateTo(folders_->filePath(index)); });
     connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CExplorerBrowserView::OnSelectionChanged);
-    connect(address_, &QLineEdit::returnPressed, this, [this] {
-        if (!NavigateTo(address_->text())) address_->setText(QDir::toNativeSeparators(current_));
-    });
+    connect(address_, &QLineEdit::returnPressed, this, [this] { NavigateTo(address_->text()); });
 }
 
 QToolBar* CExplorerBrowserView::BuildCommandBar()
 {
     commandBar_ = new QToolBar(this);
     commandBar_->setIconSize(QSize(16, 16));
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("Back"), this, &CExplorerBrowserView::GoBack);
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward"), this,
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Back), tr("Back"), this, &CExplorerBrowserView::GoBack);
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Forward), tr("Forward"), this,
                            &CExplorerBrowserView::GoForward);
-    commandBar_->addAction(style()->standardIcon(QStyle::SP_ArrowUp), tr("Up"), this, &CExplorerBrowserView::GoUp);
+    commandBar_->addAction(CommandIcons::ForCommand(CommandId::Up), tr("Up"), this, &CExplorerBrowserView::GoUp);
     address_->setPlaceholderText(tr("Folder"));
     commandBar_->addWidget(address_);
 
@@ -119,13 +131,13 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
     viewMenu_->setText(tr("View"));
     viewMenu_->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(viewMenu_);
-    menu->addAction(tr("Large Icons"), this, [this] {
-        icons_->setViewMode(QListView::IconMode);
-        AllowDragOut(icons_);
-        views_->setCurrentWidget(icons_);
-    });
+    menu->addAction(tr("Large Icons"), this, [this] { ShowIcons(ThumbnailSide); });
+    menu->addAction(tr("Medium Icons"), this, [this] { ShowIcons(ThumbnailSide * 2 / 3); });
     menu->addAction(tr("List"), this, [this] {
         icons_->setViewMode(QListView::ListMode);
+        icons_->setGridSize(QSize());
+        icons_->setIconSize(QSize(16, 16));
+        icons_->setUniformItemSizes(true);
         AllowDragOut(icons_);
         views_->setCurrentWidget(icons_);
     });
@@ -133,6 +145,26 @@ QToolBar* CExplorerBrowserView::BuildCommandBar()
     viewMenu_->setMenu(menu);
     commandBar_->addWidget(viewMenu_);
     return commandBar_;
+}
+
+void CExplorerBrowserView::ShowIcons(int size)
+{
+    icons_->setViewMode(QListView::IconMode);
+    icons_->setIconSize(QSize(size, size));
+    // Every cell has the delegate's fixed size, whether its thumbnail has come or not.
+    icons_->setGridSize(CThumbnailDelegate::CellSize(size, icons_->fontMetrics()) + QSize(6, 6));
+    icons_->setUniformItemSizes(true);
+    icons_->setWordWrap(false);
+    icons_->setSpacing(0);
+    AllowDragOut(icons_);
+    views_->setCurrentWidget(icons_);
+}
+
+bool CExplorerBrowserView::HasUnsavedChanges(const QFileInfo& info) const
+{
+    if (!CFolderFilterModel::IsPicture(info) || info.absolutePath() != current_) return false;
+    const int item = doc_.FindItemByName(info.fileName().toStdWString());
+    return item >= 0 && doc_.HasUnsavedChangesAt(item);
 }
 
 QItemSelectionModel* CExplorerBrowserView::Selection() const { return icons_->selectionModel(); }
@@ -143,9 +175,12 @@ bool CExplorerBrowserView::NavigateTo(const QString& folder)
     const QString target = info.exists() ? info.absoluteFilePath() : folder;
     if (target.isEmpty() || target == current_) return true;
     // The document hears only of folders; it refuses archives itself.
-    if (!QFileInfo(target).isDir() && !CCorvaneDoc::IsZippedFolder(target.toStdString())) return false;
-    if (FAILED(doc_.OnNavigationPending(target.toStdString()))) return false;
-    if (!QFileInfo(target).isDir()) return false;
+    const bool refused = (!QFileInfo(target).isDir() && !CCorvaneDoc::IsZippedFolder(target.toStdString())) ||
+                         FAILED(doc_.OnNavigationPending(target.toStdString())) || !QFileInfo(target).isDir();
+    if (refused) {
+        ShowLocation();  // the tree and the address go back to the folder still shown
+        return false;
+    }
     current_ = target;
     ShowRoot();
     doc_.OnNavigationComplete(current_.toStdString());
@@ -158,11 +193,22 @@ void CExplorerBrowserView::ShowRoot()
     const QModelIndex root = filter_->mapFromSource(files_->index(current_));
     icons_->setRootIndex(root);
     details_->setRootIndex(root);
+    ShowLocation();
+    OnSelectionChanged();
+}
+
+void CExplorerBrowserView::ShowLocation()
+{
     address_->setText(QDir::toNativeSeparators(current_));
+    // The tree starts at the place that holds the folder, opened down to it.
+    places_->ShowFolder(current_);
+    const QModelIndex place = folders_->index(CFolderPlaces::PlaceOf(current_, places_->Places()));
+    if (navigation_->rootIndex() != place) navigation_->setRootIndex(place);
     const QModelIndex inTree = folders_->index(current_);
+    for (QModelIndex up = inTree.parent(); up.isValid() && up != place; up = up.parent()) navigation_->expand(up);
+    navigation_->expand(inTree);
     navigation_->setCurrentIndex(inTree);
     navigation_->scrollTo(inTree);
-    OnSelectionChanged();
 }
 
 void CExplorerBrowserView::OnActivated(const QModelIndex& index)
@@ -297,6 +343,12 @@ void CExplorerBrowserView::OnSelectionChanged()
         if (index.column() == 0 && CFolderFilterModel::IsPicture(filter_->FileInfo(index))) ++count;
     selectedPictures_ = count;
     emit SelectionChanged();
+}
+
+void CExplorerBrowserView::RefreshMarks()
+{
+    icons_->viewport()->update();
+    details_->viewport()->update();
 }
 
 int CExplorerBrowserView::FilterMode() const { return filter_->Mode(); }

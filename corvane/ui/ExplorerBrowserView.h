@@ -12,7 +12,9 @@
 
 class CCorvaneDoc;
 class CFolderFilterModel;
+class CFolderPlaces;
 class ISettingsStore;
+class QFileInfo;
 class QFileSystemModel;
 class QItemSelectionModel;
 class QLineEdit;
@@ -56,6 +58,9 @@ public:
     bool PaneShown(Pane pane) const { return panes_[pane]; }
     void TogglePane(Pane pane);
 
+    // Repaints the marks of pictures with unsaved changes.
+    void RefreshMarks();
+
     CFolderFilterModel* Filter() const { return filter_; }
     QItemSelectionModel* Selection() const;
     QFileSystemModel* Files() const { return files_; }
@@ -69,7 +74,12 @@ private:
     void OnActivated(const QModelIndex& index);
     void OnSelectionChanged();
     void ShowRoot();
+    // The tree and the address bar show the current folder.
+    void ShowLocation();
     bool IsGeotagged(const QString& path) const;
+    // The icon mode with square cells of `size` pixels.
+    void ShowIcons(int size);
+    bool HasUnsavedChanges(const QFileInfo& info) const;
     QModelIndexList VisibleItems() const;
 
     CCorvaneDoc& doc_;
@@ -77,6 +87,7 @@ private:
     QFileSystemModel* files_;
     QFileSystemModel* folders_;
     CFolderFilterModel* filter_;
+    CFolderPlaces* places_;
     QTreeView* navigation_;
     QStackedWidget* views_;
     QListView* icons_;

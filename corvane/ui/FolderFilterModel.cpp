@@ -66,13 +66,17 @@ QFileInfo CFolderFilterModel::FileInfo(const QModelIndex& index) const
 
 QVariant CFolderFilterModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DecorationRole || index.column() != 0) return QSortFilterProxyModel::data(index, role);
+    const bool thumbnailRole = role == Qt::DecorationRole || role == ThumbnailRole;
+    if ((!thumbnailRole && role != IsPictureRole) || index.column() != 0)
+        return QSortFilterProxyModel::data(index, role);
     const QFileInfo info = FileInfo(index);
-    if (!IsPicture(info)) return QSortFilterProxyModel::data(index, role);
+    if (role == IsPictureRole) return IsPicture(info);
+    if (!IsPicture(info)) return role == ThumbnailRole ? QVariant() : QSortFilterProxyModel::data(index, role);
     const QString path = info.absoluteFilePath();
-    if (QIcon* icon = thumbnails_.object(path)) return *icon;
+    if (QPixmap* thumbnail = thumbnails_.object(path))
+        return role == ThumbnailRole ? QVariant(*thumbnail) : QVariant(QIcon(*thumbnail));
     RequestThumbnail(path);
-    return QSortFilterProxyModel::data(index, role);
+    return role == ThumbnailRole ? QVariant() : QSortFilterProxyModel::data(index, role);
 }
 
 void CFolderFilterModel::RequestThumbnail(const QString& path) const
@@ -93,7 +97,7 @@ void CFolderFilterModel::RequestThumbnail(const QString& path) const
 void CFolderFilterModel::OnThumbnailReady(const QString& path, const QImage& image)
 {
     if (image.isNull()) return;  // the file's own icon stays
-    thumbnails_.insert(path, new QIcon(QPixmap::fromImage(image)));
+    thumbnails_.insert(path, new QPixmap(QPixmap::fromImage(image)));
     const QModelIndex index = mapFromSource(files_.index(path));
-    if (index.isValid()) emit dataChanged(index, index, {Qt::DecorationRole});
+    if (index.isValid()) emit dataChanged(index, index, {Qt::DecorationRole, ThumbnailRole});
 }

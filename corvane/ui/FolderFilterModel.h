@@ -8,6 +8,7 @@
 #include <QCache>
 #include <QFileInfo>
 #include <QIcon>
+#include <QPixmap>
 #include <QSet>
 #include <QSortFilterProxyModel>
 
@@ -19,6 +20,10 @@ enum FilterMode : int { ShowAllContents = 0, ShowJpeg = 1, ShowTiff = 2, ShowJpe
 class CFolderFilterModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
+    // Beside the usual roles: the thumbnail as a pixmap once made (invalid
+    // before), and whether the item is a picture.
+    enum Role { ThumbnailRole = Qt::UserRole + 40, IsPictureRole };
+
     CFolderFilterModel(QFileSystemModel& files, const ISettingsStore& settings, QObject* parent = nullptr);
 
     // Whether an item is shown under a filter mode.
@@ -41,6 +46,6 @@ private:
 
     QFileSystemModel& files_;
     const ISettingsStore& settings_;
-    mutable QCache<QString, QIcon> thumbnails_;
+    mutable QCache<QString, QPixmap> thumbnails_;
     mutable QSet<QString> requested_;
 };

@@ -12,6 +12,7 @@
 
 #include "CorvaneDoc.h"
 #include "CsvExport.h"
+#include "FolderPlaces.h"
 #include "MetadataItemDelegate.h"
 #include "MetadataRowSorter.h"
 #include "MetadataTable.h"
@@ -77,11 +78,20 @@ void CGPSMetadataListView::Fill()
     model_->Reload();
     table_->horizontalHeader()->setSortIndicatorShown(false);
     sortColumn_ = 0;
+    table_->FitColumns(false);
 }
 
-void CGPSMetadataListView::RefreshItems(const QList<int>& items) { model_->RefreshItems(items); }
+void CGPSMetadataListView::RefreshItems(const QList<int>& items)
+{
+    model_->RefreshItems(items);
+    table_->FitColumns(true);  // a longer value widens its column, never narrows it under the user
+}
 
-void CGPSMetadataListView::RefreshAll() { model_->RefreshAll(); }
+void CGPSMetadataListView::RefreshAll()
+{
+    model_->RefreshAll();
+    table_->FitColumns(true);
+}
 
 bool CGPSMetadataListView::FileSystemPaneShown() const { return settings_.GetInt("FSysGPSMLV", 1) == 1; }
 
@@ -150,6 +160,28 @@ void CGPSMetadataListView::ClearSelection()
     table_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
+void CGPSMetadataListView::SelectAll() { table_->selectAll(); }
+
+void CGPSMetadataListView::InvertSelection()
+{
+    if (RowCount() == 0) return;
+    const QItemSelection all(model_->index(0, 0), model_->index(RowCount() - 1, model_->columnCount() - 1));
+    table_->selectionModel()->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void CGPSMetadataListView::SelectGeotagged(bool geotagged)
+{
+    std::vector<int> chosen;
+    for (int row = 0; row < RowCount(); ++row) {
+        const int item = model_->ItemAt(row);
+        const CGPSMetadataInfo* record = item >= 0 ? doc_.Item(item).Current() : nullptr;
+        if (!record) continue;
+        if (bool(record->Latitude && record->Longitude) == geotagged) chosen.push_back(item);
+    }
+    SelectItems(chosen, false);
+    if (chosen.empty()) ClearSelection();
+}
+
 void CGPSMetadataListView::OnHeaderClicked(int column)
 {
     QHeaderView* header = table_->horizontalHeader();
@@ -199,6 +231,7 @@ QString CGPSMetadataListView::ChooseCsvFile()
     QFileDialog dialog(window(), tr("Choose Where to Save and Its Name"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("CSV (Comma Delimited) (*.CSV)"));
+    if (!doc_.CurrentFolder().empty()) dialog.setDirectory(QString::fromStdString(doc_.CurrentFolder()));
     dialog.selectFile(tr("New GPS Metadata List"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
@@ -263,6 +296,12 @@ void CGPSMetadataListView::OnTreeActivated(const QModelIndex& index)
         return;
     }
     if (navigate_) navigate_(path);
+    // A refused navigation leaves the tree on the folder whose pictures are shown.
+    const QModelIndex shown = folders_->index(QString::fromStdString(doc_.CurrentFolder()));
+    if (shown.isValid() && shown != tree_->currentIndex()) {
+        tree_->setCurrentIndex(shown);
+        tree_->scrollTo(shown);
+    }
 }
 
 HRESULT CGPSMetadataListView::OnBrowseLocationChanging(const std::string&)
@@ -273,7 +312,11 @@ HRESULT CGPSMetadataListView::OnBrowseLocationChanging(const std::string&)
 void CGPSMetadataListView::OnBrowseLocationChanged(const std::string& folder)
 {
     Fill();  // the document has loaded the folder's pictures
-    const QModelIndex index = folders_->index(QString::fromStdString(folder));
+    const QString path = QString::fromStdString(folder);
+    // Like the folder view's tree: from the place that holds the folder, not from the system's root.
+    const QModelIndex place = folders_->index(CFolderPlaces::PlaceOf(path, CFolderPlaces::Find()));
+    if (tree_->rootIndex() != place) tree_->setRootIndex(place);
+    const QModelIndex index = folders_->index(path);
     if (!index.isValid()) return;
     tree_->setCurrentIndex(index);
     tree_->scrollTo(index);

@@ -42,6 +42,11 @@ public:
     void SelectItems(const std::vector<int>& items, bool extend);
     int RowCount() const;
     void ClearSelection();
+    // The selection commands of the command strip, on the rows.
+    void SelectAll();
+    void InvertSelection();
+    // Selects the pictures with (or without) latitude and longitude; unreadable ones by neither.
+    void SelectGeotagged(bool geotagged);
 
     // Header click: sort by the column, flipping the order at every click; "#" only drops the arrow.
     void OnHeaderClicked(int column);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStackedWidget>
@@ -13,54 +14,19 @@
 #include <QToolButton>
 
 #include "ApplicationLook.h"
+#include "CommandIcons.h"
 #include "CommandStrip.h"
 #include "CommandTable.h"
 #include "CorvaneDoc.h"
 #include "ExplorerBrowserView.h"
 #include "GPSMetadataListView.h"
+#include "MetadataTableView.h"
 #include "QtDocumentUserInterface.h"
 
 namespace {
 
-struct CommandIcon {
-    int Id;
-    QStyle::StandardPixmap Icon;
-};
-
-const CommandIcon kIcons[] = {
-    {CommandId::Up, QStyle::SP_ArrowUp},
-    {CommandId::Back, QStyle::SP_ArrowBack},
-    {CommandId::Forward, QStyle::SP_ArrowForward},
-    {CommandId::Undo, QStyle::SP_ArrowLeft},
-    {CommandId::Redo, QStyle::SP_ArrowRight},
-    {CommandId::Save, QStyle::SP_DialogSaveButton},
-    {CommandId::SaveAs, QStyle::SP_DriveHDIcon},
-    {CommandId::SaveAll, QStyle::SP_DialogApplyButton},
-    {CommandId::SelectAll, QStyle::SP_DialogYesButton},
-    {CommandId::DeselectAll, QStyle::SP_DialogNoButton},
-    {CommandId::InvertSelection, QStyle::SP_BrowserReload},
-    {CommandId::AllGeotagged, QStyle::SP_DirHomeIcon},
-    {CommandId::AllNonGeotagged, QStyle::SP_DirIcon},
-    {CommandId::AllPictures, QStyle::SP_FileIcon},
-    {CommandId::Filter, QStyle::SP_FileDialogContentsView},
-    {CommandId::StampGps, QStyle::SP_ComputerIcon},
-    {CommandId::StampTitle, QStyle::SP_FileDialogInfoView},
-    {CommandId::StampAddress, QStyle::SP_DirLinkIcon},
-    {CommandId::GeotagFromTrack, QStyle::SP_FileLinkIcon},
-    {CommandId::ExplorerView, QStyle::SP_DirOpenIcon},
-    {CommandId::MetadataView, QStyle::SP_FileDialogDetailedView},
-    {CommandId::GeocodeSelected, QStyle::SP_DriveNetIcon},
-    {CommandId::GeocodeAll, QStyle::SP_DriveNetIcon},
-    {CommandId::ClearSelectedRecords, QStyle::SP_DialogDiscardButton},
-    {CommandId::ClearAllRecords, QStyle::SP_TrashIcon},
-    {CommandId::ClearField, QStyle::SP_LineEditClearButton},
-    {CommandId::ExportSelected, QStyle::SP_FileDialogNewFolder},
-    {CommandId::ExportAll, QStyle::SP_DialogSaveButton},
-    {CommandId::Map, QStyle::SP_DriveNetIcon},
-    {CommandId::ShowTrack, QStyle::SP_FileLinkIcon},
-    {CommandId::ClearTracks, QStyle::SP_DialogResetButton},
-    {CommandId::ExportGpx, QStyle::SP_FileDialogEnd},
-};
+// Window state, kept beside the look outside the settings section.
+const QString kColumnWidthsKey = QStringLiteral("MetadataColumnWidths");
 
 const int kQuickAccess[] = {CommandId::Up,   CommandId::Back, CommandId::Forward, CommandId::Undo,
                             CommandId::Redo, CommandId::Save, CommandId::SaveAs,  CommandId::SaveAll};
@@ -99,6 +65,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettings
     ui_.SetCommandHandler([this](int command) { OnPostedCommand(command); });
     connect(&ui_, &CQtDocumentUserInterface::MetadataChanged, this, [this](const QList<int>& items) {
         list_->RefreshItems(items);
+        browser_->RefreshMarks();
         UpdateCommandUI();
     });
     connect(browser_, &CExplorerBrowserView::SelectionChanged, this, &CMainFrame::UpdateCommandUI);
@@ -107,6 +74,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& doc, CQtDocumentUserInterface& ui, ISettings
     qApp->installEventFilter(this);
     list_->SetSaveAsHandler([this](int item) { SaveAs(item, true); });
     list_->SetNavigator([this](const QString& folder) { browser_->NavigateTo(folder); });
+    list_->Table()->RestoreUserColumnWidths(profile_.value(kColumnWidthsKey).toString());
     UpdateCommandUI();
 }
 
@@ -144,8 +112,7 @@ void CMainFrame::CreateActions()
             if (parent) keys += QLatin1String(parent->KeyTip) + QStringLiteral(", ");
             action->setShortcuts({QKeySequence(keys + QLatin1String(c.KeyTip))});
         }
-        for (const CommandIcon& icon : kIcons)
-            if (icon.Id == c.Id) action->setIcon(style()->standardIcon(icon.Icon));
+        action->setIcon(CommandIcons::ForCommand(c.Id));
         connect(action, &QAction::triggered, this, [this, id = c.Id] { Execute(id); });
         addAction(action);  // shortcuts work whichever tab is shown
         actions_[c.Id] = action;
@@ -165,12 +132,14 @@ void CMainFrame::CreateActions()
 
 void CMainFrame::BuildStatusBar()
 {
+    changedCount_ = new QLabel(statusBar());
+    changedCount_->setObjectName(QStringLiteral("ChangedPictures"));
+    changedCount_->hide();
+    statusBar()->addPermanentWidget(changedCount_);
     const int shortcuts[2] = {CommandId::StatusExplorerView, CommandId::StatusMetadataView};
     for (const int id : shortcuts) {
         auto* button = new QToolButton(statusBar());
         button->setDefaultAction(actions_.at(id));
-        button->setIcon(style()->standardIcon(id == CommandId::StatusExplorerView ? QStyle::SP_DirOpenIcon
-                                                                                   : QStyle::SP_FileDialogDetailedView));
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         button->setAutoRaise(true);
         statusBar()->addPermanentWidget(button);
@@ -198,8 +167,18 @@ void CMainFrame::Execute(int command)
     UpdateCommandUI();
 }
 
+void CMainFrame::ShowChangedCount()
+{
+    int changed = 0;
+    for (int item = 0; item < doc_.Count(); ++item)
+        if (doc_.HasUnsavedChangesAt(item)) ++changed;
+    changedCount_->setText(changed == 1 ? tr("1 picture changed") : tr("%1 pictures changed").arg(changed));
+    changedCount_->setVisible(changed > 0);
+}
+
 void CMainFrame::UpdateCommandUI()
 {
+    ShowChangedCount();
     for (const auto& [id, handler] : handlers_) {
         QAction* action = Action(id);
         if (!action) continue;
@@ -266,6 +245,7 @@ bool CMainFrame::ContextTabShown() const { return strip_->ContextTabShown(); }
 void CMainFrame::RefreshList()
 {
     list_->RefreshAll();
+    browser_->RefreshMarks();
     RefreshMap();
 }
 
@@ -289,5 +269,6 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    profile_.setValue(kColumnWidthsKey, list_->Table()->UserColumnWidths());
     event->accept();
 }

@@ -20,6 +20,7 @@ class CQtDocumentUserInterface;
 class ISettingsStore;
 class QSettings;
 class QDockWidget;
+class QLabel;
 class QStackedWidget;
 
 class CMainFrame : public QMainWindow {
@@ -104,6 +105,8 @@ private:
     void Bind(int command, std::function<void()> run, std::function<bool()> enabled = nullptr,
               std::function<bool()> checked = nullptr);
     void BuildStatusBar();
+    // "N pictures changed" on the status bar; hidden while nothing waits to be saved.
+    void ShowChangedCount();
     void ApplyTips();
     void RefreshList();
 
@@ -135,6 +138,7 @@ private:
     std::function<QString(const QString&, int&)> saveAsChooser_;
     std::function<bool(QString&, bool&)> titleChooser_;
     std::function<QString()> trackChooser_;
+    QLabel* changedCount_ = nullptr;
     QDockWidget* mapDock_ = nullptr;
     CMapPanel* map_ = nullptr;
     std::function<QString()> gpxChooser_;

@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <memory>
 
-#include "AddressOptionsBox.h"
+#include "AboutBox.h"
 #include "CommandStrip.h"
 #include "CommandTable.h"
 #include "CorvaneDoc.h"
@@ -41,12 +42,17 @@ void CMainFrame::BindBrowserCommands()
     Bind(C::Up, [b] { b->GoUp(); }, [b] { return b->CanGoUp(); });
     Bind(C::Back, [b] { b->GoBack(); }, [this] { return doc_.BackList().size() > 1; });
     Bind(C::Forward, [b] { b->GoForward(); }, [this] { return !doc_.ForwardList().empty(); });
-    Bind(C::SelectAll, [b] { b->SelectAll(); });
-    Bind(C::DeselectAll, [b] { b->DeselectAll(); });
-    Bind(C::InvertSelection, [b] { b->InvertSelection(); });
-    Bind(C::AllGeotagged, [b] { b->SelectGeotagged(true); });
-    Bind(C::AllNonGeotagged, [b] { b->SelectGeotagged(false); });
-    Bind(C::AllPictures, [b] { b->SelectAllPictures(); });
+    // The selection commands act on the view the user sees; the table holds only pictures.
+    CGPSMetadataListView* l = list_;
+    const auto onView = [this](std::function<void()> browser, std::function<void()> list) {
+        return [this, browser, list] { active_ == MetadataList ? list() : browser(); };
+    };
+    Bind(C::SelectAll, onView([b] { b->SelectAll(); }, [l] { l->SelectAll(); }));
+    Bind(C::DeselectAll, onView([b] { b->DeselectAll(); }, [l] { l->ClearSelection(); }));
+    Bind(C::InvertSelection, onView([b] { b->InvertSelection(); }, [l] { l->InvertSelection(); }));
+    Bind(C::AllGeotagged, onView([b] { b->SelectGeotagged(true); }, [l] { l->SelectGeotagged(true); }));
+    Bind(C::AllNonGeotagged, onView([b] { b->SelectGeotagged(false); }, [l] { l->SelectGeotagged(false); }));
+    Bind(C::AllPictures, onView([b] { b->SelectAllPictures(); }, [l] { l->SelectAll(); }));
     Bind(C::Filter, [] {});
     for (const FilterCommand& f : kFilters)
         Bind(f.Id, [b, mode = f.Mode] { b->SetFilterMode(mode); }, nullptr,
@@ -128,15 +134,6 @@ void CMainFrame::ShowOptions()
 
 void CMainFrame::ShowAbout()
 {
-    QMessageBox box(QMessageBox::Information, tr("About Corvane"),
-                    tr("Corvane") + QStringLiteral("\n") + tr("Version ") + QStringLiteral(CORVANE_VERSION),
-                    QMessageBox::Ok, this);
-    box.setIconPixmap(windowIcon().pixmap(64, 64));
-    box.setInformativeText(
-        tr("The main purpose of this software is to provide means for viewing, manipulating and wiping GPS metadata "
-           "which are embedded in pictures. It reads and writes the geotag of JPEG and TIFF pictures, looks up the "
-           "address where a picture was taken, stamps coordinates, addresses and titles onto pictures, and exports "
-           "the metadata as CSV.") +
-        QStringLiteral("\n\n") + GeoNamesCredit());
-    box.exec();
+    std::unique_ptr<QMessageBox> box(AboutBox::Create(this));
+    box->exec();
 }

@@ -41,7 +41,8 @@ void CMainFrame::SaveSelected()
 void CMainFrame::SaveAs(int item, bool force)
 {
     if (item < 0 || item >= doc_.Count()) return;
-    const QString proposed = QString::fromStdWString(doc_.Item(item).Name);
+    // In the picture's own folder, so the dialog opens where the picture is.
+    const QString proposed = QFileInfo(QString::fromStdString(doc_.Item(item).Path)).absoluteFilePath();
     int type = 1;
     const QString chosen = saveAsChooser_ ? saveAsChooser_(proposed, type) : SaveAsDialog::Ask(this, proposed, type);
     if (chosen.isEmpty()) return;  // cancelled

@@ -1,8 +1,10 @@
 #include "MetadataTableModel.h"
 
+#include <QFont>
 #include <QMimeData>
 #include <QUrl>
 
+#include "CommandIcons.h"
 #include "CorvaneDoc.h"
 #include "ImageMetadataManipulationOperation.h"
 #include "MetadataTable.h"
@@ -32,12 +34,33 @@ int CMetadataTableModel::ItemAt(int row) const
 QVariant CMetadataTableModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     const int item = ItemAt(index.row());
     if (item < 0) return {};
+    if (index.column() == PictureName && role != Qt::DisplayRole) return ChangeMark(item, role);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     const PictureItem& picture = doc_.Item(item);
     return QString::fromStdWString(
         MetadataTable::CellText(picture.Current(), index.column(), index.row() + 1, picture.Name));
+}
+
+QVariant CMetadataTableModel::ChangeMark(int item, int role) const
+{
+    // The name of a picture with unsaved changes (edits or queued stamps) is bold and marked.
+    const bool changed = doc_.HasUnsavedChangesAt(item);
+    switch (role) {
+    case Qt::FontRole: {
+        if (!changed) return {};
+        QFont font;
+        font.setBold(true);
+        return font;
+    }
+    case Qt::DecorationRole: return changed ? QVariant(CommandIcons::Named(QStringLiteral("changed"))) : QVariant();
+    case Qt::ToolTipRole: {
+        const QString name = QString::fromStdWString(doc_.Item(item).Name);
+        return changed ? tr("%1: changed, not saved yet").arg(name) : name;
+    }
+    default: return {};
+    }
 }
 
 QVariant CMetadataTableModel::headerData(int section, Qt::Orientation orientation, int role) const

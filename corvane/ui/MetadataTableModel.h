@@ -44,6 +44,8 @@ public:
     CCorvaneDoc& Document() const { return doc_; }
 
 private:
+    QVariant ChangeMark(int item, int role) const;
+
     CCorvaneDoc& doc_;
     int shownRows_ = 0;
 };

@@ -28,7 +28,10 @@ QString SaveAsDialog::Ask(QWidget* owner, const QString& proposedName, int& type
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);  // the name box must be reachable to swap extensions
     dialog.setNameFilters(filters);
-    dialog.selectFile(proposedName);
+    // A proposed name with a folder opens the dialog there, not in the program's working folder.
+    const QFileInfo proposed(proposedName);
+    if (proposed.isAbsolute()) dialog.setDirectory(proposed.absolutePath());
+    dialog.selectFile(proposed.fileName());
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &filters](const QString& filter) {
         auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         if (!nameBox || nameBox->text().isEmpty()) return;

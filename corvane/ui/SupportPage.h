@@ -1,6 +1,6 @@
-// The Support page: where to ask for help. "Visit Home" opens the project's
-// home page; the three "Contact" buttons open its issue page. Both addresses
-// are set when the program is built.
+// The Support page: where to ask for help. "Report a Problem" opens the
+// project's issue page, "Visit Home" its home page; both addresses are set
+// once, when the program is built.
 #pragma once
 
 #include "OptionsPage.h"
@@ -16,6 +16,6 @@ public:
     static QString HomeUrl();
     static QString IssuesUrl();
 
-    QPushButton* contact[3];
+    QPushButton* reportProblem;
     QPushButton* visitHome;
 };

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "CommandIcons.h"
 #include "CorvaneApp.h"
 #include "MainFrame.h"
 
@@ -12,7 +13,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvane.svg")));
+    QApplication::setWindowIcon(CommandIcons::Program());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("View, edit and wipe the geotag of JPEG and TIFF pictures."));

@@ -69,6 +69,21 @@ TEST_F(DocTest, LoadsOnlyPlainPicturesOfTheFolder)
     EXPECT_EQ(doc.GetItemAtRow(-1), nullptr);
 }
 
+TEST_F(DocTest, ViewsToldOfAChangeFindItUndoableAndUnsaved)
+{
+    // The window refreshes Undo and Save from this notification, so the change must be complete by then.
+    int told = 0;
+    ui.OnUpdate = [&] {
+        ++told;
+        EXPECT_TRUE(doc.CanUndo());
+        EXPECT_TRUE(doc.HasUnsavedChangesAt(1));
+        EXPECT_TRUE(doc.HasUnsavedChanges());
+    };
+    SetLatitude({1}, 12.25);
+    EXPECT_EQ(told, 1);
+    ui.OnUpdate = nullptr;
+}
+
 TEST_F(DocTest, ChangeUndoRedoKeepTheSameVersions)
 {
     SetLatitude({0, 2}, 10.5);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -61,7 +62,13 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return signal_.wait_for(lock, limit, [&] { return waiting_ > 0; });
     }
-    void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) override { Updates.push_back(pack); }
+    void UpdateAllViews(const CMetadataManipulationUpdatePack& pack) override
+    {
+        Updates.push_back(pack);
+        if (OnUpdate) OnUpdate();
+    }
+    // Runs while the views are told, to see the document as they see it.
+    std::function<void()> OnUpdate;
     IStepRunner& Runner() override
     {
         ++Runs;

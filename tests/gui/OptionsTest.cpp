@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 
 #include "GeneralPage.h"
 #include "OptionsDialog.h"
@@ -258,8 +259,20 @@ private slots:
     {
         CMemorySettingsStore settings;
         COptionsDialog dialog(settings, 211, 0);
-        for (QPushButton* contact : dialog.Support()->contact) QCOMPARE(contact->toolTip(), CSupportPage::IssuesUrl());
+        QCOMPARE(dialog.Support()->reportProblem->toolTip(), CSupportPage::IssuesUrl());
         QCOMPARE(dialog.Support()->visitHome->toolTip(), CSupportPage::HomeUrl());
+        // Real pages, set once: no placeholder host, and the issue page lies under the home page.
+        for (const QString& url : {CSupportPage::HomeUrl(), CSupportPage::IssuesUrl()}) {
+            QVERIFY2(QUrl(url).isValid() && QUrl(url).scheme() == QLatin1String("https"), qPrintable(url));
+            QVERIFY2(!QUrl(url).host().endsWith(QLatin1String("example.org")), qPrintable(url));
+        }
+        QVERIFY(CSupportPage::IssuesUrl().startsWith(CSupportPage::HomeUrl() + QLatin1Char('/')));
+        // No two buttons that look alike and do the same.
+        QSet<QString> labels;
+        for (QPushButton* button : dialog.Support()->findChildren<QPushButton*>()) {
+            QVERIFY2(!labels.contains(button->text()), qPrintable(button->text()));
+            labels.insert(button->text());
+        }
         for (QLabel* label : dialog.Support()->findChildren<QLabel*>()) {
             QVERIFY2(!label->text().contains(QLatin1String("mailto:")), qPrintable(label->text()));
             QVERIFY2(!label->text().contains(QLatin1Char('@')), qPrintable(label->text()));

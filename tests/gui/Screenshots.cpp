@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "CommandTable.h"
 #include "CorvaneApp.h"
 #include "CorvaneDoc.h"
 #include "ExplorerBrowserView.h"
@@ -89,7 +90,9 @@ int main(int argc, char* argv[])
     const QString out = QString::fromLocal8Bit(argv[1]);
     const QString samples = QString::fromLocal8Bit(argv[2]) + QStringLiteral("/pictures/");
     QDir().mkpath(out);
-    QTemporaryDir config, pictures;
+    // The pictures sit in the user's Pictures folder (scripts/screenshots gives a home of its own).
+    QDir().mkpath(QDir::homePath() + QStringLiteral("/Pictures"));
+    QTemporaryDir config, pictures(QDir::homePath() + QStringLiteral("/Pictures/Photos-XXXXXX"));
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
     const QString folder = pictures.filePath(QStringLiteral("Trip"));
     QDir().mkpath(folder);
@@ -101,17 +104,17 @@ int main(int argc, char* argv[])
     QSignalSpy loaded(&corvane.UserInterface(), &CQtDocumentUserInterface::CommandHandled);
     if (!loaded.wait(30000)) return 1;
     CMainFrame& frame = corvane.Frame();
-    frame.resize(1400, 820);
-    frame.show();
+    frame.showMaximized();
     if (!QTest::qWaitForWindowExposed(&frame)) return 1;
     // Let the thumbnails arrive: each one repaints its item.
     QSignalSpy thumbnails(frame.Browser()->Filter(), &QAbstractItemModel::dataChanged);
     while (thumbnails.count() < corvane.Document().Count() && thumbnails.wait(3000)) {}
     bool ok = Save(frame, out + QStringLiteral("/folder-browser.png"));
 
-    frame.Execute(1109);
+    frame.Execute(CommandId::MetadataView);
     CMetadataTableView* table = frame.ListView()->Table();
-    table->resizeColumnsToContents();
+    // An edit waits to be saved: its picture is marked and Undo is enabled.
+    frame.ListView()->ClearField({0}, AltitudeField);
     table->selectRow(1);
     const QModelIndex direction = table->model()->index(2, 6);
     table->setCurrentIndex(direction);
@@ -131,7 +134,7 @@ int main(int argc, char* argv[])
     CQtSettingsStore store;
     store.SetString("MapTileUrl", L"");
     frame.MapPanel()->ApplyTileSettings();
-    frame.Execute(1150);
+    frame.Execute(CommandId::Map);
     table->selectRow(0);
     CMapWidget* map = frame.MapPanel()->Map();
     map->FitMarkers();
