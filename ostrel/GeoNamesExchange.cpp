@@ -169,21 +169,24 @@ std::error_code FetchOnce(const Hop& hop, Clock::time_point deadline, const std:
     // then ends at once.
     if (!inTime) cancel.cancel();
     signalled.wait();
-    if (!inTime && cancelled && cancelled->load()) return OstrelErrc::Cancelled;
+    const bool givenUp = !inTime && cancelled && cancelled->load();
     try {
-        chain.get();
+        chain.get();  // observed whatever happened: an unobserved failure would end the program
     } catch (const http_exception& e) {
+        if (givenUp) return OstrelErrc::Cancelled;
         if (!inTime) return OstrelErrc::TimedOut;
         return DescribeFailure(e, hop.Base, deadline);
     } catch (const pplx::task_canceled&) {
-        return OstrelErrc::TimedOut;
+        return givenUp ? OstrelErrc::Cancelled : OstrelErrc::TimedOut;
     } catch (const std::exception&) {
+        if (givenUp) return OstrelErrc::Cancelled;
         if (!inTime) return OstrelErrc::TimedOut;
         // A body that does not fit fails the client's write into the buffer.
         if (!body.is_open() || static_cast<std::size_t>(body.getpos(std::ios::out)) >= buffer.size())
             return OstrelErrc::AnswerTooLong;
         return OstrelErrc::Failed;
     }
+    if (givenUp) return OstrelErrc::Cancelled;
     return {};
 }
 
