@@ -132,6 +132,16 @@ void SpreadLatitudes(CCorvaneDoc& doc)
     doc.ApplyMetadataChange(indices, std::move(changes));
 }
 
+// Shows the window and lets it paint once and take in what the folder view
+// reports about the copied pictures: that is setting up, not what is measured.
+bool ShowSettled(QWidget& frame)
+{
+    frame.show();
+    if (!QTest::qWaitForWindowExposed(&frame)) return false;
+    QCoreApplication::processEvents();
+    return true;
+}
+
 // Copies one picture `count` times into `folder`.
 bool CopyPicture(const QString& source, const QString& folder, int count)
 {
@@ -178,7 +188,7 @@ private slots:
             messages << QString::fromStdWString(text);
         });
         SpreadLatitudes(doc);
-        frame.show();
+        QVERIFY(ShowSettled(frame));
         frame.Execute(CommandId::MetadataView);
 
         // The run turns its own event loop: the test watches it from a timer.
@@ -227,8 +237,8 @@ private slots:
 
     void saveAllKeepsTheWindowTurning()
     {
-        // Large camera pictures with a title stamp each: every save decodes and encodes.
-        QVERIFY(CopyPicture(GuiTest::Samples(QStringLiteral("cameras/HMD_Nokia_8.3_5G.jpg")), pictures_->path(), 3));
+        // Large camera pictures (8 megapixels) with a title stamp each: every save decodes and encodes.
+        QVERIFY(CopyPicture(GuiTest::Samples(QStringLiteral("cameras/iphone_hdr_YES.jpg")), pictures_->path(), 3));
         GuiTest::RunningProgram program;
         QVERIFY(program.Start(pictures_->path()));
         CMainFrame& frame = program.App->Frame();
@@ -238,7 +248,7 @@ private slots:
         program.App->UserInterface().SetMessageSink([&](const std::wstring& text, const std::wstring&) {
             messages << QString::fromStdWString(text);
         });
-        frame.show();
+        QVERIFY(ShowSettled(frame));
         frame.SetTitleChooser([](QString& title, bool& rightToLeft) {
             title = QStringLiteral("Harbour at dawn");
             rightToLeft = false;
@@ -275,7 +285,7 @@ private slots:
         QVERIFY(program.Start(pictures_->path()));
         CMainFrame& frame = program.App->Frame();
         CCorvaneDoc& doc = program.App->Document();
-        frame.show();
+        QVERIFY(ShowSettled(frame));
 
         CGapMeter meter;
         QSignalSpy handled(&program.App->UserInterface(), &CQtDocumentUserInterface::CommandHandled);
