@@ -22,6 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kMaxRedirects = 3;
+// How often a waiting request looks whether its caller gave it up.
+constexpr std::chrono::milliseconds kCancelPoll(50);
 
 // The client reports socket failures as their errno values (some converted
 // from its own categories: its end-of-stream becomes 2) and names the
@@ -93,6 +95,19 @@ bool IsRedirect(web::http::status_code status)
 
 int PortOf(const web::uri& u);
 
+// Waits until the chain has ended, the deadline has passed or the caller
+// gave the request up; true when the chain ended.
+bool WaitForChain(Completion& completion, Clock::time_point deadline, const std::atomic_bool* cancelled)
+{
+    std::unique_lock<std::mutex> hold(completion.Lock);
+    for (;;) {
+        if (completion.Finished) return true;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline || (cancelled && cancelled->load())) return false;
+        completion.Done.wait_until(hold, std::min(deadline, now + kCancelPoll));
+    }
+}
+
 // A connect failure as the client reports it says nothing useful: ask the socket.
 std::error_code DescribeFailure(const web::http::http_exception& e, const web::uri& base,
                                 Clock::time_point deadline)
@@ -105,10 +120,11 @@ std::error_code DescribeFailure(const web::http::http_exception& e, const web::u
 }
 
 // One request without following redirects; `location` is set for a redirect.
-std::error_code FetchOnce(const Hop& hop, Clock::time_point deadline, std::vector<char>& buffer, std::size_t& received,
-                          std::optional<std::string>& location)
+std::error_code FetchOnce(const Hop& hop, Clock::time_point deadline, const std::atomic_bool* cancelled,
+                          std::vector<char>& buffer, std::size_t& received, std::optional<std::string>& location)
 {
     using namespace web::http;
+    if (cancelled && cancelled->load()) return OstrelErrc::Cancelled;
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (remaining.count() <= 0) return OstrelErrc::TimedOut;
 
@@ -147,29 +163,30 @@ std::error_code FetchOnce(const Hop& hop, Clock::time_point deadline, std::vecto
         completion->Finished = true;
         completion->Done.notify_all();
     });
-    bool inTime;
-    {
-        std::unique_lock<std::mutex> hold(completion->Lock);
-        inTime = completion->Done.wait_until(hold, deadline, [&] { return completion->Finished; });
-    }
-    // An answer still trickling in at the deadline is ended here: cancelling
-    // closes the connection, and the chain then ends at once.
+    const bool inTime = WaitForChain(*completion, deadline, cancelled);
+    // An answer still trickling in at the deadline (or given up by the
+    // caller) is ended here: cancelling closes the connection, and the chain
+    // then ends at once.
     if (!inTime) cancel.cancel();
     signalled.wait();
+    const bool givenUp = !inTime && cancelled && cancelled->load();
     try {
-        chain.get();
+        chain.get();  // observed whatever happened: an unobserved failure would end the program
     } catch (const http_exception& e) {
+        if (givenUp) return OstrelErrc::Cancelled;
         if (!inTime) return OstrelErrc::TimedOut;
         return DescribeFailure(e, hop.Base, deadline);
     } catch (const pplx::task_canceled&) {
-        return OstrelErrc::TimedOut;
+        return givenUp ? OstrelErrc::Cancelled : OstrelErrc::TimedOut;
     } catch (const std::exception&) {
+        if (givenUp) return OstrelErrc::Cancelled;
         if (!inTime) return OstrelErrc::TimedOut;
         // A body that does not fit fails the client's write into the buffer.
         if (!body.is_open() || static_cast<std::size_t>(body.getpos(std::ios::out)) >= buffer.size())
             return OstrelErrc::AnswerTooLong;
         return OstrelErrc::Failed;
     }
+    if (givenUp) return OstrelErrc::Cancelled;
     return {};
 }
 
@@ -194,7 +211,7 @@ std::string EncodeQueryValue(const std::string& utf8)
 }
 
 std::error_code FetchFromService(const CGeoNamesService& service, const std::string& pathAndQuery,
-                                 std::vector<char>& body)
+                                 std::vector<char>& body, const std::atomic_bool* cancelled)
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(std::max(1, service.timeoutSeconds));
     std::optional<Hop> hop;
@@ -216,7 +233,7 @@ std::error_code FetchFromService(const CGeoNamesService& service, const std::str
     for (int redirects = 0;; ++redirects) {
         std::size_t received = 0;
         std::optional<std::string> location;
-        if (const std::error_code error = FetchOnce(*hop, deadline, buffer, received, location)) return error;
+        if (const std::error_code error = FetchOnce(*hop, deadline, cancelled, buffer, received, location)) return error;
         if (!location) {
             body.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received));
             return {};

@@ -4,6 +4,7 @@
 // Internal to the library.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,9 +14,10 @@
 // `pathAndQuery` starts with '/' and is already encoded. A redirect is
 // followed only to the same host and port (or from http to https on the
 // same host); any other is RedirectedElsewhere. Failures are OstrelErrc
-// codes; any HTTP answer is success, whatever its status.
+// codes; any HTTP answer is success, whatever its status. Once `*cancelled`
+// becomes true the exchange is ended (OstrelErrc::Cancelled).
 std::error_code FetchFromService(const CGeoNamesService& service, const std::string& pathAndQuery,
-                                 std::vector<char>& body);
+                                 std::vector<char>& body, const std::atomic_bool* cancelled = nullptr);
 
 // A query parameter's value, percent-encoded (RFC 3986 unreserved characters kept).
 std::string EncodeQueryValue(const std::string& utf8);

@@ -14,14 +14,15 @@ const char* const kStyleWords[] = {"SHORT", "MEDIUM", "LONG", "FULL"};
 
 // Runs one request and parses its answer. Nothing is sent without an
 // account: the service would only refuse it.
-std::error_code Ask(const CGeoNamesService& service, const std::string& pathAndQuery, CGeoNames** names)
+std::error_code Ask(const CGeoNamesService& service, const std::string& pathAndQuery, CGeoNames** names,
+                    const std::atomic_bool* cancelled = nullptr)
 {
     if (service.user.empty()) {
         *names = nullptr;
         return OstrelErrc::NoAccount;
     }
     std::vector<char> body;
-    const std::error_code error = FetchFromService(service, pathAndQuery, body);
+    const std::error_code error = FetchFromService(service, pathAndQuery, body, cancelled);
     if (error == OstrelErrc::BadAddress || error == OstrelErrc::AnswerTooLong || error == OstrelErrc::Failed) {
         *names = nullptr;  // not the transport's failure: the answer, if any, is unusable
         return error;
@@ -66,12 +67,19 @@ std::error_code CReverseGeoCode::GetNearbyLocation(CGeoNames** names, double lat
 std::error_code CReverseGeoCode::GetNearbyLocation(const CGeoNamesService& service, CGeoNames** names, double lat,
                                                    double lng, GeoNameStyle style, int radius, int maxRows)
 {
+    return GetNearbyLocation(service, names, lat, lng, style, radius, maxRows, nullptr);
+}
+
+std::error_code CReverseGeoCode::GetNearbyLocation(const CGeoNamesService& service, CGeoNames** names, double lat,
+                                                   double lng, GeoNameStyle style, int radius, int maxRows,
+                                                   const std::atomic_bool* cancelled)
+{
     if (!names || style < SHORT || style > FULL) return std::make_error_code(std::errc::invalid_argument);
     const std::string query = "/findNearby?lat=" + EncodeQueryValue(FormatCoordinate(lat)) +
                               "&lng=" + EncodeQueryValue(FormatCoordinate(lng)) + "&style=" + kStyleWords[style] +
                               "&radius=" + std::to_string(radius) + "&maxRows=" + std::to_string(maxRows) +
                               "&username=" + EncodeQueryValue(WideToUtf8(service.user));
-    return Ask(service, query, names);
+    return Ask(service, query, names, cancelled);
 }
 
 std::error_code CReverseGeoCode::SearchPlaces(CGeoNames** names, const std::wstring& name, int maxRows)

@@ -27,6 +27,7 @@ const ErrorText kErrors[] = {
     {OstrelErrc::Failed, "the request could not be made", std::errc::io_error},
     {OstrelErrc::IndexMissing, "the offline places index is missing", std::errc::no_such_file_or_directory},
     {OstrelErrc::IndexDamaged, "the offline places index is damaged", std::errc::illegal_byte_sequence},
+    {OstrelErrc::Cancelled, "the request was cancelled", std::errc::operation_canceled},
 };
 
 const ErrorText* Find(int value)

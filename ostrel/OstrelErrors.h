@@ -23,6 +23,7 @@ enum class OstrelErrc {
     Failed,               // any other failure of the exchange
     IndexMissing,         // the offline places index cannot be read
     IndexDamaged,         // the offline places index fails its checks
+    Cancelled,            // the caller gave the request up before it ended
 };
 
 // The one category of those codes, shared by the library and its users.

@@ -5,6 +5,7 @@
 // program (from its settings), or given with each request.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <system_error>
@@ -58,6 +59,12 @@ public:
     // The same with the service given instead of the one set below.
     static std::error_code GetNearbyLocation(const CGeoNamesService& service, CGeoNames** names, double lat,
                                              double lng, GeoNameStyle style, int radius, int maxRows);
+    // The same, given up as soon as `*cancelled` becomes true (looked at
+    // every 50 ms while the request waits): OstrelErrc::Cancelled, the
+    // connection closed and *names untouched. A null `cancelled` never cancels.
+    static std::error_code GetNearbyLocation(const CGeoNamesService& service, CGeoNames** names, double lat,
+                                             double lng, GeoNameStyle style, int radius, int maxRows,
+                                             const std::atomic_bool* cancelled);
 
     // Asks the service for the populated places whose names match `name`,
     // most relevant first, at most `maxRows` of them ("search", style LONG:

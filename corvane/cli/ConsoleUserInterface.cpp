@@ -33,6 +33,13 @@ void CConsoleStepRunner::Run(const std::wstring&, int count, const std::function
     }
 }
 
+void CConsoleStepRunner::RunInBackground(const std::wstring&, int count, IBackgroundLoop& loop)
+{
+    RunBackgroundLoopHere(
+        count, loop, [this](int position, int total) { if (progress_) progress_(position, total); },
+        [] { return InterruptSignal() != 0; });
+}
+
 CConsoleUserInterface::CConsoleUserInterface() : runner_(::isatty(STDERR_FILENO) ? ShowProgress : nullptr)
 {
 }

@@ -11,6 +11,7 @@ class CConsoleStepRunner : public IStepRunner {
 public:
     explicit CConsoleStepRunner(std::function<void(int position, int count)> progress) : progress_(std::move(progress)) {}
     void Run(const std::wstring& content, int count, const std::function<HRESULT(int& index)>& step) override;
+    void RunInBackground(const std::wstring& content, int count, IBackgroundLoop& loop) override;
 
 private:
     std::function<void(int, int)> progress_;

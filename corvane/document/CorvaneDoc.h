@@ -16,24 +16,16 @@
 #include "DocumentInterfaces.h"
 #include "HResult.h"
 #include "PictureItem.h"
+#include "SaveJob.h"
 #include "SettingsStore.h"
 
 class CFolderWatcher;
 class CAtomicFileBatch;
-class CAddressCache;
 class CAddressLookup;
 struct FolderEvent;
 
-// Makes the thumbnail of a picture file; null when it cannot.
-using ThumbnailMaker = std::function<std::shared_ptr<const CBitmap>(const std::string& path)>;
-// Tells whether the address service can be reached.
+// Tells whether the address service can be reached (called off the window's thread).
 using ConnectionCheck = std::function<bool()>;
-struct StampedSaveOptions;
-// Writes a picture whose stamps are pending (decode, draw, encode, carry the metadata).
-using StampedSaver = std::function<HRESULT(const std::string& source, const std::string& target,
-                                           const CGPSMetadataInfo& record,
-                                           const std::vector<PendingOperation*>& stamps, std::string* error,
-                                           const StampedSaveOptions& options, std::vector<std::string>* warnings)>;
 
 class CCorvaneDoc {
 public:
@@ -44,8 +36,8 @@ public:
 
     static constexpr double ThumbnailSize = 96.0;
 
-    // Services the program may plug in (the thumbnail maker must be safe to
-    // call from another thread). Without them there are no thumbnails, the
+    // Services the program may plug in (each must be safe to call from
+    // another thread: the long runs call them on a worker). Without them there are no thumbnails, the
     // configured address service is probed with a TCP connection, and
     // stamped pictures are saved by SaveStampedPicture.
     void SetThumbnailMaker(ThumbnailMaker maker) { thumbnailMaker_ = std::move(maker); }
@@ -58,7 +50,9 @@ public:
     HRESULT OnNavigationPending(const std::string& folder);
     // A folder was reached: history, command 1099 posted, watcher started.
     HRESULT OnNavigationComplete(const std::string& folder);
-    // Rebuilds the items from the current folder (command 1099).
+    // Rebuilds the items from the current folder (command 1099). The files
+    // are read on a worker thread; the items shown stay until the new ones
+    // are all read (or the user cancels: then those read so far are shown).
     void LoadFolder();
     // The pictures of the current folder, as LoadFolder lists them, sorted.
     std::vector<std::string> ListFolderPictures() const;
@@ -144,12 +138,18 @@ public:
     void SetPlacesIndexPath(const std::string& path) { placesIndexPath_ = path; }
 
     // --- folder watcher ------------------------------------------------------------
-    // Applies the changes the watcher queued (command 1083).
+    // Applies the changes the watcher queued (command 1083); while a long
+    // run works they wait, and the command is posted again when it ends.
     void ProcessFolderChanges();
     bool IsWatching() const;
 
+    // A long run (loading, Save All, addresses) is working on a worker
+    // thread: the document must not change until it ends.
+    bool IsBusy() const { return busy_; }
+
 private:
     friend class CorvaneDocTestAccess;
+    friend class CBusyRun;
 
     void DiscardItems();
     std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path, bool withThumbnail = true);
@@ -164,16 +164,25 @@ private:
     void RescanFolder();
     // The stamps a save of `item` draws; those the record cannot take are left out, with the reason in `notes`.
     std::vector<PendingOperation*> StampsToDraw(PictureItem& item, std::vector<std::wstring>& notes) const;
-    HRESULT SaveItem(int index, const std::string& targetPath, bool force, std::string& failure,
-                     std::vector<std::wstring>& leftOut);
-    HRESULT WritePicture(int index, const std::string& target, const std::vector<PendingOperation*>& stamps,
-                         std::string* error);
+    // A save in three parts, the middle one (SaveJob::Write) free to run on
+    // a worker: BeginSave readies the job (job.Ready) or ends the save with
+    // its status; EndSave takes the written file into the document.
+    HRESULT BeginSave(int index, const std::string& targetPath, bool force, SaveJob& job, std::string& failure,
+                      std::vector<std::wstring>& leftOut);
+    HRESULT EndSave(SaveJob& job, std::string& failure);
+    // What a save left out or failed at, for `notes`/`error` or the report.
+    void ReportSave(int index, HRESULT hr, const std::string& failure, const std::vector<std::wstring>& leftOut,
+                    std::string* error, std::vector<std::wstring>* notes);
+    // ReloadPicture with the thumbnail and record already made.
+    void ApplyReload(int index, std::shared_ptr<const CBitmap> thumbnail, std::unique_ptr<CGPSMetadataInfo> record);
     // Shows what the saves since the last report left out or could not do.
     void ReportSaves();
     bool IsNavigateAwayRefused();
     // The lookup of one run: the account asked for when none is set, the
     // connection checked when the service is to be asked.
-    std::unique_ptr<CAddressLookup> StartAddressLookup(bool& connected);
+    // `canAnswer`: whether any address can be found (the service reached,
+    // or the offline places usable); both are found out off the window's thread.
+    std::unique_ptr<CAddressLookup> StartAddressLookup(bool& connected, bool& canAnswer);
     void ReportAddressRun(CAddressLookup& lookup, int found, int notAnswered);
 
     IDocumentUserInterface& ui_;
@@ -197,8 +206,9 @@ private:
     std::deque<int> renameQueue_;
     std::vector<std::wstring> ownWrites_;  // names our saves are about to report
     std::unique_ptr<CFolderWatcher> watcher_;
+    bool busy_ = false;
+    bool folderChangesWaiting_ = false, loadWaiting_ = false;  // posted again when the run ends
 
     std::string addressCachePath_, placesIndexPath_;
-    std::unique_ptr<CAddressCache> addressCache_;
     AddressRunReport lastAddressRun_;
 };

@@ -6,6 +6,7 @@
 
 #include "AddressCache.h"
 #include "AddressLookup.h"
+#include "BusyRun.h"
 #include "ConnectionCheck.h"
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
@@ -45,15 +46,123 @@ void AddTextEntry(std::vector<std::unique_ptr<UpdateEntry>>& entries, GeoField f
     entries.push_back(std::move(e));
 }
 
+// The update entries of the address fields found; false when there are none.
+bool AddressEntries(const AddressFields& fields, std::vector<std::unique_ptr<UpdateEntry>>& entries)
+{
+    if (!fields.Found()) return false;
+    AddTextEntry(entries, LocationField, fields.SubLocation);
+    AddTextEntry(entries, CityField, fields.City);
+    AddTextEntry(entries, StateField, fields.ProvinceState);
+    AddTextEntry(entries, CountryField, fields.CountryName);
+    return !entries.empty();
+}
+
+// One piece of slow work as a run of one step on the worker.
+class COneCall : public IBackgroundLoop {
+public:
+    explicit COneCall(std::function<void()> work) : work_(std::move(work)) {}
+    bool Prepare(int&) override { return true; }
+    void Work(const std::atomic_bool&) override { work_(); }
+    void Apply() override {}
+
+private:
+    std::function<void()> work_;
+};
+
+// The addresses of a run's pictures: the coordinates are taken from the
+// records on the window's thread, the cache, the service and the offline
+// places are asked on the worker, and the answers become update entries back
+// on the window's thread. Cancel gives up the request in hand at once.
+class CAddressRun : public IBackgroundLoop {
+public:
+    CAddressRun(CCorvaneDoc& doc, const std::vector<int>& indices, CAddressLookup& lookup, std::string cachePath)
+        : doc_(doc), indices_(indices), lookup_(lookup), cachePath_(std::move(cachePath))
+    {
+    }
+
+    std::vector<int> Changed;
+    std::vector<MetadataChange> Changes;
+    int NotAnswered = 0;
+
+    bool Prepare(int& position) override
+    {
+        const int count = static_cast<int>(indices_.size());
+        // Credits used up or the server overloaded: the rest would only be refused.
+        if (lookup_.Stopped()) {
+            NotAnswered += count - position;
+            lookup_.CountNotAsked(count - position);
+            position = count;
+            return false;
+        }
+        index_ = indices_[static_cast<size_t>(position)];
+        if (index_ < 0 || index_ >= doc_.Count()) return false;
+        PictureItem& item = doc_.Item(index_);
+        if (item.History.empty()) {
+            auto record = ReadGeoTag(item.Path, nullptr, nullptr);
+            if (!record) return false;
+            item.History.push_back(std::move(record));
+        }
+        const CGPSMetadataInfo* current = item.Current();
+        if (!current->Latitude || !current->Longitude) return false;
+        lat_ = CGPSMetadataInfo::CoordinateToDecimal(*current->Latitude);
+        lng_ = CGPSMetadataInfo::CoordinateToDecimal(*current->Longitude);
+        return true;
+    }
+
+    void Work(const std::atomic_bool& cancelled) override
+    {
+        // The cache's database connection belongs to the thread that opens it: this one.
+        if (!cache_) {
+            cache_ = std::make_unique<CAddressCache>(QString::fromStdString(cachePath_));
+            lookup_.SetCache(cache_.get());
+        }
+        lookup_.SetCancelFlag(&cancelled);
+        answer_ = lookup_.Find(lat_, lng_);
+        cancelled_ = cancelled.load();
+    }
+
+    void Apply() override
+    {
+        if (answer_.Origin == AddressOrigin::NotAsked) {
+            if (!cancelled_) ++NotAnswered;
+            return;
+        }
+        std::vector<std::unique_ptr<UpdateEntry>> entries;
+        if (!AddressEntries(answer_.Fields, entries)) return;
+        // The country code goes straight into the current version; undo keeps it.
+        if (answer_.Fields.CountryName && answer_.Fields.CountryCode)
+            SetField(doc_.Item(index_).Current()->CountryCode, *answer_.Fields.CountryCode);
+        Changed.push_back(index_);
+        Changes.push_back({std::make_unique<CImageMetadataManipulationOperation>(), std::move(entries)});
+    }
+
+    void WorkerDone() override
+    {
+        lookup_.SetCancelFlag(nullptr);
+        lookup_.SetCache(nullptr);
+        cache_.reset();
+    }
+
+private:
+    CCorvaneDoc& doc_;
+    const std::vector<int>& indices_;
+    CAddressLookup& lookup_;
+    std::string cachePath_;
+    std::unique_ptr<CAddressCache> cache_;  // the worker's
+    int index_ = -1;
+    double lat_ = 0, lng_ = 0;
+    AddressAnswer answer_;
+    bool cancelled_ = false;
+};
+
 }  // namespace
 
 void CCorvaneDoc::SetAddressCachePath(const std::string& path)
 {
     addressCachePath_ = path;
-    addressCache_.reset();
 }
 
-std::unique_ptr<CAddressLookup> CCorvaneDoc::StartAddressLookup(bool& connected)
+std::unique_ptr<CAddressLookup> CCorvaneDoc::StartAddressLookup(bool& connected, bool& canAnswer)
 {
     GeocodingConfig config = ReadGeocodingConfig(settings_);
     if (!placesIndexPath_.empty()) config.PlacesIndexPath = QString::fromStdString(placesIndexPath_);
@@ -65,13 +174,21 @@ std::unique_ptr<CAddressLookup> CCorvaneDoc::StartAddressLookup(bool& connected)
             config.Service.user = user;
         }
     }
-    if (!addressCache_) addressCache_ = std::make_unique<CAddressCache>(QString::fromStdString(addressCachePath_));
-    auto lookup = std::make_unique<CAddressLookup>(config, addressCache_.get());
+    auto lookup = std::make_unique<CAddressLookup>(config, nullptr);  // the run opens the cache on its worker
     connected = true;
-    if (lookup->UsesService()) {
-        connected = connectionCheck_ ? connectionCheck_() : CanConnectTo(WideToUtf8(config.Service.address));
-        if (!connected) lookup->GoOffline(QStringLiteral("this computer is not connected to internet"));
-    }
+    canAnswer = false;
+    // Connecting may take seconds and opening the offline places a moment:
+    // neither on the window's thread.
+    const std::string address = WideToUtf8(config.Service.address);
+    COneCall check([&, lookup = lookup.get(), probe = connectionCheck_] {
+        if (lookup->UsesService()) {
+            connected = probe ? probe() : CanConnectTo(address);
+            if (!connected) lookup->GoOffline(QStringLiteral("this computer is not connected to internet"));
+        }
+        canAnswer = lookup->CanAnswer();
+    });
+    CBusyRun run(*this);
+    ui_.Runner().RunInBackground(kGeocodeContent, 1, check);
     return lookup;
 }
 
@@ -91,11 +208,7 @@ HRESULT CCorvaneDoc::RetrieveAddress(int index, std::vector<std::unique_ptr<Upda
     const double lng = CGPSMetadataInfo::CoordinateToDecimal(*current->Longitude);
     const AddressAnswer answer = lookup.Find(lat, lng);
     if (answer.Origin == AddressOrigin::NotAsked) return E_ABORT;
-    if (!answer.Fields.Found()) return S_OK;
-    AddTextEntry(entries, LocationField, answer.Fields.SubLocation);
-    AddTextEntry(entries, CityField, answer.Fields.City);
-    AddTextEntry(entries, StateField, answer.Fields.ProvinceState);
-    AddTextEntry(entries, CountryField, answer.Fields.CountryName);
+    if (!AddressEntries(answer.Fields, entries)) return S_OK;
     // The country code goes straight into the current version; undo keeps it.
     if (answer.Fields.CountryName && answer.Fields.CountryCode) SetField(current->CountryCode, *answer.Fields.CountryCode);
     return S_OK;
@@ -103,31 +216,16 @@ HRESULT CCorvaneDoc::RetrieveAddress(int index, std::vector<std::unique_ptr<Upda
 
 void CCorvaneDoc::RunReverseGeocoding(const std::vector<int>& indices, CAddressLookup& lookup)
 {
-    if (indices.empty()) return;
-    std::vector<int> changed;
-    std::vector<MetadataChange> changes;
-    int notAnswered = 0;
-    const int count = static_cast<int>(indices.size());
-    ui_.Runner().Run(kGeocodeContent, count, [&](int& position) {
-        if (position < 0 || position >= count) return S_OK;
-        std::vector<std::unique_ptr<UpdateEntry>> entries;
-        const HRESULT hr = RetrieveAddress(indices[static_cast<size_t>(position)], entries, lookup);
-        if (hr == E_ABORT) ++notAnswered;
-        if (SUCCEEDED(hr) && !entries.empty()) {
-            changed.push_back(indices[static_cast<size_t>(position)]);
-            changes.push_back({std::make_unique<CImageMetadataManipulationOperation>(), std::move(entries)});
-        }
-        // Credits used up or the server overloaded: the rest would only be refused.
-        if (lookup.Stopped()) {
-            notAnswered += count - 1 - position;
-            lookup.CountNotAsked(count - 1 - position);
-            position = count;
-        }
-        return S_OK;
-    });
-    const int found = static_cast<int>(changed.size());
-    ApplyMetadataChange(changed, std::move(changes));
-    ReportAddressRun(lookup, found, notAnswered);
+    if (indices.empty() || busy_) return;
+    CAddressRun run(*this, indices, lookup, addressCachePath_);
+    {
+        CBusyRun busy(*this);
+        ui_.Runner().RunInBackground(kGeocodeContent, static_cast<int>(indices.size()), run);
+    }
+    // What was found before a Cancel is kept, as pending changes.
+    const int found = static_cast<int>(run.Changed.size());
+    ApplyMetadataChange(run.Changed, std::move(run.Changes));
+    ReportAddressRun(lookup, found, run.NotAnswered);
 }
 
 void CCorvaneDoc::ReportAddressRun(CAddressLookup& lookup, int found, int notAnswered)
@@ -154,10 +252,10 @@ void CCorvaneDoc::ReportAddressRun(CAddressLookup& lookup, int found, int notAns
 
 bool CCorvaneDoc::ReverseGeocode(const std::vector<int>& indices)
 {
-    if (Count() == 0) return true;
-    bool connected = true;
-    auto lookup = StartAddressLookup(connected);
-    if (!lookup->CanAnswer()) {
+    if (Count() == 0 || busy_) return true;
+    bool connected = true, canAnswer = false;
+    auto lookup = StartAddressLookup(connected, canAnswer);
+    if (!canAnswer) {
         if (!connected)
             ui_.ShowMessage(kOfflineText, kOfflineCaption, MessageIcon::Information);
         else
@@ -180,9 +278,10 @@ bool CCorvaneDoc::EnsureAddresses(const std::vector<int>& indices)
         if (!HasAddress(item.Current())) without.push_back(index);
     }
     if (without.empty()) return true;
-    bool connected = true;
-    auto lookup = StartAddressLookup(connected);
-    if (!lookup->CanAnswer()) {
+    if (busy_) return false;
+    bool connected = true, canAnswer = false;
+    auto lookup = StartAddressLookup(connected, canAnswer);
+    if (!canAnswer) {
         if (without.size() == indices.size()) {
             ui_.ShowMessage(kNoneHaveAddress, kMissingCaption, MessageIcon::Information);
             return false;

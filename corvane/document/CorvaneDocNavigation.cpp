@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "BusyRun.h"
 #include "CorvaneDoc.h"
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
@@ -19,6 +20,10 @@ namespace {
 const wchar_t* const kZippedText =
     L"Navigation to zipped folders is not allowed. You can un-zip the zipped folder and then navigate to extracted "
     L"contents.";
+const wchar_t* const kLoadContent = L"The application is reading the pictures of the folder";
+// Pictures read per step of a folder load: few enough for Cancel to be seen
+// at once, enough for the hand-over between threads to cost nothing.
+constexpr int kPicturesPerStep = 16;
 const wchar_t* const kZippedCaption = L"Navigation not Allowd";
 const wchar_t* const kAwayTitle = L"Navigating Away";
 const wchar_t* const kAwayInstruction = L"Do you want to navigate away from current location?";
@@ -125,14 +130,74 @@ void CCorvaneDoc::DiscardItems()
     savingNow_.clear();
 }
 
-std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path, bool withThumbnail)
+namespace {
+
+// A picture's item as read from its file; touches nothing else, so that it
+// may run on any thread.
+std::unique_ptr<PictureItem> ReadPictureItem(const std::string& path)
 {
     auto item = std::make_unique<PictureItem>();
     item->Path = path;
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
-    if (withThumbnail && thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
     std::string error;
     if (auto record = ReadGeoTag(path, nullptr, &error)) item->History.push_back(std::move(record));
+    return item;
+}
+
+// Reads a folder's pictures on the worker, a few per step; the window's
+// thread only collects the items.
+class CFolderLoad : public IBackgroundLoop {
+public:
+    CFolderLoad(const std::vector<std::string>& paths, ThumbnailMaker thumbnails)
+        : paths_(paths), thumbnails_(std::move(thumbnails))
+    {
+    }
+    int Steps() const { return static_cast<int>((paths_.size() + kPicturesPerStep - 1) / kPicturesPerStep); }
+    std::vector<std::unique_ptr<PictureItem>> TakeItems() { return std::move(items_); }
+
+    bool Prepare(int& step) override
+    {
+        first_ = static_cast<size_t>(step) * kPicturesPerStep;
+        last_ = std::min(paths_.size(), first_ + kPicturesPerStep);
+        return first_ < last_;
+    }
+    void Work(const std::atomic_bool&) override
+    {
+        // Thumbnails are made on a second thread while this one reads the records.
+        std::vector<std::shared_ptr<const CBitmap>> thumbnails(last_ - first_);
+        std::thread thumbnailer;
+        if (thumbnails_)
+            thumbnailer = std::thread([&] {
+                for (size_t i = first_; i < last_; ++i) thumbnails[i - first_] = thumbnails_(paths_[i]);
+            });
+        struct Join {
+            std::thread& t;
+            ~Join() { if (t.joinable()) t.join(); }
+        } join{thumbnailer};
+        for (size_t i = first_; i < last_; ++i) read_.push_back(ReadPictureItem(paths_[i]));
+        if (thumbnailer.joinable()) thumbnailer.join();
+        for (size_t i = 0; i < read_.size() && i < thumbnails.size(); ++i) read_[i]->Thumbnail = thumbnails[i];
+    }
+    void Apply() override
+    {
+        for (auto& item : read_) items_.push_back(std::move(item));
+        read_.clear();
+    }
+
+private:
+    const std::vector<std::string>& paths_;
+    ThumbnailMaker thumbnails_;
+    size_t first_ = 0, last_ = 0;
+    std::vector<std::unique_ptr<PictureItem>> read_;   // the worker's, until Apply
+    std::vector<std::unique_ptr<PictureItem>> items_;  // the window thread's
+};
+
+}  // namespace
+
+std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path, bool withThumbnail)
+{
+    auto item = ReadPictureItem(path);
+    if (withThumbnail && thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
     return item;
 }
 
@@ -153,6 +218,10 @@ std::vector<std::string> CCorvaneDoc::ListFolderPictures() const
 
 void CCorvaneDoc::LoadFolder()
 {
+    if (busy_) {
+        loadWaiting_ = true;
+        return;
+    }
     std::error_code ec;
     if (currentFolder_.empty() || !fs::is_directory(currentFolder_, ec)) return;
     LoadPictures(ListFolderPictures());
@@ -160,18 +229,14 @@ void CCorvaneDoc::LoadFolder()
 
 void CCorvaneDoc::LoadPictures(const std::vector<std::string>& paths)
 {
-    DiscardItems();
-    // Thumbnails are made on a second thread while this one reads the records.
-    std::vector<std::shared_ptr<const CBitmap>> thumbnails(paths.size());
-    std::thread thumbnailer;
-    if (thumbnailMaker_) {
-        thumbnailer = std::thread([&thumbnails, &paths, maker = thumbnailMaker_] {
-            for (size_t i = 0; i < paths.size(); ++i) thumbnails[i] = maker(paths[i]);
-        });
+    if (busy_) return;
+    CFolderLoad load(paths, thumbnailMaker_);
+    {
+        CBusyRun run(*this);
+        ui_.Runner().RunInBackground(kLoadContent, load.Steps(), load);
     }
-    for (const auto& path : paths) items_.push_back(LoadPictureDetails(path, false));
-    if (thumbnailer.joinable()) thumbnailer.join();
-    for (size_t i = 0; i < paths.size(); ++i) items_[i]->Thumbnail = thumbnails[i];
+    DiscardItems();
+    items_ = load.TakeItems();
     for (int i = 0; i < Count(); ++i) rowOrder_.push_back(i);
     for (IBrowseLocationChangeSink* observer : observers_) observer->OnBrowseLocationChanged(currentFolder_);
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "BusyRun.h"
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
 #include "StampedSave.h"
@@ -92,41 +93,42 @@ std::vector<PendingOperation*> CCorvaneDoc::StampsToDraw(PictureItem& item, std:
     return stamps;
 }
 
-HRESULT CCorvaneDoc::WritePicture(int index, const std::string& target, const std::vector<PendingOperation*>& stamps,
-                                  std::string* error)
+void SaveJob::Write()
 {
-    PictureItem& item = Item(index);
-    // The watcher must not take our own write for another program's.
-    const bool inShownFolder = fs::path(target).parent_path() == fs::path(currentFolder_);
-    if (inShownFolder) ownWrites_.push_back(Utf8OrLatin1ToWide(fs::path(target).filename().string()));
-    savingNow_.push_back(index);
-    HRESULT hr;
-    std::vector<std::string> warnings;
-    if (stamps.empty()) {
-        hr = SaveGeoTag(item.Path, target, *item.Current(), error, &warnings);
-    } else {
-        StampedSaveOptions options;
-        options.MaxStampMegapixels = ReadIntSetting(settings_, "MaxStampMegapixels");
-        hr = stampedSaver_ ? stampedSaver_(item.Path, target, *item.Current(), stamps, error, options, &warnings)
-                           : SaveStampedPicture(item.Path, target, *item.Current(), stamps, error, nullptr, options,
-                                                &warnings);
-    }
-    if (SUCCEEDED(hr))
-        for (const auto& w : warnings) saveWarnings_.push_back({item.Path, Utf8OrLatin1ToWide(w)});
-    savingNow_.erase(std::remove(savingNow_.begin(), savingNow_.end(), index), savingNow_.end());
-    if (FAILED(hr) && inShownFolder && !ownWrites_.empty()) ownWrites_.pop_back();
-    return hr;
+    if (Stamps.empty())
+        Result = SaveGeoTag(Source, Target, *Record, &Error, &Warnings);
+    else
+        Result = Saver ? Saver(Source, Target, *Record, Stamps, &Error, Options, &Warnings)
+                       : SaveStampedPicture(Source, Target, *Record, Stamps, &Error, nullptr, Options, &Warnings);
+    if (FAILED(Result) || !OverPicture) return;
+    // The picture's new file, read here so that the window's thread only takes it.
+    if (Thumbnails) Thumbnail = Thumbnails(Target);
+    std::string ignored;
+    Reread = ReadGeoTag(Target, nullptr, &ignored);
 }
 
 HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool force, std::string* error,
                                  std::vector<std::wstring>* notes)
 {
     if (index < 0 || index >= Count()) return E_INVALIDARG;
-    PictureItem& item = Item(index);
-    if (item.Saved && !force) return S_FALSE;
+    if (Item(index).Saved && !force) return S_FALSE;
     std::string failure;
     std::vector<std::wstring> leftOut;
-    const HRESULT hr = SaveItem(index, targetPath, force, failure, leftOut);
+    SaveJob job;
+    HRESULT hr = BeginSave(index, targetPath, force, job, failure, leftOut);
+    if (job.Ready) {
+        job.Write();
+        hr = EndSave(job, failure);
+    }
+    ReportSave(index, hr, failure, leftOut, error, notes);
+    return hr;
+}
+
+void CCorvaneDoc::ReportSave(int index, HRESULT hr, const std::string& failure,
+                             const std::vector<std::wstring>& leftOut, std::string* error,
+                             std::vector<std::wstring>* notes)
+{
+    const PictureItem& item = Item(index);
     if (notes)
         notes->insert(notes->end(), leftOut.begin(), leftOut.end());
     else
@@ -134,11 +136,10 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
     if (FAILED(hr) && error) *error = failure;
     if (FAILED(hr) && !error) saveReport_.push_back(item.Name + L": not saved: " + Utf8OrLatin1ToWide(failure));
     if (!savingAll_) ReportSaves();
-    return hr;
 }
 
-HRESULT CCorvaneDoc::SaveItem(int index, const std::string& targetPath, bool force, std::string& failure,
-                              std::vector<std::wstring>& leftOut)
+HRESULT CCorvaneDoc::BeginSave(int index, const std::string& targetPath, bool force, SaveJob& job,
+                               std::string& failure, std::vector<std::wstring>& leftOut)
 {
     PictureItem& item = Item(index);
     if (item.History.empty()) {
@@ -168,20 +169,46 @@ HRESULT CCorvaneDoc::SaveItem(int index, const std::string& targetPath, bool for
             return E_FAIL;
         }
     }
-    const HRESULT hr = WritePicture(index, target, stamps, &failure);
+    job.Index = index;
+    job.Source = item.Path;
+    job.Target = target;
+    job.Record.reset(item.Current()->Clone());
+    job.Stamps = stamps;
+    job.Options.MaxStampMegapixels = ReadIntSetting(settings_, "MaxStampMegapixels");
+    job.Saver = stampedSaver_;
+    job.Thumbnails = thumbnailMaker_;
+    job.OverPicture = target == item.Path;
+    // The watcher must not take our own write for another program's.
+    job.InShownFolder = folder == fs::path(currentFolder_);
+    if (job.InShownFolder) ownWrites_.push_back(Utf8OrLatin1ToWide(fs::path(target).filename().string()));
+    savingNow_.push_back(index);
+    job.Ready = true;
+    return S_OK;
+}
+
+HRESULT CCorvaneDoc::EndSave(SaveJob& job, std::string& failure)
+{
+    const int index = job.Index;
+    PictureItem& item = Item(index);
+    if (SUCCEEDED(job.Result))
+        for (const auto& w : job.Warnings) saveWarnings_.push_back({item.Path, Utf8OrLatin1ToWide(w)});
+    savingNow_.erase(std::remove(savingNow_.begin(), savingNow_.end(), index), savingNow_.end());
     // A picture whose write failed keeps counting as unsaved, so that leaving
     // the folder still asks before its changes are lost.
-    if (FAILED(hr)) return hr;
-    const bool overPicture = target == item.Path;
+    if (FAILED(job.Result)) {
+        if (job.InShownFolder && !ownWrites_.empty()) ownWrites_.pop_back();
+        failure = job.Error;
+        return job.Result;
+    }
     for (PendingOperation& p : item.PendingOperations) {
-        const bool drawn = std::find(stamps.begin(), stamps.end(), &p) != stamps.end();
-        if (drawn && overPicture) p.InPicture = true;
+        const bool drawn = std::find(job.Stamps.begin(), job.Stamps.end(), &p) != job.Stamps.end();
+        if (drawn && job.OverPicture) p.InPicture = true;
         if (drawn || p.InPicture || (p.Operation && p.Operation->IsMetadataOperation())) p.Written = true;
     }
     item.RewriteNeeded = false;
-    if (overPicture) ReloadPicture(index);
+    if (job.OverPicture) ApplyReload(index, std::move(job.Thumbnail), std::move(job.Reread));
     item.Saved = true;
-    return hr;
+    return job.Result;
 }
 
 std::vector<CCorvaneDoc::SaveWarning> CCorvaneDoc::TakeSaveWarnings()
@@ -202,14 +229,42 @@ void CCorvaneDoc::ReportSaves()
 
 void CCorvaneDoc::SaveAll()
 {
-    if (!HasUnsavedChanges()) return;
+    if (!HasUnsavedChanges() || busy_) return;
+    // Each picture is written on the worker; the document takes the result
+    // on this thread. Cancel lets the picture in hand be finished whole.
+    class CSaveAllLoop : public IBackgroundLoop {
+    public:
+        explicit CSaveAllLoop(CCorvaneDoc& doc) : doc_(doc) {}
+        bool Prepare(int& index) override
+        {
+            while (index < doc_.Count() && doc_.Item(index).Saved) ++index;
+            if (index >= doc_.Count()) return false;
+            job_ = SaveJob();
+            failure_.clear();
+            leftOut_.clear();
+            const HRESULT hr = doc_.BeginSave(index, std::string(), false, job_, failure_, leftOut_);
+            if (!job_.Ready) doc_.ReportSave(index, hr, failure_, leftOut_, nullptr, nullptr);
+            return job_.Ready;
+        }
+        void Work(const std::atomic_bool&) override { job_.Write(); }
+        void Apply() override
+        {
+            const HRESULT hr = doc_.EndSave(job_, failure_);
+            doc_.ReportSave(job_.Index, hr, failure_, leftOut_, nullptr, nullptr);
+        }
+
+    private:
+        CCorvaneDoc& doc_;
+        SaveJob job_;
+        std::string failure_;
+        std::vector<std::wstring> leftOut_;
+    } loop(*this);
     // What single saves leave out or fail at is told once, after the run.
     savingAll_ = true;
-    ui_.Runner().Run(kSaveAllContent, Count(), [this](int& index) {
-        while (index < Count() && Item(index).Saved) ++index;
-        if (index >= Count()) return S_OK;
-        return SavePicture(index, std::string(), false);
-    });
+    {
+        CBusyRun run(*this);
+        ui_.Runner().RunInBackground(kSaveAllContent, Count(), loop);
+    }
     savingAll_ = false;
     ReportSaves();
 }

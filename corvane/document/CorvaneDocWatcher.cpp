@@ -65,17 +65,26 @@ void CCorvaneDoc::RemoveItem(int index)
 void CCorvaneDoc::ReloadPicture(int index)
 {
     PictureItem& item = Item(index);
-    if (thumbnailMaker_) item.Thumbnail = thumbnailMaker_(item.Path);
+    std::shared_ptr<const CBitmap> thumbnail = thumbnailMaker_ ? thumbnailMaker_(item.Path) : nullptr;
+    std::unique_ptr<CGPSMetadataInfo> record;
+    std::string error;
+    if (item.History.size() <= 1 && item.PendingOperations.empty() && item.UndoneOperations.empty())
+        record = ReadGeoTag(item.Path, nullptr, &error);
+    ApplyReload(index, std::move(thumbnail), std::move(record));
+}
+
+void CCorvaneDoc::ApplyReload(int index, std::shared_ptr<const CBitmap> thumbnail,
+                              std::unique_ptr<CGPSMetadataInfo> record)
+{
+    PictureItem& item = Item(index);
+    if (thumbnailMaker_) item.Thumbnail = std::move(thumbnail);
     // A file changed elsewhere is read again unless the user has changes of
     // their own on it (those stay, as the record they were made on), also
     // undone ones that redo would bring back.
-    if (item.History.size() <= 1 && item.PendingOperations.empty() && item.UndoneOperations.empty()) {
-        std::string error;
-        if (auto record = ReadGeoTag(item.Path, nullptr, &error)) {
-            item.History.clear();
-            item.RedoHistory.clear();
-            item.History.push_back(std::move(record));
-        }
+    if (record && item.History.size() <= 1 && item.PendingOperations.empty() && item.UndoneOperations.empty()) {
+        item.History.clear();
+        item.RedoHistory.clear();
+        item.History.push_back(std::move(record));
     }
 }
 
@@ -101,6 +110,11 @@ void CCorvaneDoc::RescanFolder()
 void CCorvaneDoc::ProcessFolderChanges()
 {
     if (!watcher_) return;
+    // A worker holds pointers into the items: the changes wait for the run's end.
+    if (busy_) {
+        folderChangesWaiting_ = true;
+        return;
+    }
     std::vector<FolderEvent> events = watcher_->TakeEvents();
     const bool overflowed = std::any_of(events.begin(), events.end(),
                                         [](const FolderEvent& e) { return e.What == FolderEvent::Overflow; });

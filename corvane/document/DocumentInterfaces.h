@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "BackgroundLoop.h"
 #include "HResult.h"
 #include "PictureItem.h"
 
@@ -27,6 +28,14 @@ public:
     virtual ~IStepRunner() = default;
     // `step` gets the index of the next step and may move it forward.
     virtual void Run(const std::wstring& content, int count, const std::function<HRESULT(int& index)>& step) = 0;
+    // The same for a loop whose slow part runs off the window's thread;
+    // returns once the run is over and its last Apply has run. Here: every
+    // step on the calling thread.
+    virtual void RunInBackground(const std::wstring& content, int count, IBackgroundLoop& loop)
+    {
+        (void)content;
+        RunBackgroundLoopHere(count, loop, [](int, int) {}, [] { return false; });
+    }
 };
 
 class IDocumentUserInterface {

@@ -21,6 +21,7 @@ CQtSettingsStore::~CQtSettingsStore() = default;
 
 int CQtSettingsStore::GetInt(const std::string& key, int fallback) const
 {
+    std::lock_guard<std::mutex> hold(lock_);
     const QVariant v = settings_->value(Key(key));
     bool ok = false;
     const int n = v.toInt(&ok);
@@ -29,12 +30,14 @@ int CQtSettingsStore::GetInt(const std::string& key, int fallback) const
 
 std::wstring CQtSettingsStore::GetString(const std::string& key, const std::wstring& fallback) const
 {
+    std::lock_guard<std::mutex> hold(lock_);
     const QVariant v = settings_->value(Key(key));
     return v.isValid() ? v.toString().toStdWString() : fallback;
 }
 
 bool CQtSettingsStore::SetInt(const std::string& key, int value)
 {
+    std::lock_guard<std::mutex> hold(lock_);
     settings_->setValue(Key(key), value);
     settings_->sync();
     return settings_->status() == QSettings::NoError;
@@ -42,6 +45,7 @@ bool CQtSettingsStore::SetInt(const std::string& key, int value)
 
 bool CQtSettingsStore::SetString(const std::string& key, const std::wstring& value)
 {
+    std::lock_guard<std::mutex> hold(lock_);
     settings_->setValue(Key(key), QString::fromStdWString(value));
     settings_->sync();
     return settings_->status() == QSettings::NoError;

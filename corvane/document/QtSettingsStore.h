@@ -1,8 +1,11 @@
 // The user's own settings: QSettings("Halvorn", "Corvane"), group "Settings"
-// (an INI file under the user's XDG configuration folder).
+// (an INI file under the user's XDG configuration folder). Safe to use from
+// several threads: a save on a worker reads the stamp settings while the
+// window reads its own.
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "SettingsStore.h"
 
@@ -18,6 +21,7 @@ public:
     bool SetString(const std::string& key, const std::wstring& value) override;
 
 private:
+    mutable std::mutex lock_;  // one QSettings object is not to be used by two threads at once
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -25,3 +25,10 @@ void CSynchronousStepRunner::Run(const std::wstring&, int count, const std::func
         if (progress_) progress_(iteration.Position(), iteration.Count());
     }
 }
+
+void CSynchronousStepRunner::RunInBackground(const std::wstring&, int count, IBackgroundLoop& loop)
+{
+    RunBackgroundLoopHere(
+        count, loop, [this](int position, int total) { if (progress_) progress_(position, total); },
+        [] { return false; });
+}

@@ -38,6 +38,7 @@ public:
     {
     }
     void Run(const std::wstring& content, int count, const std::function<HRESULT(int& index)>& step) override;
+    void RunInBackground(const std::wstring& content, int count, IBackgroundLoop& loop) override;
 
 private:
     std::function<void(int, int)> progress_;

@@ -58,6 +58,7 @@ AddressAnswer CAddressLookup::Find(double lat, double lng)
         if (Stopped()) return Count({AddressOrigin::NotAsked, {}});
         AddressAnswer answer;
         if (FromService(lat, lng, answer)) return Count(answer);
+        if (cancelled_ && cancelled_->load()) return {AddressOrigin::NotAsked, {}};
     }
     return Count(FromIndex(lat, lng));
 }
@@ -66,8 +67,10 @@ AddressAnswer CAddressLookup::Find(double lat, double lng)
 bool CAddressLookup::FromService(double lat, double lng, AddressAnswer& answer)
 {
     CGeoNames* raw = nullptr;
-    const std::error_code error = CReverseGeoCode::GetNearbyLocation(config_.Service, &raw, lat, lng, FULL, 5, 10);
+    const std::error_code error =
+        CReverseGeoCode::GetNearbyLocation(config_.Service, &raw, lat, lng, FULL, 5, 10, cancelled_);
     std::unique_ptr<CGeoNames> names(raw);
+    if (error == OstrelErrc::Cancelled) return false;  // the user's doing: the service is not to blame
     if (error) {
         GoOffline(Tr("GeoNames could not be reached: %1").arg(QString::fromStdString(error.message())));
         return false;

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <system_error>
@@ -51,7 +52,14 @@ public:
     // index answers. `reason` is told in the run's message.
     void GoOffline(const QString& reason);
 
+    // Not counted when the run was cancelled while the service was being asked.
     AddressAnswer Find(double lat, double lng);
+    // Requests are given up as soon as `*cancelled` becomes true; Find then
+    // answers NotAsked and counts nothing (null: never).
+    void SetCancelFlag(const std::atomic_bool* cancelled) { cancelled_ = cancelled; }
+    // The cache may be opened later than the lookup is made: on the thread
+    // that runs Find (database connections belong to their thread).
+    void SetCache(CAddressCache* cache) { cache_ = cache; }
     // Pictures the run gave up on without asking (after the service stopped it).
     void CountNotAsked(int pictures) { notAsked_ += pictures; }
 
@@ -72,6 +80,7 @@ private:
 
     GeocodingConfig config_;
     CAddressCache* cache_;
+    const std::atomic_bool* cancelled_ = nullptr;
     std::shared_ptr<const COfflinePlaces> index_;
     std::error_code indexError_;
     bool indexTried_ = false;

@@ -218,13 +218,14 @@ TEST_F(DocTest, SaveAllSavesOnlyUnsavedPictures)
 {
     SetLatitude({2}, 7);
     const std::string first = ReadFile(dir / "DSCN0010.jpg");
+    const int runs = ui.Runs;  // loading the folder was one
     doc.SaveAll();
-    EXPECT_EQ(ui.Runs, 1);
+    EXPECT_EQ(ui.Runs, runs + 1);
     EXPECT_TRUE(doc.Item(2).Saved);
     EXPECT_FALSE(doc.HasUnsavedChanges());
     EXPECT_EQ(ReadFile(dir / "DSCN0010.jpg"), first);
     doc.SaveAll();  // nothing unsaved: no run
-    EXPECT_EQ(ui.Runs, 1);
+    EXPECT_EQ(ui.Runs, runs + 1);
 }
 
 TEST(DocSaveAs, ExtensionRules)

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "LoopbackServer.h"
 #include "ReverseGeoCode.h"
@@ -56,6 +57,55 @@ TEST(Transport, AnAnswerTricklingInIsEndedAtTheDeadline)
     EXPECT_TRUE(error == std::errc::timed_out);
     EXPECT_LT(sent.load(), kOnePlace.size());
     EXPECT_FALSE(names);
+}
+
+TEST(Transport, AChunkedAnswerTricklingInIsEndedAtTheDeadline)
+{
+    // One chunk of one byte every 100 ms, never a last chunk: no length to
+    // run out, only the deadline ends it.
+    std::atomic<int> chunks{0};
+    CLoopbackServer server([&](CLoopbackServer::Connection& c) {
+        if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n\r\n")) return;
+        for (int i = 0; i < 300; ++i) {
+            if (!c.Send("1\r\n" + std::string(1, kOnePlace[static_cast<size_t>(i) % kOnePlace.size()]) + "\r\n") ||
+                !c.Pause(100ms))
+                return;
+            ++chunks;
+        }
+    });
+    std::unique_ptr<CGeoNames> names;
+    const std::error_code error = Nearby(Service(server.Address(), 1), names);
+    EXPECT_EQ(OstrelErrc::TimedOut, error) << error.message();
+    EXPECT_LT(chunks.load(), 100);  // ended near the 1 s deadline, not after the 30 s the answer would take
+    EXPECT_FALSE(names);
+}
+
+TEST(Transport, ARequestGivenUpByItsCallerEndsBeforeItsDeadline)
+{
+    // The server holds the request far past the test's patience; the caller
+    // gives it up once the server has it.
+    std::atomic_bool cancelled{false};
+    std::atomic<int> heard{0};
+    CLoopbackServer server([&](CLoopbackServer::Connection& c) {
+        ++heard;
+        c.Pause(60s);
+    });
+    std::thread giveUp([&] {
+        while (heard.load() == 0) std::this_thread::yield();
+        cancelled = true;
+    });
+    CGeoNames* names = reinterpret_cast<CGeoNames*>(1);
+    const std::error_code error =
+        CReverseGeoCode::GetNearbyLocation(Service(server.Address(), 60), &names, 48.85, 2.35, FULL, 5, 10, &cancelled);
+    giveUp.join();
+    EXPECT_EQ(OstrelErrc::Cancelled, error) << error.message();
+    EXPECT_TRUE(error == std::errc::operation_canceled);
+    EXPECT_EQ(reinterpret_cast<CGeoNames*>(1), names);  // untouched, as for every transport failure
+
+    // Given up before it starts: nothing is sent.
+    EXPECT_EQ(OstrelErrc::Cancelled, CReverseGeoCode::GetNearbyLocation(Service(server.Address()), &names, 1, 2, FULL,
+                                                                        5, 10, &cancelled));
+    EXPECT_EQ(1, server.Connections());
 }
 
 TEST(Transport, AServerThatSaysNothingIsEndedAtTheDeadline)
