@@ -91,11 +91,12 @@ public:
     GPXExtensions* extensions = nullptr;
 };
 
-// A waypoint, and the common part of route and track points.
+// A waypoint, and the common part of route and track points. Route and
+// track points are deleted through this base, hence the virtual destructor.
 class VELLOC_API GPXWayPoint {
 public:
     GPXWayPoint();
-    ~GPXWayPoint();
+    virtual ~GPXWayPoint();
     GPXWayPoint(const GPXWayPoint&) = delete;
     GPXWayPoint& operator=(const GPXWayPoint&) = delete;
     double lat = 0;
@@ -128,7 +129,7 @@ public:
 class VELLOC_API GPXRoutePoint : public GPXWayPoint {
 public:
     GPXRoutePoint();
-    virtual ~GPXRoutePoint();
+    ~GPXRoutePoint() override;
     // A GPXGARRoutePointExtension when read from a file, or null.
     GPXExtensions* garminExtension = nullptr;
 };
@@ -136,7 +137,7 @@ public:
 class VELLOC_API GPXTrackPoint : public GPXWayPoint {
 public:
     GPXTrackPoint();
-    virtual ~GPXTrackPoint();
+    ~GPXTrackPoint() override;
     // A GPXGARTrackPointExtension when read from a file, or null.
     GPXExtensions* garminExtension = nullptr;
     // Garmin's TrackPointExtension version 1 or 2 (heart rate, cadence,

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "CommandTable.h"
 #include "CorvaneApp.h"
 #include "CorvaneDoc.h"
 #include "ExplorerBrowserView.h"
@@ -109,7 +110,7 @@ int main(int argc, char* argv[])
     while (thumbnails.count() < corvane.Document().Count() && thumbnails.wait(3000)) {}
     bool ok = Save(frame, out + QStringLiteral("/folder-browser.png"));
 
-    frame.Execute(1109);
+    frame.Execute(CommandId::MetadataView);
     CMetadataTableView* table = frame.ListView()->Table();
     table->resizeColumnsToContents();
     table->selectRow(1);
@@ -131,7 +132,7 @@ int main(int argc, char* argv[])
     CQtSettingsStore store;
     store.SetString("MapTileUrl", L"");
     frame.MapPanel()->ApplyTileSettings();
-    frame.Execute(1150);
+    frame.Execute(CommandId::Map);
     table->selectRow(0);
     CMapWidget* map = frame.MapPanel()->Map();
     map->FitMarkers();
