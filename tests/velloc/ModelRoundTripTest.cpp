@@ -91,6 +91,40 @@ TEST(GPXModel, FieldsSetByTheCallerAreFreedWithTheTree)
     EXPECT_TRUE(destroyed);
 }
 
+// Optional numbers as callers set them: from new, taken by the record (the
+// memory test sees no leak), and cleared with null.
+TEST(GPXModel, NumbersSetWithNewAreWrittenAndNullClearsThem)
+{
+    GPXRoot root;
+    auto* point = new GPXWayPoint();
+    point->lat = 46.5;
+    point->lon = 7.25;
+    point->ele = new double(372.5);
+    point->sat = new std::uint32_t(7);
+    point->dgpsid = new std::int32_t(-3);
+    point->hdop = new double(2);
+    point->hdop = nullptr;
+    point->ele = new double(400.25);  // replaces the first
+    root.wpt.push_back(point);
+    ASSERT_TRUE(point->ele && point->sat && !point->hdop);
+    EXPECT_EQ(400.25, *point->ele);
+
+    TempFile out("numbers.gpx");
+    ASSERT_EQ(0, EncodeFile(root, out.Path(), false).finalize);
+    const std::string written = out.Read();
+    for (const char* expected : {"<ele>400.25</ele>", "<sat>7</sat>", "<dgpsid>-3</dgpsid>"})
+        EXPECT_NE(std::string::npos, written.find(expected)) << expected;
+    EXPECT_EQ(std::string::npos, written.find("hdop"));
+    const Decoded decoded = DecodeFile(out.Path());
+    ASSERT_EQ(0, decoded.hr);
+    const GPXWayPoint& back = *decoded.root->wpt.at(0);
+    ASSERT_TRUE(back.ele && back.sat && back.dgpsid);
+    EXPECT_EQ(400.25, *back.ele);
+    EXPECT_EQ(7u, *back.sat);
+    EXPECT_EQ(-3, *back.dgpsid);
+    EXPECT_EQ(nullptr, back.hdop);
+}
+
 // A document using every record and field the encoder writes.
 const char* const kFullBody = R"(<metadata><name>Trip</name><desc>Along the lake</desc>
 <author><name>Ann</name><email id="ann" domain="example.org"/><link href="https://example.org/ann"/></author>

@@ -12,10 +12,13 @@ cmake --install "$build" --component ostrel --prefix "$prefix" >/dev/null
 cmake --install "$build" --component velloc --prefix "$prefix" >/dev/null
 
 libdir=$(dirname "$(find "$prefix" -name libvelloc.so | head -1)")
-for lib in ostrel velloc; do
-  [ -L "$libdir/lib$lib.so" ] && [ -e "$libdir/lib$lib.so.1" ] || { echo "missing lib$lib.so.1"; exit 1; }
-  soname=$(objdump -p "$libdir/lib$lib.so" | awk '/SONAME/ {print $2}')
-  [ "$soname" = "lib$lib.so.1" ] || { echo "lib$lib SONAME is '$soname'"; exit 1; }
+# Velloc's model records changed layout in version 2 (optional numbers held
+# inline, a virtual destructor for points).
+for lib in ostrel.so.1 velloc.so.2; do
+  base=${lib%.so.*}
+  [ -L "$libdir/lib$base.so" ] && [ -e "$libdir/lib$lib" ] || { echo "missing lib$lib"; exit 1; }
+  soname=$(objdump -p "$libdir/lib$base.so" | awk '/SONAME/ {print $2}')
+  [ "$soname" = "lib$lib" ] || { echo "lib$base SONAME is '$soname'"; exit 1; }
 done
 
 # Every exported symbol belongs to a public class (members, typeinfo, vtables).
