@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "HResult.h"
-#include "XmlExport.h"
 
 using ElementHandler = std::function<HRESULT(std::wstring)>;
 
@@ -25,7 +24,7 @@ ElementHandler TextHandler(F set)
     };
 }
 
-class CORVANE_XML_API GPXMap {
+class GPXMap {
 public:
     GPXMap();
     ~GPXMap();

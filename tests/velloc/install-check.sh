@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs both libraries into a temporary prefix, then checks that a
-# consumer builds against them through find_package and through pkg-config,
-# and that each library exports its public classes only.
+# Installs both libraries into a temporary prefix, then checks that each
+# library's consumer builds against the installed tree alone, through
+# find_package and through pkg-config, and that each library exports its
+# public classes only.
+# Usage: install-check.sh BUILD_DIR VELLOC_CONSUMER_DIR OSTREL_CONSUMER_DIR
 set -eu
 build=$1
-consumer=$2
+velloc_consumer=$2
+ostrel_consumer=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
@@ -28,15 +31,19 @@ exports_only() {  # library allowed-class-regex
     grep -Ev "^((typeinfo|typeinfo name|vtable) for )?($2)(::|$)" || true)
   if [ -n "$unexpected" ]; then echo "lib$1 exports more than its classes:"; echo "$unexpected" | head; exit 1; fi
 }
-exports_only velloc 'GPX[A-Za-z0-9]*|CGPXFilesDecoder|CGPXFilesEncoder|CXElement|CUnInitializedException|CStatusException'
-exports_only ostrel 'CReverseGeoCode|CGeoNamesXmlParser|CGeoNameLocation|CGeoNames|COfflinePlaces|COfflinePlace|COstrelErrors|GPXMap|CXElement|CUnInitializedException'
-
-cmake -S "$consumer" -B "$prefix/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$prefix/consumer" >/dev/null
-LD_LIBRARY_PATH="$libdir" "$prefix/consumer/consumer"
+exports_only velloc 'GPX[A-Za-z0-9]*|CGPXFilesDecoder|CGPXFilesEncoder|CUnInitializedException|CStatusException'
+exports_only ostrel 'CReverseGeoCode|CGeoNamesXmlParser|CGeoNameLocation|CGeoNames|COfflinePlaces|COfflinePlace|COstrelErrors|CUnInitializedException|CGPSMetadataInfo|AutomationDate|DaysFromCivil\(.*\)|CivilFromDays\(.*\)'
 
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
-# shellcheck disable=SC2046
-g++ -o "$prefix/pc-consumer" "$consumer/consumer.cpp" $(pkg-config --cflags --libs velloc ostrel)
-LD_LIBRARY_PATH="$libdir" "$prefix/pc-consumer"
+for lib in velloc ostrel; do
+  consumer=${lib}_consumer
+  consumer=${!consumer}
+  # Nothing of the source or build tree is on the consumer's paths.
+  cmake -S "$consumer" -B "$prefix/$lib-consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$prefix/$lib-consumer" >/dev/null
+  LD_LIBRARY_PATH="$libdir" "$prefix/$lib-consumer/consumer" "$prefix"
+  # shellcheck disable=SC2046
+  g++ -o "$prefix/$lib-pc-consumer" "$consumer/consumer.cpp" $(pkg-config --cflags --libs $lib)
+  LD_LIBRARY_PATH="$libdir" "$prefix/$lib-pc-consumer" "$prefix"
+done
 echo "installed packages work"
