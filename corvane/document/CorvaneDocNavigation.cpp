@@ -9,6 +9,7 @@
 #include "CorvaneDoc.h"
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
+#include "LogSink.h"
 #include "PictureFormat.h"
 #include "StringUtil.h"
 
@@ -132,7 +133,10 @@ std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& 
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
     if (withThumbnail && thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
     std::string error;
-    if (auto record = ReadGeoTag(path, nullptr, &error)) item->History.push_back(std::move(record));
+    if (auto record = ReadGeoTag(path, nullptr, &error))
+        item->History.push_back(std::move(record));
+    else
+        LogWarning(LogArea::Metadata, path + ": " + (error.empty() ? std::string("not read") : error));
     return item;
 }
 

@@ -5,6 +5,7 @@
 
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
+#include "LogSink.h"
 #include "StampedSave.h"
 #include "StringUtil.h"
 
@@ -107,6 +108,8 @@ HRESULT CCorvaneDoc::WritePicture(int index, const std::string& target, const st
     }
     if (SUCCEEDED(hr))
         for (const auto& w : warnings) saveWarnings_.push_back({item.Path, Utf8OrLatin1ToWide(w)});
+    for (const auto& w : warnings) LogWarning(LogArea::Save, target + ": " + w);
+    if (FAILED(hr)) LogWarning(LogArea::Save, target + ": not written: " + (error ? *error : std::string("failed")));
     savingNow_.erase(std::remove(savingNow_.begin(), savingNow_.end(), index), savingNow_.end());
     if (FAILED(hr) && inShownFolder && !ownWrites_.empty()) ownWrites_.pop_back();
     return hr;
