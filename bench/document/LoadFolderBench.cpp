@@ -6,7 +6,6 @@
 
 #include "CorvaneDoc.h"
 #include "TaskIteration.h"
-#include "Thumbnailer.h"
 
 namespace {
 
@@ -36,19 +35,13 @@ int main(int argc, char** argv)
     QuietUserInterface ui;
     CMemorySettingsStore settings;
     CCorvaneDoc doc(ui, settings);
-    doc.SetThumbnailMaker([](const std::string& path) -> std::shared_ptr<const CBitmap> {
-        auto thumb = std::make_shared<CBitmap>();
-        return SUCCEEDED(MakeThumbnail(path, *thumb, nullptr)) ? thumb : nullptr;
-    });
     const auto start = std::chrono::steady_clock::now();
     doc.OnNavigationComplete(argv[1]);
     doc.LoadFolder();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    int records = 0, thumbnails = 0;
-    for (int i = 0; i < doc.Count(); ++i) {
+    int records = 0;
+    for (int i = 0; i < doc.Count(); ++i)
         records += doc.Item(i).Current() != nullptr;
-        thumbnails += doc.Item(i).Thumbnail != nullptr;
-    }
-    std::printf("%.3f %d %d %d\n", seconds, doc.Count(), records, thumbnails);
+    std::printf("%.3f %d %d\n", seconds, doc.Count(), records);
     return 0;
 }

@@ -24,12 +24,12 @@ for run in 1 2 3; do
   start=$(date +%s.%N); exiv2 -q -pa "$work"/*.jpg > /dev/null 2>&1 || true; end=$(date +%s.%N)
   peer+=("$(python3 -c "print($end - $start)")")
 done
-read -r _ count records thumbs < <("$bench" "$work")
+read -r _ count records < <("$bench" "$work")
 peak_kb=$(/usr/bin/time -f %M "$bench" "$work" 2>&1 >/dev/null | tail -1)
-python3 - "$(best "${ours[@]}")" "$(best "${peer[@]}")" "$peak_kb" "$count" "$records" "$thumbs" <<'PY'
+python3 - "$(best "${ours[@]}")" "$(best "${peer[@]}")" "$peak_kb" "$count" "$records" <<'PY'
 import sys
 ours, peer, peak = float(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3])
-count, records, thumbs = sys.argv[4:7]
-print(f"LoadFolder of {count} camera JPEGs ({records} records, {thumbs} thumbnails): {ours:.3f} s; exiv2 -pa {peer:.3f} s")
+count, records = sys.argv[4:6]
+print(f"LoadFolder of {count} camera JPEGs ({records} records): {ours:.3f} s; exiv2 -pa {peer:.3f} s")
 print(f"  ratio: {ours/peer:.2f}x (target at most 3x); peak memory {peak/1024:.1f} MB (target under 150 MB)")
 PY

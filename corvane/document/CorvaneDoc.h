@@ -24,8 +24,6 @@ class CAddressCache;
 class CAddressLookup;
 struct FolderEvent;
 
-// Makes the thumbnail of a picture file; null when it cannot.
-using ThumbnailMaker = std::function<std::shared_ptr<const CBitmap>(const std::string& path)>;
 // Tells whether the address service can be reached.
 using ConnectionCheck = std::function<bool()>;
 struct StampedSaveOptions;
@@ -42,13 +40,9 @@ public:
     CCorvaneDoc(const CCorvaneDoc&) = delete;
     CCorvaneDoc& operator=(const CCorvaneDoc&) = delete;
 
-    static constexpr double ThumbnailSize = 96.0;
-
-    // Services the program may plug in (the thumbnail maker must be safe to
-    // call from another thread). Without them there are no thumbnails, the
+    // Services the program may plug in. Without them the
     // configured address service is probed with a TCP connection, and
     // stamped pictures are saved by SaveStampedPicture.
-    void SetThumbnailMaker(ThumbnailMaker maker) { thumbnailMaker_ = std::move(maker); }
     void SetConnectionCheck(ConnectionCheck check) { connectionCheck_ = std::move(check); }
     void SetStampedSaver(StampedSaver saver) { stampedSaver_ = std::move(saver); }
 
@@ -152,7 +146,7 @@ private:
     friend class CorvaneDocTestAccess;
 
     void DiscardItems();
-    std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path, bool withThumbnail = true);
+    std::unique_ptr<PictureItem> LoadPictureDetails(const std::string& path);
     void ClearRedo();
     // Tells the user that undo cannot take stamps out of pixels already saved.
     void TellStampsStay(const std::vector<std::wstring>& names);
@@ -178,7 +172,6 @@ private:
 
     IDocumentUserInterface& ui_;
     ISettingsStore& settings_;
-    ThumbnailMaker thumbnailMaker_;
     ConnectionCheck connectionCheck_;
     StampedSaver stampedSaver_;
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <thread>
 
 #include "CorvaneDoc.h"
 #include "FolderWatcher.h"
@@ -126,12 +125,11 @@ void CCorvaneDoc::DiscardItems()
     savingNow_.clear();
 }
 
-std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path, bool withThumbnail)
+std::unique_ptr<PictureItem> CCorvaneDoc::LoadPictureDetails(const std::string& path)
 {
     auto item = std::make_unique<PictureItem>();
     item->Path = path;
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
-    if (withThumbnail && thumbnailMaker_) item->Thumbnail = thumbnailMaker_(path);
     std::string error;
     if (auto record = ReadGeoTag(path, nullptr, &error))
         item->History.push_back(std::move(record));
@@ -165,17 +163,7 @@ void CCorvaneDoc::LoadFolder()
 void CCorvaneDoc::LoadPictures(const std::vector<std::string>& paths)
 {
     DiscardItems();
-    // Thumbnails are made on a second thread while this one reads the records.
-    std::vector<std::shared_ptr<const CBitmap>> thumbnails(paths.size());
-    std::thread thumbnailer;
-    if (thumbnailMaker_) {
-        thumbnailer = std::thread([&thumbnails, &paths, maker = thumbnailMaker_] {
-            for (size_t i = 0; i < paths.size(); ++i) thumbnails[i] = maker(paths[i]);
-        });
-    }
-    for (const auto& path : paths) items_.push_back(LoadPictureDetails(path, false));
-    if (thumbnailer.joinable()) thumbnailer.join();
-    for (size_t i = 0; i < paths.size(); ++i) items_[i]->Thumbnail = thumbnails[i];
+    for (const auto& path : paths) items_.push_back(LoadPictureDetails(path));
     for (int i = 0; i < Count(); ++i) rowOrder_.push_back(i);
     for (IBrowseLocationChangeSink* observer : observers_) observer->OnBrowseLocationChanged(currentFolder_);
 }

@@ -65,7 +65,6 @@ void CCorvaneDoc::RemoveItem(int index)
 void CCorvaneDoc::ReloadPicture(int index)
 {
     PictureItem& item = Item(index);
-    if (thumbnailMaker_) item.Thumbnail = thumbnailMaker_(item.Path);
     // A file changed elsewhere is read again unless the user has changes of
     // their own on it (those stay, as the record they were made on), also
     // undone ones that redo would bring back.

@@ -12,8 +12,6 @@
 #include "GPSMetadataInfo.h"
 #include "ImageOperation.h"
 
-class CBitmap;
-
 // One applied change of one picture: the operation, with the update entries
 // of a metadata change or the text of a stamp.
 struct PendingOperation {
@@ -44,7 +42,6 @@ struct PictureItem {
     std::wstring Name;                // file name
     std::deque<std::unique_ptr<CGPSMetadataInfo>> History;      // as read first, then one version per change
     std::deque<std::unique_ptr<CGPSMetadataInfo>> RedoHistory;  // versions taken back by Undo, newest last
-    std::shared_ptr<const CBitmap> Thumbnail;
     std::deque<PendingOperation> PendingOperations;  // oldest first
     std::deque<PendingOperation> UndoneOperations;   // newest last
     std::deque<std::vector<std::int32_t>> ChangedFieldLists;
