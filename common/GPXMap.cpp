@@ -1,7 +1,5 @@
 #include "GPXMap.h"
 
-#include <algorithm>
-
 GPXMap::GPXMap() = default;
 
 GPXMap::~GPXMap() = default;
@@ -22,26 +20,6 @@ void GPXMap::InsertComplexHandler(const std::wstring& name, ElementHandler handl
     complexKeys.push_back(name);
     complexEntries.push_back(&entry);
     ++size;
-}
-
-ElementHandler& GPXMap::GetSimple(const std::wstring& name)
-{
-    return simpleHandlers[name];
-}
-
-ElementHandler& GPXMap::GetComplex(const std::wstring& name)
-{
-    return complexHandlers[name];
-}
-
-bool GPXMap::IsSimpleKey(const std::wstring& name) const
-{
-    return std::find(simpleKeys.begin(), simpleKeys.end(), name) != simpleKeys.end();
-}
-
-bool GPXMap::IsComplexKey(const std::wstring& name) const
-{
-    return std::find(complexKeys.begin(), complexKeys.end(), name) != complexKeys.end();
 }
 
 ElementHandler* GPXMap::FindSimple(const std::wstring& name)

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "HResult.h"
-#include "XmlExport.h"
 
 using ElementHandler = std::function<HRESULT(std::wstring)>;
 
@@ -25,7 +24,7 @@ ElementHandler TextHandler(F set)
     };
 }
 
-class CORVANE_XML_API GPXMap {
+class GPXMap {
 public:
     GPXMap();
     ~GPXMap();
@@ -37,14 +36,7 @@ public:
     void InsertSimpleHandler(const std::wstring& name, ElementHandler handler);
     void InsertComplexHandler(const std::wstring& name, ElementHandler handler);
 
-    // A name that is not present is added with an empty handler.
-    ElementHandler& GetSimple(const std::wstring& name);
-    ElementHandler& GetComplex(const std::wstring& name);
-
-    bool IsSimpleKey(const std::wstring& name) const;
-    bool IsComplexKey(const std::wstring& name) const;
-    // The handler of a key in one search, or null when the name is no key
-    // (what IsSimpleKey and GetSimple give together).
+    // The handler of a key, or null when the name is no key.
     ElementHandler* FindSimple(const std::wstring& name);
     ElementHandler* FindComplex(const std::wstring& name);
     std::uint32_t GetSize() const;

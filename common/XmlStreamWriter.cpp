@@ -397,11 +397,6 @@ HRESULT CXmlStreamWriter::WriteEndDocument()
     return failure != S_OK ? failure : Drain(false);
 }
 
-HRESULT CXmlStreamWriter::Flush()
-{
-    return Drain(true);
-}
-
 HRESULT CXmlStreamWriter::Close()
 {
     if (file < 0)

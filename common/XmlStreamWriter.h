@@ -65,7 +65,6 @@ public:
     HRESULT WriteFullEndElement();
     // Closes every open element.
     HRESULT WriteEndDocument();
-    HRESULT Flush();
     // S_OK, or the first failure.
     HRESULT Status() const { return failure; }
     // Flushes, syncs and closes the file; the status of the whole output.

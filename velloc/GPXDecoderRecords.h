@@ -19,14 +19,14 @@ namespace GPXDecoding {
 template <typename S>
 class Filling {
 public:
-    Filling(S*& slot_, S* record) : slot(slot_), saved(slot_) { slot = record; }
-    ~Filling() { slot = saved; }
+    Filling(S*& slot, S* record) : slot_(slot), saved_(slot) { slot_ = record; }
+    ~Filling() { slot_ = saved_; }
     Filling(const Filling&) = delete;
     Filling& operator=(const Filling&) = delete;
 
 private:
-    S*& slot;
-    S* saved;
+    S*& slot_;
+    S* saved_;
 };
 
 template <typename T>
@@ -48,10 +48,9 @@ void Append(std::vector<T*>& list, std::unique_ptr<U> record)
 }
 
 template <typename T>
-void SetOptional(T*& field, T value)
+void SetOptional(GPXOptional<T>& field, T value)
 {
-    delete field;
-    field = new T(value);
+    field.Set(value);
 }
 
 template <typename T>
@@ -61,23 +60,29 @@ void DeleteAndClear(T*& field)
     field = nullptr;
 }
 
-// Each occurrence of an optional number allocates a new value; a text that
-// is not a number leaves the field as it was.
-inline void SetDouble(double*& field, const std::wstring& text)
+template <typename T>
+void DeleteAndClear(GPXOptional<T>& field)
+{
+    field.Reset();
+}
+
+// A later occurrence of an optional number replaces the earlier one; a text
+// that is not a number leaves the field as it was.
+inline void SetDouble(GPXOptional<double>& field, const std::wstring& text)
 {
     double value;
     if (ParseLeadingDouble(text, value))
         SetOptional(field, value);
 }
 
-inline void SetInt(std::int32_t*& field, const std::wstring& text)
+inline void SetInt(GPXOptional<std::int32_t>& field, const std::wstring& text)
 {
     std::int32_t value;
     if (ParseLeadingInt32(text, value))
         SetOptional(field, value);
 }
 
-inline void SetUInt(std::uint32_t*& field, const std::wstring& text)
+inline void SetUInt(GPXOptional<std::uint32_t>& field, const std::wstring& text)
 {
     std::uint32_t value;
     if (ParseLeadingUInt32(text, value))
@@ -89,17 +94,17 @@ inline void SetUInt(std::uint32_t*& field, const std::wstring& text)
 // UTF-8 buffer.
 class AttributeValue {
 public:
-    AttributeValue(CXmlPullReader& reader_, std::wstring& buffer_) : reader(reader_), buffer(buffer_) {}
+    AttributeValue(CXmlPullReader& reader, std::wstring& buffer) : reader_(reader), buffer_(buffer) {}
     operator const std::wstring&() const
     {
-        reader.GetValue(buffer);
-        return buffer;
+        reader_.GetValue(buffer_);
+        return buffer_;
     }
-    bool ReadDouble(double& field) const { return ParseLeadingDouble(reader.ValueUtf8(), field); }
+    bool ReadDouble(double& field) const { return ParseLeadingDouble(reader_.ValueUtf8(), field); }
 
 private:
-    CXmlPullReader& reader;
-    std::wstring& buffer;
+    CXmlPullReader& reader_;
+    std::wstring& buffer_;
 };
 
 inline void SetDouble(double& field, const AttributeValue& value)

@@ -135,7 +135,7 @@ std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
 
 // A time the model cannot hold (the year 1234) is left out and counted: one
 // such value must not cost the whole file. False when it was left out.
-bool CGPXDecoderTables::SetTime(GPXTime*& field, double* fraction, const std::wstring& text)
+bool CGPXDecoderTables::SetTime(GPXOptional<GPXTime>& field, double* fraction, const std::wstring& text)
 {
     GPXTime seconds;
     double part;

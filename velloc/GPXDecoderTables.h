@@ -57,7 +57,7 @@ private:
     std::unique_ptr<GPXLink> ReadLink();
     template <typename T>
     std::unique_ptr<T> ReadPoint(GPXMap& table);
-    bool SetTime(GPXTime*& field, double* fraction, const std::wstring& text);
+    bool SetTime(GPXOptional<GPXTime>& field, double* fraction, const std::wstring& text);
     void SetPointTime(const std::wstring& text);
     // Skips the content of an element nothing of which is read.
     HRESULT Skip(GPXExtensions*& field);

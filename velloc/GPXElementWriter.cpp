@@ -138,7 +138,7 @@ void CGPXElementWriter::Text(const wchar_t* localName, const std::wstring& value
         TextElement(localName, value);
 }
 
-void CGPXElementWriter::Number(const wchar_t* localName, const double* value, int decimals)
+void CGPXElementWriter::Number(const wchar_t* localName, const GPXOptional<double>& value, int decimals)
 {
     if (value) {
         char text[kDecimalsBufferSize];
@@ -146,19 +146,19 @@ void CGPXElementWriter::Number(const wchar_t* localName, const double* value, in
     }
 }
 
-void CGPXElementWriter::Integer(const wchar_t* localName, const std::int32_t* value)
+void CGPXElementWriter::Integer(const wchar_t* localName, const GPXOptional<std::int32_t>& value)
 {
     if (value)
         TextElement(localName, std::to_wstring(*value));
 }
 
-void CGPXElementWriter::Unsigned(const wchar_t* localName, const std::uint32_t* value)
+void CGPXElementWriter::Unsigned(const wchar_t* localName, const GPXOptional<std::uint32_t>& value)
 {
     if (value)
         TextElement(localName, std::to_wstring(*value));
 }
 
-void CGPXElementWriter::Time(const wchar_t* localName, const GPXTime* value, const double* fraction)
+void CGPXElementWriter::Time(const wchar_t* localName, const GPXOptional<GPXTime>& value, const GPXOptional<double>& fraction)
 {
     if (value) {
         char text[kGPXFractionalTimeLength + 1];

@@ -43,10 +43,11 @@ private:
     // An element holding only text.
     void TextElement(const wchar_t* localName, const std::wstring& value);
     void Text(const wchar_t* localName, const std::wstring& value);  // if set
-    void Number(const wchar_t* localName, const double* value, int decimals);
-    void Integer(const wchar_t* localName, const std::int32_t* value);
-    void Unsigned(const wchar_t* localName, const std::uint32_t* value);
-    void Time(const wchar_t* localName, const GPXTime* value, const double* fraction = nullptr);
+    void Number(const wchar_t* localName, const GPXOptional<double>& value, int decimals);
+    void Integer(const wchar_t* localName, const GPXOptional<std::int32_t>& value);
+    void Unsigned(const wchar_t* localName, const GPXOptional<std::uint32_t>& value);
+    void Time(const wchar_t* localName, const GPXOptional<GPXTime>& value,
+              const GPXOptional<double>& fraction = GPXOptional<double>());
     void Link(const GPXLink& link);
 
     void PointContent(const GPXWayPoint& point);

@@ -1,5 +1,7 @@
 #include "GPXModel.h"
 
+#include "GPXRecordPool.h"
+
 namespace {
 
 template <typename T>
@@ -28,7 +30,6 @@ GPXPerson::~GPXPerson()
 GPXCopyright::GPXCopyright() = default;
 GPXCopyright::~GPXCopyright()
 {
-    delete year;
 }
 
 GPXBounds::GPXBounds() = default;
@@ -40,27 +41,25 @@ GPXMetadata::~GPXMetadata()
     delete author;
     delete copyright;
     DeleteAll(link);
-    delete time;
     delete bounds;
     delete extensions;
+}
+
+void* GPXWayPoint::operator new(std::size_t size)
+{
+    return GPXRecordPool::Allocate(size);
+}
+
+void GPXWayPoint::operator delete(void* block, std::size_t size) noexcept
+{
+    GPXRecordPool::Free(block, size);
 }
 
 GPXWayPoint::GPXWayPoint() = default;
 GPXWayPoint::~GPXWayPoint()
 {
-    delete ele;
-    delete time;
-    delete magvar;
-    delete geoidheight;
     DeleteAll(link);
-    delete sat;
-    delete hdop;
-    delete vdop;
-    delete pdop;
-    delete ageofdgpsdata;
-    delete dgpsid;
     delete extensions;
-    delete timeFraction;
 }
 
 GPXRoutePoint::GPXRoutePoint() = default;
@@ -80,7 +79,6 @@ GPXRouteTrackBase::GPXRouteTrackBase() = default;
 GPXRouteTrackBase::~GPXRouteTrackBase()
 {
     DeleteAll(link);
-    delete number;
 }
 
 GPXRoute::GPXRoute() = default;
@@ -114,6 +112,16 @@ GPXRoot::~GPXRoot()
     delete extensions;
 }
 
+void* GPXExtensions::operator new(std::size_t size)
+{
+    return GPXRecordPool::Allocate(size);
+}
+
+void GPXExtensions::operator delete(void* block, std::size_t size) noexcept
+{
+    GPXRecordPool::Free(block, size);
+}
+
 GPXExtensions::GPXExtensions() = default;
 GPXExtensions::~GPXExtensions()
 {
@@ -135,9 +143,6 @@ GPXGARAutoRoutePoint::~GPXGARAutoRoutePoint() = default;
 GPXGARWaypointExtension::GPXGARWaypointExtension() = default;
 GPXGARWaypointExtension::~GPXGARWaypointExtension()
 {
-    delete Proximity;
-    delete Temperature;
-    delete Depth;
     delete Address;
     DeleteAll(PhoneNumber);
     delete Extensions;
@@ -165,21 +170,11 @@ GPXGARTrackExtension::~GPXGARTrackExtension()
 GPXGARTrackPointExtension::GPXGARTrackPointExtension() = default;
 GPXGARTrackPointExtension::~GPXGARTrackPointExtension()
 {
-    delete Temperature;
-    delete Depth;
     delete Extensions;
 }
 
 GPXGARTrackPointExtensionV2::GPXGARTrackPointExtensionV2() = default;
 GPXGARTrackPointExtensionV2::~GPXGARTrackPointExtensionV2()
 {
-    delete atemp;
-    delete wtemp;
-    delete depth;
-    delete hr;
-    delete cad;
-    delete speed;
-    delete course;
-    delete bearing;
     delete Extensions;
 }

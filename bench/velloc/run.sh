@@ -32,12 +32,13 @@ v, x, g = (runs[n]["mean"] for n in ("velloc", "xmllint", "gpsbabel"))
 print(f"velloc-convert      {v:6.2f} s  (min {runs['velloc']['min']:.2f})")
 print(f"xmllint --stream    {x:6.2f} s  (min {runs['xmllint']['min']:.2f})")
 print(f"gpsbabel gpx->gpx   {g:6.2f} s  (min {runs['gpsbabel']['min']:.2f})")
-print(f"velloc / xmllint    {v / x:6.2f}x  (target: at most 3x)")
-print(f"gpsbabel / velloc   {g / v:6.2f}x  (target: at least 3x)")
+print(f"velloc / xmllint    {v / x:6.2f}x  (target: at most 2x)")
+print(f"gpsbabel / velloc   {g / v:6.2f}x  (target: at least 5x)")
 # Processor time (user + system) wanders less than elapsed time on a
-# machine shared with other work; shown for reference.
+# machine shared with other work; the same targets hold for it.
 cpu = {n: runs[n]["user"] + runs[n]["system"] for n in ("velloc", "xmllint", "gpsbabel")}
 print(f"cpu time            velloc {cpu['velloc']:.2f} s, xmllint {cpu['xmllint']:.2f} s, gpsbabel {cpu['gpsbabel']:.2f} s"
       f"  (velloc / xmllint {cpu['velloc'] / cpu['xmllint']:.2f}x, gpsbabel / velloc {cpu['gpsbabel'] / cpu['velloc']:.2f}x)")
-print(f"peak memory         velloc {sys.argv[2]} MB, gpsbabel {sys.argv[3]} MB (target: velloc lower)")
+print(f"peak memory         velloc {sys.argv[2]} MB, gpsbabel {sys.argv[3]} MB"
+      f"  (velloc / gpsbabel {int(sys.argv[2]) / int(sys.argv[3]):.2f}, target: at most 0.5)")
 PY

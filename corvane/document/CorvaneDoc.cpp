@@ -6,6 +6,7 @@
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
 #include "ImageMetadataManipulationOperation.h"
+#include "LogCategories.h"
 #include "StringUtil.h"
 
 namespace {
@@ -20,7 +21,10 @@ bool IsRecordKind(int kind)
 
 }  // namespace
 
-CCorvaneDoc::CCorvaneDoc(IDocumentUserInterface& ui, ISettingsStore& settings) : ui_(ui), settings_(settings) {}
+CCorvaneDoc::CCorvaneDoc(IDocumentUserInterface& ui, ISettingsStore& settings) : ui_(ui), settings_(settings)
+{
+    InstallLogCategories();
+}
 
 CCorvaneDoc::~CCorvaneDoc()
 {

@@ -10,6 +10,7 @@
 #include "CorvaneDoc.h"
 #include "FolderWatcher.h"
 #include "GeoTagFile.h"
+#include "LogSink.h"
 #include "PictureFormat.h"
 #include "StringUtil.h"
 
@@ -140,7 +141,10 @@ std::unique_ptr<PictureItem> ReadPictureItem(const std::string& path)
     item->Path = path;
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
     std::string error;
-    if (auto record = ReadGeoTag(path, nullptr, &error)) item->History.push_back(std::move(record));
+    if (auto record = ReadGeoTag(path, nullptr, &error))
+        item->History.push_back(std::move(record));
+    else
+        LogWarning(LogArea::Metadata, path + ": " + (error.empty() ? std::string("not read") : error));
     return item;
 }
 

@@ -6,6 +6,7 @@
 #include "BusyRun.h"
 #include "CorvaneDoc.h"
 #include "GeoTagFile.h"
+#include "LogSink.h"
 #include "StampedSave.h"
 #include "StringUtil.h"
 
@@ -100,6 +101,8 @@ void SaveJob::Write()
     else
         Result = Saver ? Saver(Source, Target, *Record, Stamps, &Error, Options, &Warnings)
                        : SaveStampedPicture(Source, Target, *Record, Stamps, &Error, nullptr, Options, &Warnings);
+    for (const auto& w : Warnings) LogWarning(LogArea::Save, Target + ": " + w);
+    if (FAILED(Result)) LogWarning(LogArea::Save, Target + ": not written: " + (Error.empty() ? std::string("failed") : Error));
     if (FAILED(Result) || !OverPicture) return;
     // The picture's new file, read here so that the window's thread only takes it.
     if (Thumbnails) Thumbnail = Thumbnails(Target);

@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "AtomicFileWriter.h"
 #include "JpegSegments.h"
+#include "LogSink.h"
 #include "PictureMetadataImpl.h"
 
 namespace {
@@ -20,8 +22,28 @@ constexpr size_t kMaxJpegHeader = size_t{64} << 20;
 constexpr std::uint64_t kMaxTrailer = std::uint64_t{64} << 20;
 const char kEndOfImage[] = "\xFF\xD9";
 
+// exiv2's warnings about odd files go to the metadata log, silent unless
+// turned on, rather than nowhere.
+void ToMetadataLog(int, const char* text)
+{
+    std::string line = text ? text : "";
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    LogWarning(LogArea::Metadata, "exiv2: " + line);
+}
+
+void RouteExiv2Log()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setHandler(ToMetadataLog);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+    });
+}
+
 std::unique_ptr<Exiv2::Image> OpenImage(Exiv2::BasicIo::AutoPtr io, std::string* error)
 {
+    RouteExiv2Log();
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
         if (!image.get()) {
@@ -143,8 +165,10 @@ void CPictureMetadata::Load(std::string_view jpegHeader)
         try {
             root_ = BuildMetadataTree(*impl_->Image, format_, jpegHeader, impl_->SourceDigest);
             return;
-        } catch (const Exiv2::AnyError&) {
-        } catch (const std::exception&) {
+        } catch (const Exiv2::AnyError& e) {
+            LogWarning(LogArea::Metadata, std::string("metadata left unread: ") + e.what());
+        } catch (const std::exception& e) {
+            LogWarning(LogArea::Metadata, std::string("metadata left unread: ") + e.what());
         }
     }
     // Other containers carry no geotag here: an empty tree reads nothing.

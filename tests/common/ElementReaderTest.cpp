@@ -196,10 +196,11 @@ TEST(GPXMap, SecondInsertionReplacesTheHandlerAndCountsTwice)
     map.InsertSimpleHandler(L"a", [](std::wstring) { return 2; });
     map.InsertComplexHandler(L"b", [](std::wstring) { return 3; });
     EXPECT_EQ(3u, map.GetSize());
-    EXPECT_EQ(2, map.GetSimple(L"a")(L""));
-    EXPECT_TRUE(map.IsComplexKey(L"b"));
-    EXPECT_FALSE(map.IsSimpleKey(L"b"));
-    EXPECT_FALSE(map.IsSimpleKey(L"A"));
+    ASSERT_NE(nullptr, map.FindSimple(L"a"));
+    EXPECT_EQ(2, (*map.FindSimple(L"a"))(L""));
+    EXPECT_NE(nullptr, map.FindComplex(L"b"));
+    EXPECT_EQ(nullptr, map.FindSimple(L"b"));
+    EXPECT_EQ(nullptr, map.FindSimple(L"A"));
 }
 
 TEST(ReadElement, RegisteredEmptyHandlerIsABadFunctionCall)

@@ -6,18 +6,59 @@
 #include "GPSMetadataInfo.h"
 #include "StringUtil.h"
 
-TEST(GPSMetadataInfo, NewRecordAndItsCloneHaveNoField)
+bool operator==(const GPSCoordinate& a, const GPSCoordinate& b)
 {
-    CGPSMetadataInfo r;
-    std::unique_ptr<CGPSMetadataInfo> c(r.Clone());
-    // The record is 27 pointers; every one must be null in both.
-    const auto* a = reinterpret_cast<void* const*>(&r);
-    const auto* b = reinterpret_cast<void* const*>(c.get());
-    static_assert(sizeof(CGPSMetadataInfo) == 27 * sizeof(void*), "layout contract");
-    for (int i = 0; i < 27; ++i) {
-        EXPECT_EQ(a[i], nullptr) << i;
-        EXPECT_EQ(b[i], nullptr) << i;
-    }
+    return a.Degrees == b.Degrees && a.Minutes == b.Minutes && a.Seconds == b.Seconds && a.Ref == b.Ref;
+}
+
+// A record holding one field clones to a record holding a copy of that
+// field, and the copy is its own (the document hands clones out and keeps
+// the original).
+template <typename T>
+void ExpectCloneCopies(const char* name, T* CGPSMetadataInfo::*field, const T& value)
+{
+    CGPSMetadataInfo record;
+    EXPECT_EQ(record.*field, nullptr) << name;
+    SetField(record.*field, value);
+    std::unique_ptr<CGPSMetadataInfo> clone(record.Clone());
+    ASSERT_NE(clone.get()->*field, nullptr) << name;
+    EXPECT_NE(clone.get()->*field, record.*field) << name;
+    EXPECT_TRUE(*(clone.get()->*field) == value) << name;
+    ClearField(record.*field);
+    std::unique_ptr<CGPSMetadataInfo> emptyClone(record.Clone());
+    EXPECT_EQ(emptyClone.get()->*field, nullptr) << name;
+}
+
+TEST(GPSMetadataInfo, CloneCopiesEveryField)
+{
+    using R = CGPSMetadataInfo;
+    ExpectCloneCopies("DateTaken", &R::DateTaken, AutomationDate::FromParts(2013, 5, 7, 14, 3, 9));
+    ExpectCloneCopies("GPSVersion", &R::GPSVersion, GPSVersionValue{2, 3, 0, 0});
+    ExpectCloneCopies("Latitude", &R::Latitude, GPSCoordinate{48, 51, 24.5, 'N'});
+    ExpectCloneCopies("Longitude", &R::Longitude, GPSCoordinate{2, 17, 40.2, 'E'});
+    ExpectCloneCopies("AltitudeRef", &R::AltitudeRef, std::uint8_t{1});
+    ExpectCloneCopies("Altitude", &R::Altitude, -12.5);
+    ExpectCloneCopies("GPSTime", &R::GPSTime, GPSTimeValue{14, 3, 9});
+    ExpectCloneCopies("Satellites", &R::Satellites, std::wstring(L"07"));
+    ExpectCloneCopies("Status", &R::Status, 'A');
+    ExpectCloneCopies("MeasureMode", &R::MeasureMode, '3');
+    ExpectCloneCopies("PrecisionRating", &R::PrecisionRating, std::wstring(L"Good"));
+    ExpectCloneCopies("DOP", &R::DOP, 2.5);
+    ExpectCloneCopies("SpeedRef", &R::SpeedRef, 'K');
+    ExpectCloneCopies("Speed", &R::Speed, 3.25);
+    ExpectCloneCopies("TrackRef", &R::TrackRef, 'T');
+    ExpectCloneCopies("Track", &R::Track, 181.0);
+    ExpectCloneCopies("ImgDirectionRef", &R::ImgDirectionRef, 'M');
+    ExpectCloneCopies("ImgDirection", &R::ImgDirection, 90.5);
+    ExpectCloneCopies("MapDatum", &R::MapDatum, std::wstring(L"WGS-84"));
+    ExpectCloneCopies("GPSDate", &R::GPSDate, GPSDateValue{2013, 5, 7});
+    ExpectCloneCopies("Differential", &R::Differential, std::uint8_t{1});
+    ExpectCloneCopies("HPositioningError", &R::HPositioningError, 4.75);
+    ExpectCloneCopies("SubLocation", &R::SubLocation, std::wstring(L"Parc"));
+    ExpectCloneCopies("City", &R::City, std::wstring(L"Sèvres"));
+    ExpectCloneCopies("ProvinceState", &R::ProvinceState, std::wstring(L"Île-de-France"));
+    ExpectCloneCopies("CountryName", &R::CountryName, std::wstring(L"France"));
+    ExpectCloneCopies("CountryCode", &R::CountryCode, std::wstring(L"FR"));
 }
 
 TEST(GPSMetadataInfo, CloneIsDeep)

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "CommandTable.h"
 #include "GPSMetadataListView.h"
 #include "GeoTagFile.h"
 #include "GuiTestSupport.h"
@@ -29,7 +30,7 @@ private slots:
         CCorvaneDoc& doc = program.App->Document();
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        frame.Execute(1109);
+        frame.Execute(CommandId::MetadataView);
 
         CMetadataTableView* table = frame.ListView()->Table();
         const QModelIndex latitude = table->model()->index(0, 3);
@@ -43,14 +44,14 @@ private slots:
         QCOMPARE(table->model()->index(0, 3).data().toString(), QStringLiteral("41.2865 S"));
 
         table->selectRow(0);
-        frame.Execute(1137);  // Stamp GPS
+        frame.Execute(CommandId::StampGps);
         const int item = doc.RowOrder()[0];
         QCOMPARE(doc.Item(item).PendingOperations.size(), size_t{2});
         const std::string source = doc.Item(item).Path;
         const std::string destination = doc.DestinationOf(item);
         QVERIFY(destination != source);  // the first run saves into the "Modified" sub-folder
 
-        frame.Execute(1059);  // Save All
+        frame.Execute(CommandId::SaveAll);
         QVERIFY(!doc.HasUnsavedChanges());
         std::string error;
         const auto saved = ReadGeoTag(destination, nullptr, &error);
@@ -59,7 +60,7 @@ private slots:
         const auto original = ReadGeoTag(source, nullptr, &error);
         QVERIFY(original && original->Latitude);
         QVERIFY(CGPSMetadataInfo::CoordinateToDecimal(*original->Latitude) > 0);  // the original is untouched
-        QVERIFY(!frame.Action(1059)->isEnabled());
+        QVERIFY(!frame.Action(CommandId::SaveAll)->isEnabled());
     }
 };
 

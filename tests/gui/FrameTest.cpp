@@ -62,17 +62,17 @@ private slots:
     {
         QTest::addColumn<int>("id");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("Back: only one folder in the history") << 1054 << false;
-        QTest::newRow("Forward") << 1055 << false;
-        QTest::newRow("Up") << 1053 << true;
-        QTest::newRow("Undo") << 1056 << false;
-        QTest::newRow("Redo") << 1057 << false;
-        QTest::newRow("Save") << 1060 << false;
-        QTest::newRow("Save As") << 1058 << false;
-        QTest::newRow("Save All") << 1059 << false;
-        QTest::newRow("Filter") << 1068 << true;
-        QTest::newRow("Select All") << 1061 << true;
-        QTest::newRow("Options") << 220 << true;
+        QTest::newRow("Back: only one folder in the history") << int(CommandId::Back) << false;
+        QTest::newRow("Forward") << int(CommandId::Forward) << false;
+        QTest::newRow("Up") << int(CommandId::Up) << true;
+        QTest::newRow("Undo") << int(CommandId::Undo) << false;
+        QTest::newRow("Redo") << int(CommandId::Redo) << false;
+        QTest::newRow("Save") << int(CommandId::Save) << false;
+        QTest::newRow("Save As") << int(CommandId::SaveAs) << false;
+        QTest::newRow("Save All") << int(CommandId::SaveAll) << false;
+        QTest::newRow("Filter") << int(CommandId::Filter) << true;
+        QTest::newRow("Select All") << int(CommandId::SelectAll) << true;
+        QTest::newRow("Options") << int(CommandId::Options) << true;
     }
 
     void startState()
@@ -84,61 +84,61 @@ private slots:
 
     void filterEntriesFollowTheSetting()
     {
-        QVERIFY(Checked(1071));  // the first run stores 3
-        Frame().Execute(1069);
-        QVERIFY(Checked(1069) && !Checked(1071) && !Checked(1070) && !Checked(1072));
+        QVERIFY(Checked(CommandId::ShowJpegAndTiff));  // the first run stores 3
+        Frame().Execute(CommandId::ShowJpeg);
+        QVERIFY(Checked(CommandId::ShowJpeg) && !Checked(CommandId::ShowJpegAndTiff) && !Checked(CommandId::ShowTiff) && !Checked(CommandId::ShowAll));
         QCOMPARE(Frame().Browser()->FilterMode(), 1);
-        Frame().Execute(1072);
+        Frame().Execute(CommandId::ShowAll);
         QCOMPARE(Frame().Browser()->FilterMode(), 0);
-        QVERIFY(Checked(1072));
-        Frame().Execute(1071);
+        QVERIFY(Checked(CommandId::ShowAll));
+        Frame().Execute(CommandId::ShowJpegAndTiff);
     }
 
     void contextTabFollowsTheView()
     {
         QVERIFY(!Frame().ContextTabShown());
-        QVERIFY(Checked(1076) && !Checked(1109));
+        QVERIFY(Checked(CommandId::ExplorerView) && !Checked(CommandId::MetadataView));
         Frame().Browser()->SelectAll();
-        Frame().Execute(1109);
+        Frame().Execute(CommandId::MetadataView);
         QVERIFY(Frame().ContextTabShown());
-        QVERIFY(Checked(1109) && Checked(1115) && !Checked(1076));
+        QVERIFY(Checked(CommandId::MetadataView) && Checked(CommandId::StatusMetadataView) && !Checked(CommandId::ExplorerView));
         QCOMPARE(Frame().Browser()->Selection()->selectedIndexes().size(), 0);  // switching cleared it
         SelectRows({0});
-        Frame().Execute(1113);
+        Frame().Execute(CommandId::StatusExplorerView);
         QVERIFY(!Frame().ContextTabShown());
         QVERIFY(Frame().ListView()->SelectedRows().empty());
-        Frame().Execute(1109);
+        Frame().Execute(CommandId::MetadataView);
     }
 
     void metadataCommands()
     {
         SelectRows({});
         Frame().UpdateCommandUI();
-        for (const int id : {1120, 1106, 1122, 1134, 1108, 1110}) QVERIFY2(!Enabled(id), qPrintable(QString::number(id)));
-        for (const int id : {1121, 1107, 1111}) QVERIFY2(Enabled(id), qPrintable(QString::number(id)));
+        for (const int id : {CommandId::ClearSelectedRecords, CommandId::ClearField, CommandId::ClearDateTaken, CommandId::ClearCountry, CommandId::ExportSelected, CommandId::GeocodeSelected}) QVERIFY2(!Enabled(id), qPrintable(QString::number(id)));
+        for (const int id : {CommandId::ClearAllRecords, CommandId::ExportAll, CommandId::GeocodeAll}) QVERIFY2(Enabled(id), qPrintable(QString::number(id)));
         SelectRows({0, 1});
         Frame().UpdateCommandUI();
-        for (const int id : {1120, 1106, 1122, 1134, 1108, 1110}) QVERIFY2(Enabled(id), qPrintable(QString::number(id)));
-        Frame().Execute(1125);  // Clear Field > Altitude on both
+        for (const int id : {CommandId::ClearSelectedRecords, CommandId::ClearField, CommandId::ClearDateTaken, CommandId::ClearCountry, CommandId::ExportSelected, CommandId::GeocodeSelected}) QVERIFY2(Enabled(id), qPrintable(QString::number(id)));
+        Frame().Execute(CommandId::ClearAltitude);  // Clear Field > Altitude on both
         QCOMPARE(Doc().UndoList().size(), size_t{1});
         QCOMPARE(Doc().UndoList().back().Indices.size(), size_t{2});
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
     }
 
     void fileSystemPane()
     {
         CGPSMetadataListView* view = Frame().ListView();
         Frame().show();
-        QVERIFY(Checked(1082));
+        QVERIFY(Checked(CommandId::FileSystemPane));
         QCOMPARE(view->Tree()->geometry().width(), CGPSMetadataListView::TreeWidth);
         QCOMPARE(view->Table()->geometry().left(), CGPSMetadataListView::TableLeft);
-        Frame().Execute(1082);
-        QVERIFY(!Checked(1082));
+        Frame().Execute(CommandId::FileSystemPane);
+        QVERIFY(!Checked(CommandId::FileSystemPane));
         QVERIFY(view->Tree()->isHidden());
         QCOMPARE(view->Table()->geometry(), view->rect());
         QSettings stored(QSettings::IniFormat, QSettings::UserScope, "Halvorn", "Corvane");
         QCOMPARE(stored.value("Settings/FSysGPSMLV").toInt(), 0);
-        Frame().Execute(1082);
+        Frame().Execute(CommandId::FileSystemPane);
         QVERIFY(!view->Tree()->isHidden());
         Frame().hide();
     }
@@ -147,18 +147,18 @@ private slots:
     {
         SelectRows({0});
         Frame().UpdateCommandUI();
-        QVERIFY(!Enabled(1060));
+        QVERIFY(!Enabled(CommandId::Save));
         EditLatitude(0, 1.5);
         Frame().UpdateCommandUI();
-        QVERIFY(Enabled(1060) && Enabled(1058) && Enabled(1059) && Enabled(1056) && !Enabled(1057));
+        QVERIFY(Enabled(CommandId::Save) && Enabled(CommandId::SaveAs) && Enabled(CommandId::SaveAll) && Enabled(CommandId::Undo) && !Enabled(CommandId::Redo));
         SelectRows({0, 1});
         Frame().UpdateCommandUI();
-        QVERIFY(!Enabled(1060) && !Enabled(1058) && Enabled(1059));
-        Frame().Execute(1056);
-        QVERIFY(Enabled(1057) && !Enabled(1056) && !Enabled(1059));
-        Frame().Execute(1057);
-        QVERIFY(Enabled(1056) && !Enabled(1057));
-        Frame().Execute(1056);
+        QVERIFY(!Enabled(CommandId::Save) && !Enabled(CommandId::SaveAs) && Enabled(CommandId::SaveAll));
+        Frame().Execute(CommandId::Undo);
+        QVERIFY(Enabled(CommandId::Redo) && !Enabled(CommandId::Undo) && !Enabled(CommandId::SaveAll));
+        Frame().Execute(CommandId::Redo);
+        QVERIFY(Enabled(CommandId::Undo) && !Enabled(CommandId::Redo));
+        Frame().Execute(CommandId::Undo);
     }
 
     void stampWithoutSelection()
@@ -169,7 +169,7 @@ private slots:
             text = t;
             caption = c;
         });
-        Frame().Execute(1137);
+        Frame().Execute(CommandId::StampGps);
         QCOMPARE(QString::fromStdWString(text), QStringLiteral("Please select some items and then try again."));
         QCOMPARE(QString::fromStdWString(caption), QStringLiteral("Operation Failed"));
         program_->App->UserInterface().SetMessageSink(nullptr);
@@ -179,13 +179,13 @@ private slots:
     {
         SelectRows({0, 1});
         Frame().SetTitleChooser([](QString& title, bool&) { title.clear(); return true; });
-        Frame().Execute(1138);
+        Frame().Execute(CommandId::StampTitle);
         QVERIFY(!Doc().CanUndo());
         Frame().SetTitleChooser([](QString& title, bool& rtl) { title = QStringLiteral("Trip"); rtl = true; return true; });
-        Frame().Execute(1138);
+        Frame().Execute(CommandId::StampTitle);
         QCOMPARE(Doc().Item(Doc().RowOrder()[0]).PendingOperations.size(), size_t{1});
         QCOMPARE(*Doc().Item(Doc().RowOrder()[0]).PendingOperations.back().Text, std::wstring(L"Trip"));
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
     }
 
     void navigationHistory()
@@ -193,11 +193,11 @@ private slots:
         QVERIFY(Frame().Browser()->NavigateTo(pictures_.path()));
         QSignalSpy loaded(&program_->App->UserInterface(), &CQtDocumentUserInterface::CommandHandled);
         QVERIFY(loaded.wait(5000));
-        QVERIFY(Enabled(1054) && !Enabled(1055));
-        Frame().Execute(1054);
+        QVERIFY(Enabled(CommandId::Back) && !Enabled(CommandId::Forward));
+        Frame().Execute(CommandId::Back);
         QCOMPARE(Frame().Browser()->CurrentFolder(), pictures_.filePath(QStringLiteral("a")));
         QVERIFY(loaded.wait(5000));
-        QVERIFY(Enabled(1055));
+        QVERIFY(Enabled(CommandId::Forward));
         QCOMPARE(Doc().Count(), 3);
     }
 
@@ -222,7 +222,7 @@ private slots:
     void looks_data()
     {
         QTest::addColumn<int>("look");
-        for (int look = 211; look <= 215; ++look) QTest::newRow(qPrintable(QString::number(look))) << look;
+        for (int look = CommandId::LookBlue; look <= CommandId::LookWindows7; ++look) QTest::newRow(qPrintable(QString::number(look))) << look;
     }
 
     void looks()
@@ -230,7 +230,7 @@ private slots:
         QFETCH(int, look);
         Frame().Execute(look);
         QCOMPARE(Frame().Look(), look);
-        for (int other = 211; other <= 215; ++other) QCOMPARE(Checked(other), other == look);
+        for (int other = CommandId::LookBlue; other <= CommandId::LookWindows7; ++other) QCOMPARE(Checked(other), other == look);
         QSettings stored(QSettings::IniFormat, QSettings::UserScope, "Halvorn", "Corvane");
         QCOMPARE(stored.value("ApplicationLook").toInt(), look);
     }
@@ -240,11 +240,11 @@ private slots:
         CCommandStrip* strip = Frame().Strip();
         QVERIFY(strip->TabIndexOf("HOME") >= 0 && strip->TabIndexOf("VIEW") >= 0);
         QVERIFY(strip->TabIndexOf("METADATA VIEW") >= 0);
-        QCOMPARE(Frame().Action(1064)->statusTip(),
+        QCOMPARE(Frame().Action(CommandId::AllGeotagged)->statusTip(),
                  QStringLiteral("Selects all the pictures which have GPS coordinates (Latitude and Longitude)."));
-        QCOMPARE(Frame().Action(1061)->shortcuts().value(0), QKeySequence(QStringLiteral("Alt+H, A")));
-        QCOMPARE(Frame().Action(1082)->shortcuts().value(0), QKeySequence(QStringLiteral("Alt+W, P")));
-        QCOMPARE(Frame().Action(1056)->shortcuts().value(1), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(Frame().Action(CommandId::SelectAll)->shortcuts().value(0), QKeySequence(QStringLiteral("Alt+H, A")));
+        QCOMPARE(Frame().Action(CommandId::FileSystemPane)->shortcuts().value(0), QKeySequence(QStringLiteral("Alt+W, P")));
+        QCOMPARE(Frame().Action(CommandId::Undo)->shortcuts().value(1), QKeySequence(QKeySequence::Undo));
         // Every shortcut is unique, so none is ambiguous.
         QSet<QString> seen;
         std::size_t count = 0;
@@ -254,10 +254,10 @@ private slots:
                 QVERIFY2(!seen.contains(keys.toString()), qPrintable(keys.toString()));
                 seen.insert(keys.toString());
             }
-        Frame().Execute(1074);
-        QVERIFY(Checked(1074) && !Checked(1075));
-        Frame().Execute(1075);
-        QVERIFY(Checked(1075));
+        Frame().Execute(CommandId::ShowTabsOnly);
+        QVERIFY(Checked(CommandId::ShowTabsOnly) && !Checked(CommandId::ShowTabsAndCommands));
+        Frame().Execute(CommandId::ShowTabsAndCommands);
+        QVERIFY(Checked(CommandId::ShowTabsAndCommands));
     }
 
     void exitQuestion()
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(asked, 1);
         QVERIFY(Frame().isVisible());
         QVERIFY(Doc().HasUnsavedChanges());
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
         QVERIFY(Frame().close());
         QCOMPARE(asked, 1);  // nothing unsaved: no question
     }

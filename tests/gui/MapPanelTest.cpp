@@ -329,7 +329,7 @@ private slots:
     void tileSettingsOnTheOptions()
     {
         CMemorySettingsStore settings;
-        CGeneralPage page(settings, 211, 0);
+        CGeneralPage page(settings, CommandId::LookBlue, 0);
         QCOMPARE(page.mapTileUrl->text(), QString::fromStdWString(DefaultString("MapTileUrl")));
         QCOMPARE(page.mapAttribution->text(), QStringLiteral("\u00a9 OpenStreetMap contributors"));
         QCOMPARE(page.mapCacheMB->value(), 500);

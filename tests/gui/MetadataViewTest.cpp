@@ -12,6 +12,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "CommandTable.h"
 #include "GPSMetadataListView.h"
 #include "GuiTestSupport.h"
 #include "ImgDirectionEditor.h"
@@ -74,7 +75,7 @@ private slots:
         QVERIFY(program_->Start(pictures_.path()));
         Frame().show();
         QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
-        Frame().Execute(1109);
+        Frame().Execute(CommandId::MetadataView);
         QVERIFY(Frame().ContextTabShown());
     }
 
@@ -154,7 +155,7 @@ private slots:
         QCOMPARE(Cell(row, column).trimmed(), expected);
         QCOMPARE(Doc().UndoList().size(), undoBefore + 1);
         QVERIFY(Doc().HasUnsavedChangesAt(Doc().RowOrder()[row]));
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
         QCOMPARE(Cell(row, column), before);
         QCOMPARE(Doc().UndoList().size(), undoBefore);
     }
@@ -186,7 +187,7 @@ private slots:
         View()->Tree()->setFocus();
         if (closed.isEmpty()) QVERIFY(closed.wait(5000));
         QCOMPARE(Cell(row, column), expected);
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
     }
 
     void escapeCancels()
@@ -237,8 +238,8 @@ private slots:
         for (int column = 2; column <= 14; ++column) QCOMPARE(Cell(row, column), QStringLiteral(" "));
         QCOMPARE(Cell(row, 1).isEmpty(), false);
         QCOMPARE(Doc().UndoList().size(), size_t{2});
-        Frame().Execute(1056);
-        Frame().Execute(1056);
+        Frame().Execute(CommandId::Undo);
+        Frame().Execute(CommandId::Undo);
         QCOMPARE(Cell(row, 3), latitude);
     }
 
@@ -330,7 +331,7 @@ private slots:
         }
         QTemporaryDir out;
         View()->SetFileChooser([&] { return out.filePath(QStringLiteral("report.txt")); });
-        Frame().Execute(selectedOnly ? 1108 : 1107);
+        Frame().Execute(selectedOnly ? CommandId::ExportSelected : CommandId::ExportAll);
         QFile file(out.filePath(QStringLiteral("report.CSV")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString separator = QString::fromStdWString(MetadataTable::LocaleListSeparator());

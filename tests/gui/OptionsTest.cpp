@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "CommandTable.h"
 #include "GeneralPage.h"
 #include "OptionsDialog.h"
 #include "SettingsStore.h"
@@ -66,14 +67,14 @@ private slots:
         else
             settings.SetString(key.toStdString(), stored.toStdWString());
         {
-            COptionsDialog dialog(settings, 211, 0);
+            COptionsDialog dialog(settings, CommandId::LookBlue, 0);
             QCOMPARE(comboOf(dialog.General())->currentIndex(), index);
         }
         // Control to settings.
         CMemorySettingsStore written;
         WriteDefaultSettings(written);
         written.SetString(key.toStdString(), L"none of them");
-        COptionsDialog dialog(written, 211, 0);
+        COptionsDialog dialog(written, CommandId::LookBlue, 0);
         comboOf(dialog.General())->setCurrentIndex(index);
         dialog.accept();
         const QString actual = integer ? QString::number(written.GetInt(key.toStdString(), -1))
@@ -99,7 +100,7 @@ private slots:
         QFETCH(QString, stored);
         CMemorySettingsStore settings;
         WriteDefaultSettings(settings);
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         QVERIFY(dialog.General()->subFolder->isChecked());  // the default, 1
         (overwrite ? dialog.General()->overwrite : dialog.General()->subFolder)->setChecked(true);
         dialog.General()->subFolderName->setText(typed);
@@ -124,7 +125,7 @@ private slots:
         QFETCH(QString, typed);
         CMemorySettingsStore settings;
         WriteDefaultSettings(settings);
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         QString message;
         dialog.SetMessageSink([&](const QString& text) { message = text; });
         dialog.General()->subFolderName->setText(typed);
@@ -149,7 +150,7 @@ private slots:
         QFETCH(bool, flip);
         CMemorySettingsStore settings;
         WriteDefaultSettings(settings);
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         dialog.ShowPage(1);
         CStampingPage* page = dialog.Stamping();
         const char* gps[] = {"GPSStampngIncGPSCoord", "GPSStampngIncAlt", "GPSStampngIncDateTaken",
@@ -186,7 +187,7 @@ private slots:
     void cancelWritesNothing()
     {
         CMemorySettingsStore settings;
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         dialog.ShowPage(1);
         dialog.General()->altitudeUnit->setCurrentIndex(0);
         dialog.General()->subFolderName->setText(QStringLiteral("x"));
@@ -199,7 +200,7 @@ private slots:
     void unopenedPageWritesNothing()
     {
         CMemorySettingsStore settings;
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         dialog.accept();  // only the General page was shown
         QVERIFY(settings.Has("AltUnit"));
         QVERIFY(!settings.Has("GPSStampngIncGPSCoord"));
@@ -209,12 +210,12 @@ private slots:
     void lookAndScreentips()
     {
         CMemorySettingsStore settings;
-        COptionsDialog dialog(settings, 213, 2);
+        COptionsDialog dialog(settings, CommandId::LookSilver, 2);
         QCOMPARE(dialog.General()->scheme->currentIndex(), 2);
         QCOMPARE(dialog.General()->screentip->currentIndex(), 2);
         dialog.General()->scheme->setCurrentIndex(4);
         dialog.General()->screentip->setCurrentIndex(1);
-        QCOMPARE(dialog.Look(), 215);
+        QCOMPARE(dialog.Look(), CommandId::LookWindows7);
         QCOMPARE(dialog.Screentips(), 1);
     }
 
@@ -222,7 +223,7 @@ private slots:
     {
         CMemorySettingsStore settings;
         WriteDefaultSettings(settings);
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         QCOMPARE(dialog.General()->geoNamesServer->text(), QStringLiteral("http://api.geonames.org/"));
         dialog.General()->geoNamesUser->setText(QStringLiteral(" someone "));
         dialog.General()->geoNamesServer->setText(QStringLiteral("http://127.0.0.1:8080/"));
@@ -246,7 +247,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, header);
         CMemorySettingsStore settings;
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         QCOMPARE(dialog.Navigation()->width(), 124);
         QCOMPARE(dialog.Navigation()->count(), 3);
         dialog.Navigation()->setCurrentRow(page);
@@ -258,7 +259,7 @@ private slots:
     void supportPageOffersOnlyTheProjectAddresses()
     {
         CMemorySettingsStore settings;
-        COptionsDialog dialog(settings, 211, 0);
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
         QCOMPARE(dialog.Support()->reportProblem->toolTip(), CSupportPage::IssuesUrl());
         QCOMPARE(dialog.Support()->visitHome->toolTip(), CSupportPage::HomeUrl());
         // Real pages, set once: no placeholder host, and the issue page lies under the home page.

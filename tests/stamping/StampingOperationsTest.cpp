@@ -6,54 +6,6 @@
 
 namespace {
 
-enum class Kind { GPS, Title, Address };
-
-std::unique_ptr<CImageStampingOperation> Make(Kind kind, const ISettingsStore& settings)
-{
-    std::wstring error;
-    switch (kind) {
-    case Kind::GPS: return CImageGPSStampingOperation::Create(settings, &error);
-    case Kind::Title: return CImageTitleStampingOperation::Create(settings, false, &error);
-    case Kind::Address: return CImageAddressStampingOperation::Create(settings, &error);
-    }
-    return nullptr;
-}
-
-struct SlotCase {
-    Kind Which;
-    int ExpectedKind;
-    HRESULT Initialize;            // slot 3
-    HRESULT InitializeWithRecord;  // slot 1, with a record
-};
-
-void PrintTo(const SlotCase& c, std::ostream* os) { *os << "kind " << c.ExpectedKind; }
-
-class StampingSlotsTest : public ::testing::TestWithParam<SlotCase> {};
-
-TEST_P(StampingSlotsTest, AnswersOfEachSlot)
-{
-    CMemorySettingsStore settings;
-    auto op = Make(GetParam().Which, settings);
-    ASSERT_NE(op, nullptr);
-    TestTree tree(PictureFormatJpeg);
-    CGeoTagMetadataDecoder decoder(tree.Root, PictureFormatJpeg);
-    CGPSMetadataInfo record;
-    std::vector<std::int32_t> changed;
-    EXPECT_EQ(op->GetKind(), GetParam().ExpectedKind);
-    EXPECT_FALSE(op->IsMetadataOperation());
-    EXPECT_EQ(op->AttachRecord(&record), E_ABORT);
-    EXPECT_EQ(op->ApplyUpdates(nullptr, 0, changed), E_ABORT);
-    EXPECT_EQ(op->Initialize(&decoder, 0), GetParam().Initialize);
-    EXPECT_EQ(op->Uninitialize(), S_OK);
-    EXPECT_EQ(op->InitializeWithRecord(&decoder, 0, &record), GetParam().InitializeWithRecord);
-    EXPECT_EQ(op->Uninitialize(), S_OK);
-    EXPECT_TRUE(changed.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, StampingSlotsTest,
-                         ::testing::Values(SlotCase{Kind::GPS, 1, S_OK, E_ABORT}, SlotCase{Kind::Title, 2, S_OK, S_OK},
-                                           SlotCase{Kind::Address, 3, E_ABORT, S_OK}));
-
 TEST(StampingOperations, AddressStampNeedsARecord)
 {
     CMemorySettingsStore settings;

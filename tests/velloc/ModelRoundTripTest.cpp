@@ -3,38 +3,126 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
+#include <string>
 
 #include "GPXTestSupport.h"
 
 namespace {
 
-TEST(GPXModel, NewRecordsAreEmpty)
+// An extension record of the caller's own that says when it is destroyed.
+class DestroyedFlag : public GPXExtensions {
+public:
+    explicit DestroyedFlag(bool& destroyed_) : destroyed(destroyed_) {}
+    ~DestroyedFlag() override { destroyed = true; }
+
+private:
+    bool& destroyed;
+};
+
+// Each case deletes a record through its base and reports whether what only
+// the derived record holds was freed.
+struct BaseDeletion {
+    const char* name;
+    bool (*run)();
+};
+
+void PrintTo(const BaseDeletion& c, std::ostream* os) { *os << c.name; }
+
+class GPXModelDeletion : public ::testing::TestWithParam<BaseDeletion> {};
+
+TEST_P(GPXModelDeletion, ThroughTheBaseFreesTheDerivedFields)
 {
-    GPXRoot root;
-    EXPECT_EQ(L"1.1", root.version);
-    EXPECT_TRUE(root.creator.empty());
-    EXPECT_EQ(0, root.hasGarminExtensions);
-    EXPECT_EQ(nullptr, root.metadata);
-    EXPECT_TRUE(root.wpt.empty() && root.rte.empty() && root.trk.empty());
-    GPXWayPoint point;
-    EXPECT_EQ(0, point.lat);
-    EXPECT_EQ(GPXFixNone, point.fix);
-    EXPECT_TRUE(!point.ele && !point.time && !point.magvar && !point.geoidheight && !point.sat && !point.hdop &&
-                !point.vdop && !point.pdop && !point.ageofdgpsdata && !point.dgpsid && !point.extensions);
+    EXPECT_TRUE(GetParam().run());
 }
 
-// Run under valgrind or ASan: deleting through a base frees the derived
-// record's own fields too.
-TEST(GPXModel, DeletingThroughABaseFreesTheDerivedFields)
+INSTANTIATE_TEST_SUITE_P(
+    Records, GPXModelDeletion,
+    ::testing::Values(
+        BaseDeletion{"track point as a waypoint",
+                     [] {
+                         bool destroyed = false;
+                         GPXWayPoint* point = new GPXTrackPoint();
+                         static_cast<GPXTrackPoint*>(point)->garminExtension = new DestroyedFlag(destroyed);
+                         delete point;
+                         return destroyed;
+                     }},
+        BaseDeletion{"route point as a waypoint",
+                     [] {
+                         bool destroyed = false;
+                         GPXWayPoint* point = new GPXRoutePoint();
+                         static_cast<GPXRoutePoint*>(point)->garminExtension = new DestroyedFlag(destroyed);
+                         delete point;
+                         return destroyed;
+                     }},
+        BaseDeletion{"route as its base",
+                     [] {
+                         bool destroyed = false;
+                         GPXRouteTrackBase* route = new GPXRoute();
+                         static_cast<GPXRoute*>(route)->extensions = new DestroyedFlag(destroyed);
+                         delete route;
+                         return destroyed;
+                     }},
+        BaseDeletion{"waypoint extension as an extension", [] {
+                         bool destroyed = false;
+                         GPXExtensions* extension = new GPXGARWaypointExtension();
+                         static_cast<GPXGARWaypointExtension*>(extension)->Extensions = new DestroyedFlag(destroyed);
+                         delete extension;
+                         return destroyed;
+                     }}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// Fields a caller sets with new are the tree's from then on: deleting the
+// root frees them (checked for leaks by the memory test).
+TEST(GPXModel, FieldsSetByTheCallerAreFreedWithTheTree)
 {
-    GPXRouteTrackBase* route = new GPXRoute();
-    static_cast<GPXRoute*>(route)->rtept.push_back(new GPXRoutePoint());
-    static_cast<GPXRoute*>(route)->rtept[0]->garminExtension = new GPXGARRoutePointExtension();
-    delete route;
-    GPXExtensions* extension = new GPXGARWaypointExtension();
-    static_cast<GPXGARWaypointExtension*>(extension)->Address = new GPXGARAddress();
-    static_cast<GPXGARWaypointExtension*>(extension)->PhoneNumber.push_back(new GPXGARPhoneNumber());
-    delete extension;
+    bool destroyed = false;
+    auto* root = new GPXRoot();
+    auto* track = new GPXTrack();
+    auto* segment = new GPXTrackSegment();
+    auto* point = new GPXTrackPoint();
+    point->ele = new double(372.5);
+    point->time = new GPXTime(1368189296);
+    point->garminExtension = new DestroyedFlag(destroyed);
+    segment->trkpt.push_back(point);
+    track->trkseg.push_back(segment);
+    root->trk.push_back(track);
+    delete root;
+    EXPECT_TRUE(destroyed);
+}
+
+// Optional numbers as callers set them: from new, taken by the record (the
+// memory test sees no leak), and cleared with null.
+TEST(GPXModel, NumbersSetWithNewAreWrittenAndNullClearsThem)
+{
+    GPXRoot root;
+    auto* point = new GPXWayPoint();
+    point->lat = 46.5;
+    point->lon = 7.25;
+    point->ele = new double(372.5);
+    point->sat = new std::uint32_t(7);
+    point->dgpsid = new std::int32_t(-3);
+    point->hdop = new double(2);
+    point->hdop = nullptr;
+    point->ele = new double(400.25);  // replaces the first
+    root.wpt.push_back(point);
+    ASSERT_TRUE(point->ele && point->sat && !point->hdop);
+    EXPECT_EQ(400.25, *point->ele);
+
+    TempFile out("numbers.gpx");
+    ASSERT_EQ(0, EncodeFile(root, out.Path(), false).finalize);
+    const std::string written = out.Read();
+    for (const char* expected : {"<ele>400.25</ele>", "<sat>7</sat>", "<dgpsid>-3</dgpsid>"})
+        EXPECT_NE(std::string::npos, written.find(expected)) << expected;
+    EXPECT_EQ(std::string::npos, written.find("hdop"));
+    const Decoded decoded = DecodeFile(out.Path());
+    ASSERT_EQ(0, decoded.hr);
+    const GPXWayPoint& back = *decoded.root->wpt.at(0);
+    ASSERT_TRUE(back.ele && back.sat && back.dgpsid);
+    EXPECT_EQ(400.25, *back.ele);
+    EXPECT_EQ(7u, *back.sat);
+    EXPECT_EQ(-3, *back.dgpsid);
+    EXPECT_EQ(nullptr, back.hdop);
 }
 
 // A document using every record and field the encoder writes.

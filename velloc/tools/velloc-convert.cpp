@@ -50,32 +50,6 @@ std::string Status(long hr)
     return text;
 }
 
-// The decoded tree of a long track is hundreds of megabytes of small records.
-// Faulting that in 4 KiB pages dominates the run on machines where page
-// faults are dear, so the tool asks glibc's malloc to back its heap with
-// transparent huge pages. The setting is a tunable read only at start-up:
-// the tool sets it and executes itself again, once. Anything unexpected
-// (a tunable already chosen by the user, no /proc) leaves the process as it
-// was; the conversion is the same either way.
-void UseHugePagesForTheHeap(char** argv)
-{
-    constexpr const char* kTunable = "glibc.malloc.hugetlb";
-    const char* found = std::getenv("GLIBC_TUNABLES");
-    if (found && std::strstr(found, kTunable))
-        return;  // chosen already (also by our own first run)
-    const bool had = found != nullptr;
-    const std::string before = had ? found : "";
-    const std::string value = (before.empty() ? "" : before + ":") + kTunable + "=1";
-    if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
-        return;
-    ::execv("/proc/self/exe", argv);
-    // Still here: run as we are, without the setting.
-    if (had)
-        ::setenv("GLIBC_TUNABLES", before.c_str(), 1);
-    else
-        ::unsetenv("GLIBC_TUNABLES");
-}
-
 // The conversion cannot stop between two steps (one step is the whole
 // file), so the handler itself removes the unfinished output and exits.
 void StopNow(int signal)
@@ -111,7 +85,6 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return Usage();
-    UseHugePagesForTheHeap(argv);
     StopCleanlyOnSignals();
     std::setlocale(LC_ALL, "");
     const char* in = argv[1];

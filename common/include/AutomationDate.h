@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "SharedExport.h"
+
 struct DateTimeParts {
     int Year = 0;
     int Month = 0;
@@ -17,7 +19,7 @@ struct DateTimeParts {
     int DayOfWeek = 0;  // 0 = Sunday, filled by ToParts
 };
 
-struct AutomationDate {
+struct CORVANE_SHARED_API AutomationDate {
     enum Status : std::int32_t { Valid = 0, Invalid = 1 };
 
     double Value = 0.0;
@@ -39,5 +41,5 @@ struct AutomationDate {
 };
 
 // Days since 1899-12-30 of a civil date (proleptic Gregorian), and back.
-std::int64_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(std::int64_t days, int& year, int& month, int& day);
+CORVANE_SHARED_API std::int64_t DaysFromCivil(int year, int month, int day);
+CORVANE_SHARED_API void CivilFromDays(std::int64_t days, int& year, int& month, int& day);

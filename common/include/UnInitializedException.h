@@ -5,9 +5,9 @@
 #include <exception>
 #include <string>
 
-#include "XmlExport.h"
+#include "SharedExport.h"
 
-class CORVANE_XML_API CUnInitializedException : public std::exception {
+class CORVANE_SHARED_API CUnInitializedException : public std::exception {
 public:
     CUnInitializedException();
     explicit CUnInitializedException(const std::wstring& text);

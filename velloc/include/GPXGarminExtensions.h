@@ -3,10 +3,12 @@
 // what they hold.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "GPXOptional.h"
 #include "VellocExport.h"
 
 enum GPXGARDisplayMode : std::int32_t {
@@ -32,6 +34,9 @@ public:
     virtual ~GPXExtensions();
     GPXExtensions(const GPXExtensions&) = delete;
     GPXExtensions& operator=(const GPXExtensions&) = delete;
+    // Most points carry one: they come from the library's record storage.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
     unsigned char* data = nullptr;
 };
 
@@ -71,9 +76,9 @@ class VELLOC_API GPXGARWaypointExtension : public GPXExtensions {
 public:
     GPXGARWaypointExtension();
     ~GPXGARWaypointExtension() override;
-    double* Proximity = nullptr;
-    double* Temperature = nullptr;
-    double* Depth = nullptr;
+    GPXOptional<double> Proximity;
+    GPXOptional<double> Temperature;
+    GPXOptional<double> Depth;
     GPXGARDisplayMode DisplayMode = GPXGARDisplayModeNotSet;
     std::vector<std::wstring> Categories;
     GPXGARAddress* Address = nullptr;
@@ -111,8 +116,8 @@ class VELLOC_API GPXGARTrackPointExtension : public GPXExtensions {
 public:
     GPXGARTrackPointExtension();
     ~GPXGARTrackPointExtension() override;
-    double* Temperature = nullptr;
-    double* Depth = nullptr;
+    GPXOptional<double> Temperature;
+    GPXOptional<double> Depth;
     GPXExtensions* Extensions = nullptr;
 };
 
@@ -126,13 +131,13 @@ public:
     GPXGARTrackPointExtensionV2();
     ~GPXGARTrackPointExtensionV2() override;
     std::int32_t Version = 2;        // 1 or 2: the namespace it was read from
-    double* atemp = nullptr;         // air temperature, degrees Celsius
-    double* wtemp = nullptr;         // water temperature, degrees Celsius
-    double* depth = nullptr;         // metres
-    std::uint32_t* hr = nullptr;     // heart rate, beats per minute
-    std::uint32_t* cad = nullptr;    // cadence, revolutions per minute
-    double* speed = nullptr;         // metres per second (version 2)
-    double* course = nullptr;        // degrees true (version 2)
-    double* bearing = nullptr;       // degrees true (version 2)
+    GPXOptional<double> atemp;         // air temperature, degrees Celsius
+    GPXOptional<double> wtemp;         // water temperature, degrees Celsius
+    GPXOptional<double> depth;         // metres
+    GPXOptional<std::uint32_t> hr;     // heart rate, beats per minute
+    GPXOptional<std::uint32_t> cad;    // cadence, revolutions per minute
+    GPXOptional<double> speed;         // metres per second (version 2)
+    GPXOptional<double> course;        // degrees true (version 2)
+    GPXOptional<double> bearing;       // degrees true (version 2)
     GPXExtensions* Extensions = nullptr;
 };

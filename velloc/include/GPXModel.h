@@ -8,11 +8,13 @@
 // Times are seconds since 1970-01-01 00:00:00 UTC.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "GPXGarminExtensions.h"
+#include "GPXOptional.h"
 #include "VellocExport.h"
 
 using GPXTime = std::int64_t;
@@ -60,7 +62,7 @@ public:
     GPXCopyright(const GPXCopyright&) = delete;
     GPXCopyright& operator=(const GPXCopyright&) = delete;
     std::wstring author;
-    std::int32_t* year = nullptr;
+    GPXOptional<std::int32_t> year;
     std::wstring license;
 };
 
@@ -85,25 +87,29 @@ public:
     GPXPerson* author = nullptr;
     GPXCopyright* copyright = nullptr;
     std::vector<GPXLink*> link;
-    GPXTime* time = nullptr;
+    GPXOptional<GPXTime> time;
     std::wstring keywords;
     GPXBounds* bounds = nullptr;
     GPXExtensions* extensions = nullptr;
 };
 
-// A waypoint, and the common part of route and track points.
+// A waypoint, and the common part of route and track points. Route and
+// track points are deleted through this base, hence the virtual destructor.
 class VELLOC_API GPXWayPoint {
 public:
     GPXWayPoint();
-    ~GPXWayPoint();
+    virtual ~GPXWayPoint();
     GPXWayPoint(const GPXWayPoint&) = delete;
     GPXWayPoint& operator=(const GPXWayPoint&) = delete;
+    // Points are many: they come from the library's record storage.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
     double lat = 0;
     double lon = 0;
-    double* ele = nullptr;
-    GPXTime* time = nullptr;
-    double* magvar = nullptr;
-    double* geoidheight = nullptr;
+    GPXOptional<double> ele;
+    GPXOptional<GPXTime> time;
+    GPXOptional<double> magvar;
+    GPXOptional<double> geoidheight;
     std::wstring name;
     std::wstring cmt;
     std::wstring desc;
@@ -112,23 +118,23 @@ public:
     std::wstring sym;
     std::wstring type;
     GPXFixType fix = GPXFixNone;
-    std::uint32_t* sat = nullptr;
-    double* hdop = nullptr;
-    double* vdop = nullptr;
-    double* pdop = nullptr;
-    double* ageofdgpsdata = nullptr;
-    std::int32_t* dgpsid = nullptr;
+    GPXOptional<std::uint32_t> sat;
+    GPXOptional<double> hdop;
+    GPXOptional<double> vdop;
+    GPXOptional<double> pdop;
+    GPXOptional<double> ageofdgpsdata;
+    GPXOptional<std::int32_t> dgpsid;
     // For a waypoint read from a file: a GPXGARWaypointExtension or null.
     GPXExtensions* extensions = nullptr;
     // The fraction of a second of `time` (0 < f < 1) when the file gave one;
     // `time` holds the whole seconds.
-    double* timeFraction = nullptr;
+    GPXOptional<double> timeFraction;
 };
 
 class VELLOC_API GPXRoutePoint : public GPXWayPoint {
 public:
     GPXRoutePoint();
-    virtual ~GPXRoutePoint();
+    ~GPXRoutePoint() override;
     // A GPXGARRoutePointExtension when read from a file, or null.
     GPXExtensions* garminExtension = nullptr;
 };
@@ -136,7 +142,7 @@ public:
 class VELLOC_API GPXTrackPoint : public GPXWayPoint {
 public:
     GPXTrackPoint();
-    virtual ~GPXTrackPoint();
+    ~GPXTrackPoint() override;
     // A GPXGARTrackPointExtension when read from a file, or null.
     GPXExtensions* garminExtension = nullptr;
     // Garmin's TrackPointExtension version 1 or 2 (heart rate, cadence,
@@ -156,7 +162,7 @@ public:
     std::wstring desc;
     std::wstring src;
     std::vector<GPXLink*> link;
-    std::uint32_t* number = nullptr;
+    GPXOptional<std::uint32_t> number;
     std::wstring type;
 };
 

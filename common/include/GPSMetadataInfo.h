@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AutomationDate.h"
+#include "SharedExport.h"
 
 struct GPSCoordinate {
     double Degrees = 0.0;
@@ -42,7 +43,7 @@ using GPSVersionValue = std::array<std::uint16_t, 4>;  // version bytes widened,
 using GPSTimeValue = std::array<std::uint32_t, 3>;     // hour, minute, whole second (UTC)
 using GPSDateValue = std::array<std::uint16_t, 3>;     // year, month, day (UTC)
 
-class CGPSMetadataInfo {
+class CORVANE_SHARED_API CGPSMetadataInfo {
 public:
     CGPSMetadataInfo() = default;
     ~CGPSMetadataInfo();
