@@ -85,7 +85,9 @@ TEST(StampCanvas, PlacingNotesWhatDrawingCovers)
         const bool inside = y >= reach.Top && y < reach.Bottom;
         bool changed = false;
         for (int x = 0; x < 600 && !changed; ++x) changed = pixels.Row(y)[x * 4] != 128;
-        if (!inside) EXPECT_FALSE(changed) << "row " << y << " drawn outside the noted band";
+        if (!inside) {
+            EXPECT_FALSE(changed) << "row " << y << " drawn outside the noted band";
+        }
     }
 }
 
