@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "CorvaneDoc.h"
+#include "DocEdits.h"
 #include "FakeUserInterface.h"
 #include "ImageMetadataManipulationOperation.h"
 #include "TestSupport.h"
@@ -67,16 +68,7 @@ protected:
     }
     void SetLatitude(const std::vector<int>& indices, double value)
     {
-        std::vector<MetadataChange> changes;
-        for (size_t i = 0; i < indices.size(); ++i) {
-            MetadataChange c;
-            c.Operation = std::make_unique<CImageMetadataManipulationOperation>();
-            c.Updates.push_back(std::make_unique<UpdateEntry>());
-            c.Updates.back()->Field = LatitudeField;
-            c.Updates.back()->Number = value;
-            changes.push_back(std::move(c));
-        }
-        doc.ApplyMetadataChange(indices, std::move(changes));
+        SetLatitudeOf(doc, indices, value);
     }
 
     TempDir dir;
