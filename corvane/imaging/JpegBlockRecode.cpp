@@ -7,24 +7,19 @@
 #include <jerror.h>
 
 #include "JpegCodec.h"
+#include "JpegBlockSteps.h"
 #include "JpegLibrary.h"
 
-using namespace jpegio;
+namespace jpegio {
 
-namespace {
-
-// The picture's MCU grid: blocks are re-coded in whole MCUs, so that every
-// component's blocks of one place change together.
-struct McuGrid {
-    int McuWidth = 8, McuHeight = 8;
-    int Width = 0, Height = 0;  // of the picture
-};
 
 McuGrid GridOf(const jpeg_decompress_struct& info)
 {
     return {info.max_h_samp_factor * DCTSIZE, info.max_v_samp_factor * DCTSIZE, static_cast<int>(info.image_width),
             static_cast<int>(info.image_height)};
 }
+
+namespace {
 
 int RoundDown(int value, int step) { return value / step * step; }
 int RoundUp(int value, int step) { return (value + step - 1) / step * step; }
@@ -47,6 +42,8 @@ bool Overlap(const PixelRect& a, const PixelRect& b)
 {
     return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
+
+}  // namespace
 
 // Regions whose context overlaps are joined: each joined region is decoded
 // and written once, so no block is re-coded from another's stale pixels.
@@ -71,6 +68,8 @@ std::vector<PixelRect> JoinRegions(const std::vector<PixelRect>& regions, const 
     }
     return joined;
 }
+
+namespace {
 
 // One side of a block copy: a set of coefficient arrays and what they belong to.
 struct BlockSide {
@@ -115,6 +114,8 @@ bool CopyBlocks(const BlockSide& from, const BlockSide& to, int components, int 
     return true;
 }
 
+}  // namespace
+
 bool ReadCoefficients(JpegDecompressor& d, jvirt_barray_ptr*& arrays)
 {
     if (setjmp(d.Errors.Jump)) return false;
@@ -122,12 +123,16 @@ bool ReadCoefficients(JpegDecompressor& d, jvirt_barray_ptr*& arrays)
     return arrays != nullptr;
 }
 
+namespace {
+
 // Blocks outside a re-coded region are read as plain or inverted ink just
 // as the source says: the Adobe marker must stay as it was.
 void KeepColourMarkers(const jpeg_decompress_struct& source, jpeg_compress_struct& target)
 {
     if (IsCmyk(source)) target.write_Adobe_marker = source.saw_Adobe_marker;
 }
+
+}  // namespace
 
 // Starts a compressor with the source's tables and sampling for a picture
 // of `width` x `height`.
@@ -141,6 +146,8 @@ void StartLike(JpegCompressor& c, JpegDecompressor& d, int width, int height, st
     c.Info.image_height = static_cast<JDIMENSION>(height);
     KeepColourMarkers(d.Info, c.Info);
 }
+
+namespace {
 
 // Writes the blocks under `r` as a JPEG of their own, which the ordinary
 // decoder then turns into pixels.
@@ -217,6 +224,8 @@ std::vector<char> ChangedMcus(const CBitmap& before, const CBitmap& after, const
     return changed;
 }
 
+}  // namespace
+
 HRESULT RecodeRegion(JpegDecompressor& d, jvirt_barray_ptr* arrays, const McuGrid& g, const PixelRect& region,
                      const BlockRegionDraw& draw, std::string* error)
 {
@@ -275,7 +284,9 @@ bool WriteAllBlocks(JpegCompressor& c, JpegDecompressor& d, jvirt_barray_ptr* ar
     return true;
 }
 
-}  // namespace
+}  // namespace jpegio
+
+using namespace jpegio;
 
 HRESULT RecodeJpegBlocks(std::string_view sourceBytes, const std::vector<PixelRect>& regions,
                          const BlockRegionDraw& draw, std::string& out, std::string* error)
@@ -283,6 +294,11 @@ HRESULT RecodeJpegBlocks(std::string_view sourceBytes, const std::vector<PixelRe
     JpegDecompressor d;
     if (!OpenDecompressor(d, reinterpret_cast<const unsigned char*>(sourceBytes.data()), sourceBytes.size(), true))
         return Fail("not a readable JPEG", d.Errors.Message, error);
+    if (!regions.empty()) {
+        // A band low in the picture: what is coded before it is copied as bytes.
+        const HRESULT hr = RecodeJpegTail(sourceBytes, d, JoinRegions(regions, GridOf(d.Info)), draw, out, error);
+        if (hr != S_FALSE) return hr;
+    }
     jvirt_barray_ptr* arrays = nullptr;
     if (!ReadCoefficients(d, arrays)) {
         // The library asks for a temporary file when its memory bound is reached; there is none.

@@ -8,7 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <csetjmp>
+#include <utility>
+
 #include "CodecTestSupport.h"
+#include "JpegLibrary.h"
 #include "GeoTagFile.h"
 #include "StampedSave.h"
 #include "StampingOperations.h"
@@ -24,28 +28,67 @@ struct Layout {
     const char* Make;    // shell command turning %1 into %2; empty: the sample itself
     int Orientation;
     bool Top;
+    // The coded data before the band is copied: a single sequential scan
+    // with complete Huffman tables and the band low in the stored picture.
+    bool Copies;
 };
 
 void PrintTo(const Layout& l, std::ostream* os) { *os << l.Name; }
 
 const Layout kLayouts[] = {
-    {"Baseline422Bottom", "gps/DSCN0010.jpg", "", 1, false},
-    {"Baseline422Top", "gps/DSCN0012.jpg", "", 1, true},
-    {"Baseline420", "cameras/BlueSquare.jpg", "", 1, false},
-    {"Baseline444", "cameras/Canon_40D.jpg", "", 1, true},
-    {"Baseline440", "cameras/Panasonic_DMC-FZ30.jpg", "", 1, false},
-    {"Progressive422", "broken/32-lens_data.jpeg", "", 1, false},
-    {"Progressive420", "cameras/BlueSquare.jpg", "jpegtran -copy all -progressive %1 > %2", 1, true},
-    {"RestartEveryRow", "gps/DSCN0021.jpg", "jpegtran -copy all -restart 1 %1 > %2", 1, false},
-    {"RestartProgressive", "gps/DSCN0021.jpg", "jpegtran -copy all -restart 2B -progressive %1 > %2", 1, true},
-    {"Greyscale", "gps/DSCN0025.jpg", "jpegtran -copy all -grayscale %1 > %2", 1, false},
-    {"Cmyk", "gps/DSCN0027.jpg", "convert %1 -colorspace CMYK %2", 1, false},
-    {"UpsideDown", "gps/DSCN0029.jpg", "", 3, false},
-    {"TurnedRightBottom", "gps/DSCN0038.jpg", "", 6, false},
-    {"TurnedLeftBottom", "gps/DSCN0040.jpg", "", 8, false},
-    {"TurnedRightTop420", "cameras/BlueSquare.jpg", "", 6, true},
-    {"Transposed", "gps/DSCN0042.jpg", "", 5, true},
+    {"Baseline422Bottom", "gps/DSCN0010.jpg", "", 1, false, true},
+    {"Baseline422Top", "gps/DSCN0012.jpg", "", 1, true, false},
+    {"Baseline420", "cameras/BlueSquare.jpg", "", 1, false, false},
+    {"Baseline420Bottom", "gps/DSCN0012.jpg", "djpeg %1 | cjpeg -quality 85 -sample 2x2 > %2", 1, false, true},
+    {"Baseline444", "cameras/Canon_40D.jpg", "", 1, true, false},
+    {"Baseline440", "cameras/Panasonic_DMC-FZ30.jpg", "", 1, false, false},
+    {"OwnCompleteTables", "gps/DSCN0010.jpg", "own-codes", 1, false, true},
+    {"OptimisedTablesBottom", "gps/DSCN0010.jpg", "jpegtran -copy all -optimize %1 > %2", 1, false, false},
+    {"Progressive422", "broken/32-lens_data.jpeg", "", 1, false, false},
+    {"Progressive420", "cameras/BlueSquare.jpg", "jpegtran -copy all -progressive %1 > %2", 1, true, false},
+    {"RestartEveryRow", "gps/DSCN0021.jpg", "jpegtran -copy all -restart 1 %1 > %2", 1, false, true},
+    {"RestartEvery7Mcus", "gps/DSCN0021.jpg", "jpegtran -copy all -restart 7B %1 > %2", 1, false, true},
+    {"RestartProgressive", "gps/DSCN0021.jpg", "jpegtran -copy all -restart 2B -progressive %1 > %2", 1, true, false},
+    {"Greyscale", "gps/DSCN0025.jpg", "jpegtran -copy all -grayscale %1 > %2", 1, false, true},
+    {"Cmyk", "gps/DSCN0027.jpg", "convert %1 -colorspace CMYK %2", 1, false, false},
+    {"UpsideDown", "gps/DSCN0029.jpg", "", 3, false, false},
+    {"UpsideDownTop", "gps/DSCN0029.jpg", "", 3, true, true},
+    {"TurnedRightBottom", "gps/DSCN0038.jpg", "", 6, false, false},
+    {"TurnedLeftBottom", "gps/DSCN0040.jpg", "", 8, false, false},
+    {"TurnedRightTop420", "cameras/BlueSquare.jpg", "", 6, true, false},
+    {"Transposed", "gps/DSCN0042.jpg", "", 5, true, false},
 };
+
+bool ReadBlocks(jpegio::JpegDecompressor& d, jvirt_barray_ptr*& arrays)
+{
+    if (setjmp(d.Errors.Jump)) return false;
+    arrays = jpeg_read_coefficients(&d.Info);
+    return arrays != nullptr;
+}
+
+// The picture's blocks coded with complete Huffman tables of its own (two
+// codes of the luminance AC table exchanged): coded data copied from it can
+// then be told from data coded again with the standard tables.
+bool CodeWithOwnTables(const std::string& in, std::string& out)
+{
+    jpegio::JpegDecompressor d;
+    jvirt_barray_ptr* arrays = nullptr;
+    if (!jpegio::OpenDecompressor(d, reinterpret_cast<const unsigned char*>(in.data()), in.size()) ||
+        !ReadBlocks(d, arrays))
+        return false;
+    jpegio::JpegCompressor c;
+    if (setjmp(c.Errors.Jump)) return false;
+    jpeg_create_compress(&c.Info);
+    c.Created = true;
+    out.assign(in.size() * 2, '\0');
+    jpegio::UseStringDestination(c, out);
+    jpeg_copy_critical_parameters(&d.Info, &c.Info);
+    JHUFF_TBL* ac = c.Info.ac_huff_tbl_ptrs[0];
+    std::swap(ac->huffval[0], ac->huffval[1]);
+    jpeg_write_coefficients(&c.Info, arrays);
+    jpeg_finish_compress(&c.Info);
+    return true;
+}
 
 std::string Substitute(std::string command, const fs::path& from, const fs::path& to)
 {
@@ -99,6 +142,23 @@ bool HasRestartInterval(const std::string& jpeg)
     return dri != std::string::npos && dri < scan;
 }
 
+// The coded bytes of the first scan (after its header up to the end).
+std::string_view ScanData(const std::string& jpeg)
+{
+    const size_t frame = codectest::FrameHeaderOffset(jpeg);
+    const size_t sos = jpeg.find("\xFF\xDA", frame == std::string::npos ? 0 : frame);
+    if (sos == std::string::npos || sos + 4 > jpeg.size()) return {};
+    const size_t length = static_cast<unsigned char>(jpeg[sos + 2]) << 8 | static_cast<unsigned char>(jpeg[sos + 3]);
+    return std::string_view(jpeg).substr(std::min(jpeg.size(), sos + 2 + length));
+}
+
+size_t CommonPrefix(std::string_view a, std::string_view b)
+{
+    size_t n = 0;
+    while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+    return n;
+}
+
 class BlockStampTest : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(BlockStampTest, OnlyTheBandsBlocksAreCodedAgain)
@@ -109,7 +169,12 @@ TEST_P(BlockStampTest, OnlyTheBandsBlocksAreCodedAgain)
     const Layout& l = GetParam();
     TempDir dir;
     const fs::path sample = SamplesDir() / "pictures" / l.Sample, source = dir / "source.jpg";
-    if (*l.Make) {
+    if (std::string(l.Make) == "own-codes") {
+        std::string coded;
+        ASSERT_TRUE(CodeWithOwnTables(ReadFile(sample), coded));
+        WriteFile(source, coded);
+        RunCommand("exiftool -q -overwrite_original -TagsFromFile " + Quote(sample) + " -all:all " + Quote(source));
+    } else if (*l.Make) {
         RunCommand(Substitute(l.Make, sample, source));
         RunCommand("exiftool -q -overwrite_original -TagsFromFile " + Quote(sample) + " -all:all " + Quote(source));
     } else {
@@ -139,6 +204,13 @@ TEST_P(BlockStampTest, OnlyTheBandsBlocksAreCodedAgain)
     EXPECT_EQ(is.Components, was.Components);
     EXPECT_EQ(codectest::ComponentTables(is), codectest::ComponentTables(was));
     EXPECT_EQ(HasRestartInterval(after), HasRestartInterval(before));
+    // Copied coded data: at least everything above the band's MCU rows but
+    // two (the one re-coded for context and, with restart markers, the
+    // rows back to the interval's start).
+    const size_t copied = CommonPrefix(ScanData(before), ScanData(after));
+    if (l.Copies) {
+        EXPECT_GT(copied, ScanData(before).size() * 3 / 4) << "the coded data before the band was not copied";
+    }
 
     const bool cmyk = was.Components.size() == 4;
     const Samples a = Decode(source, cmyk), b = Decode(target, cmyk);
@@ -164,10 +236,40 @@ TEST_P(BlockStampTest, OnlyTheBandsBlocksAreCodedAgain)
     int changedInBand = 0;
     for (int i = 0; i < lines; ++i) {
         const bool differs = LineDiffers(a, b, i, turned);
-        if (i < lo || i >= hi) ASSERT_FALSE(differs) << (turned ? "column " : "row ") << i << " outside the band";
+        if (i < lo || i >= hi) {
+            ASSERT_FALSE(differs) << (turned ? "column " : "row ") << i << " outside the band";
+        }
         if (i >= first && i < last) changedInBand += differs;
     }
     EXPECT_GT(changedInBand, (last - first) / 2) << "the band was not drawn where it belongs";
+}
+
+// Damage before the band, which copying would carry over unseen, and damage
+// in the part that is decoded: both refuse the save and write nothing.
+TEST(BlockStamp, DamagedScanIsRefusedWhereverTheDamageIs)
+{
+    REQUIRE_SAMPLES();
+    const std::string whole = ReadFile(SamplesDir() / "pictures/gps/DSCN0010.jpg");
+    const size_t scan = whole.size() - ScanData(whole).size();
+    std::string markerEarly = whole;
+    markerEarly.replace(scan + ScanData(whole).size() * 3 / 10, 2, "\xFF\xD9");
+    const std::string cutLate = whole.substr(0, scan + ScanData(whole).size() * 97 / 100);
+    for (const auto& [name, bytes] : {std::pair{"marker before the band", markerEarly}, std::pair{"cut in the band", cutLate}}) {
+        TempDir dir;
+        const fs::path source = dir / "source.jpg", target = dir / "stamped.jpg";
+        WriteFile(source, bytes);
+        CMemorySettingsStore settings;
+        WriteDefaultSettings(settings);
+        settings.SetString("GPSStampngLocation", L"bot");
+        auto gps = CImageGPSStampingOperation::Create(settings, nullptr);
+        std::string error;
+        auto record = ReadGeoTag(source.string(), nullptr, &error);
+        ASSERT_NE(record, nullptr) << name << ": " << error;
+        EXPECT_TRUE(FAILED(SaveStampedPicture(source.string(), target.string(), *record, {{gps.get(), L""}}, &error)))
+            << name;
+        EXPECT_NE(error.find("damaged"), std::string::npos) << name << ": " << error;
+        EXPECT_FALSE(fs::exists(target)) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, BlockStampTest, ::testing::ValuesIn(kLayouts),

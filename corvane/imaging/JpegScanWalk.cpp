@@ -1,0 +1,391 @@
+#include "JpegScanWalk.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+constexpr int kLookBits = 9;
+
+// A Huffman table as the decoder needs it: a lookup of the first nine bits
+// for short codes and the canonical limits per length for the rest.
+struct DecodeTable {
+    std::int32_t MaxCode[18] = {};
+    std::int32_t ValueOffset[18] = {};
+    std::uint8_t Values[256] = {};
+    std::uint16_t Look[1 << kLookBits] = {};  // length << 8 | symbol, 0: longer
+
+    bool Build(const JHUFF_TBL* table)
+    {
+        if (!table) return false;
+        int count = 0;
+        for (int l = 1; l <= 16; ++l) count += table->bits[l];
+        if (count > 256) return false;
+        std::memcpy(Values, table->huffval, static_cast<std::size_t>(count));
+        std::uint32_t code = 0;
+        int p = 0;
+        for (int l = 1; l <= 16; ++l) {
+            const int n = table->bits[l];
+            if (n) {
+                ValueOffset[l] = p - static_cast<std::int32_t>(code);
+                for (int i = 0; i < n; ++i, ++p, ++code) {
+                    if (l <= kLookBits) {
+                        const std::uint32_t first = code << (kLookBits - l), last = first + (1u << (kLookBits - l));
+                        for (std::uint32_t k = first; k < last; ++k)
+                            Look[k] = static_cast<std::uint16_t>(l << 8 | table->huffval[p]);
+                    }
+                }
+                MaxCode[l] = static_cast<std::int32_t>(code) - 1;
+            } else {
+                MaxCode[l] = -1;
+            }
+            if (code > (1u << l)) return false;  // more codes than the length allows
+            code <<= 1;
+        }
+        MaxCode[17] = 0x7fffffff;
+        return true;
+    }
+};
+
+// Bits of the coded data, most significant first, with stuffed zero bytes
+// removed; it stops at a marker and then supplies zero bits, which count as
+// running out.
+class BitReader {
+public:
+    explicit BitReader(std::string_view data) : data(reinterpret_cast<const std::uint8_t*>(data.data())), size(data.size()) {}
+
+    // Makes at least 32 bits readable: a code and the value bits after it.
+    void Need()
+    {
+        if (bits < 32) Fill();
+    }
+
+    // Reads a code; Need() must have been called since the last 32 bits.
+    int Decode(const DecodeTable& table)
+    {
+        const int look = table.Look[Peek(kLookBits)];
+        if (look) {
+            Drop(look >> 8);
+            return look & 0xff;
+        }
+        for (int l = kLookBits + 1; l <= 16; ++l) {
+            const std::int32_t code = static_cast<std::int32_t>(Peek(l));
+            if (code <= table.MaxCode[l]) {
+                Drop(l);
+                return table.Values[(table.ValueOffset[l] + code) & 0xff];
+            }
+        }
+        return -1;
+    }
+
+    // Reads `n` (0-16) value bits, within the bits Need() made readable.
+    std::uint32_t Get(int n)
+    {
+        if (n == 0) return 0;
+        const std::uint32_t value = Peek(n);
+        Drop(n);
+        return value;
+    }
+
+    bool RanOut() const { return padding > 0 && bits < padding; }
+
+    // Past the restart marker numbered `number` that must come next.
+    bool Restart(int number)
+    {
+        if (bits - padding >= 8 || pos >= size || data[pos] != 0xff) return false;
+        std::size_t next = pos + 1;
+        while (next < size && data[next] == 0xff) ++next;  // fill bytes
+        if (next >= size || data[next] != 0xd0 + number) return false;
+        pos = next + 1;
+        bits = 0;
+        buffer = 0;
+        padding = 0;
+        atMarker = false;
+        return true;
+    }
+
+    // The place of the next unread bit.
+    void Where(std::size_t& offset, int& bit) const
+    {
+        const int pending = bits - padding;   // real bits not yet read
+        const int bytesBack = (pending + 7) / 8;
+        bit = (8 - pending % 8) % 8;
+        offset = bytesBack ? starts[(loaded - static_cast<unsigned>(bytesBack)) % 16] : pos;
+    }
+
+    // Only fill bytes stand between the bits read and the marker after them.
+    bool AtEnd()
+    {
+        while (!atMarker && pos < size && bits - padding < 8) LoadByte();
+        return !RanOut() && bits - padding < 8 && atMarker;
+    }
+
+private:
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(buffer >> (bits - n)) & ((1u << n) - 1); }
+    void Drop(int n) { bits -= n; }
+
+    void Fill()
+    {
+        // Plain bytes, most of the data, go in without a look at markers.
+        while (bits <= 56 && !atMarker && pos < size && data[pos] != 0xff) {
+            starts[loaded++ % 16] = pos;
+            buffer = buffer << 8 | data[pos++];
+            bits += 8;
+        }
+        while (bits <= 56) LoadByte();
+    }
+
+    void LoadByte()
+    {
+        std::uint8_t byte = 0;
+        if (atMarker || pos >= size) {
+            atMarker = true;
+            padding += 8;
+        } else if (data[pos] != 0xff) {
+            starts[loaded++ % 16] = pos;
+            byte = data[pos++];
+        } else {
+            std::size_t next = pos + 1;
+            while (next < size && data[next] == 0xff) ++next;  // fill bytes
+            if (next < size && data[next] == 0x00) {
+                starts[loaded++ % 16] = pos;
+                byte = 0xff;
+                pos = next + 1;
+            } else {
+                atMarker = true;
+                padding += 8;
+                if (next - 1 > pos) pos = next - 1;  // the marker itself
+            }
+        }
+        buffer = buffer << 8 | byte;
+        bits += 8;
+    }
+
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+    std::uint64_t buffer = 0;
+    int bits = 0;
+    int padding = 0;  // zero bits supplied past the marker (the last ones in the buffer)
+    bool atMarker = false;
+    unsigned loaded = 0;
+    std::size_t starts[16] = {};  // where the last bytes loaded begin
+};
+
+struct ScanTables {
+    DecodeTable Dc[4], Ac[4];
+    int Blocks[4] = {};  // per MCU
+    int Components = 0;
+};
+
+bool BuildTables(const jpeg_decompress_struct& info, ScanTables& t)
+{
+    t.Components = info.comps_in_scan;
+    for (int i = 0; i < t.Components; ++i) {
+        const jpeg_component_info* c = info.cur_comp_info[i];
+        if (c->dc_tbl_no < 0 || c->dc_tbl_no >= NUM_HUFF_TBLS || c->ac_tbl_no < 0 || c->ac_tbl_no >= NUM_HUFF_TBLS)
+            return false;
+        if (!t.Dc[i].Build(info.dc_huff_tbl_ptrs[c->dc_tbl_no]) || !t.Ac[i].Build(info.ac_huff_tbl_ptrs[c->ac_tbl_no]))
+            return false;
+        t.Blocks[i] = t.Components == 1 ? 1 : c->h_samp_factor * c->v_samp_factor;
+    }
+    return true;
+}
+
+std::int32_t Extend(std::uint32_t value, int size)
+{
+    return value < (1u << (size - 1)) ? static_cast<std::int32_t>(value) - static_cast<std::int32_t>((1u << size) - 1)
+                                      : static_cast<std::int32_t>(value);
+}
+
+bool WalkBlock(BitReader& reader, const DecodeTable& dc, const DecodeTable& ac, std::int64_t& prediction)
+{
+    reader.Need();
+    const int s = reader.Decode(dc);
+    if (s < 0 || s > 15) return false;
+    if (s) prediction += Extend(reader.Get(s), s);
+    for (int k = 1; k < 64;) {
+        reader.Need();
+        const int rs = reader.Decode(ac);
+        if (rs < 0) return false;
+        const int run = rs >> 4, size = rs & 15;
+        if (size) {
+            k += run + 1;
+            reader.Get(size);
+        } else if (run == 15) {
+            k += 16;
+        } else {
+            break;
+        }
+        if (k > 64) return false;
+    }
+    return true;
+}
+
+// Codes a table holds, and every code a block of 8-bit samples may need.
+constexpr int kEndOfBlock = 0x00, kZeroRun = 0xF0;
+
+struct Codes {
+    bool Has[256] = {};
+    void Read(const JHUFF_TBL* table)
+    {
+        if (!table) return;
+        int count = 0;
+        for (int l = 1; l <= 16; ++l) count += table->bits[l];
+        for (int i = 0; i < count && i < 256; ++i) Has[table->huffval[i]] = true;
+    }
+};
+
+bool Complete(const JHUFF_TBL* table, bool dc)
+{
+    Codes codes;
+    codes.Read(table);
+    if (!table) return false;
+    if (dc) {
+        for (int size = 0; size <= 11; ++size)
+            if (!codes.Has[size]) return false;
+        return true;
+    }
+    if (!codes.Has[kEndOfBlock] || !codes.Has[kZeroRun]) return false;
+    for (int run = 0; run < 16; ++run)
+        for (int size = 1; size <= 10; ++size)
+            if (!codes.Has[run << 4 | size]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsWalkableScan(const jpeg_decompress_struct& info)
+{
+    if (info.progressive_mode || info.arith_code || info.data_precision != 8) return false;
+    if (info.comps_in_scan != info.num_components || info.num_components > 4) return false;
+    if (info.Ss != 0 || info.Se != 63 || info.Ah != 0 || info.Al != 0) return false;
+    for (int i = 0; i < info.comps_in_scan; ++i)
+        if (info.cur_comp_info[i] != &info.comp_info[i]) return false;
+    if (info.num_components == 1 && (info.comp_info[0].h_samp_factor != 1 || info.comp_info[0].v_samp_factor != 1))
+        return false;
+    return info.image_width > 0 && info.image_height > 0;
+}
+
+long McusPerRow(const jpeg_decompress_struct& info)
+{
+    const long step = info.comps_in_scan == 1 ? DCTSIZE : info.max_h_samp_factor * DCTSIZE;
+    return (static_cast<long>(info.image_width) + step - 1) / step;
+}
+
+long McuRows(const jpeg_decompress_struct& info)
+{
+    const long step = info.comps_in_scan == 1 ? DCTSIZE : info.max_v_samp_factor * DCTSIZE;
+    return (static_cast<long>(info.image_height) + step - 1) / step;
+}
+
+bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at)
+{
+    return WalkScanFrom(info, scan, ScanPoint(), 0, mcu, at);
+}
+
+bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
+                  long mcu, ScanPoint& at)
+{
+    ScanTables tables;
+    if (!IsWalkableScan(info) || !BuildTables(info, tables)) return false;
+    const long total = McusPerRow(info) * McuRows(info);
+    if (first < 0 || mcu < first || mcu > total || from.Offset > scan.size() || from.Bit < 0 || from.Bit > 7)
+        return false;
+    BitReader reader(scan.substr(from.Offset));
+    reader.Need();
+    reader.Get(from.Bit);
+    std::int64_t predictions[4] = {};
+    for (int c = 0; c < 4; ++c) predictions[c] = from.Predictions[c];
+    const long interval = static_cast<long>(info.restart_interval);
+    int marker = interval ? static_cast<int>((first / interval) % 8) : 0;
+    for (long m = first; m < mcu; ++m) {
+        if (interval && m != first && m % interval == 0) {
+            if (!reader.Restart(marker)) return false;
+            marker = (marker + 1) % 8;
+            for (auto& p : predictions) p = 0;
+        }
+        for (int c = 0; c < tables.Components; ++c)
+            for (int b = 0; b < tables.Blocks[c]; ++b)
+                if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c])) return false;
+        if (reader.RanOut()) return false;
+    }
+    if (interval && mcu != first && mcu < total && mcu % interval == 0) {
+        // The MCU starts a restart interval: the marker before it is part of what precedes.
+        if (!reader.Restart(marker)) return false;
+        for (auto& p : predictions) p = 0;
+    }
+    if (mcu == total && !reader.AtEnd()) return false;
+    reader.Where(at.Offset, at.Bit);
+    at.Offset += from.Offset;
+    for (int c = 0; c < 4; ++c) {
+        // A prediction no coefficient can hold comes only from damaged data.
+        if (predictions[c] < -32768 || predictions[c] > 32767) return false;
+        at.Predictions[c] = static_cast<int>(predictions[c]);
+    }
+    return true;
+}
+
+std::size_t ScanEnd(std::string_view scan)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(scan.data());
+    for (std::size_t i = 0; i + 1 < scan.size(); ++i) {
+        if (data[i] != 0xff) continue;
+        std::size_t next = i + 1;
+        while (next < scan.size() && data[next] == 0xff) ++next;
+        if (next >= scan.size()) return std::string_view::npos;
+        if (data[next] == 0x00 || (data[next] >= 0xd0 && data[next] <= 0xd7)) {
+            i = next;
+            continue;
+        }
+        return i;
+    }
+    return std::string_view::npos;
+}
+
+void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view coded, int lastBits)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(coded.data());
+    std::uint32_t buffer = lead & ((1u << bits) - 1);
+    int count = bits;
+    auto emit = [&out](std::uint8_t byte) {
+        out.push_back(static_cast<char>(byte));
+        if (byte == 0xff) out.push_back('\0');
+    };
+    for (std::size_t i = 0; i < coded.size(); ++i) {
+        const std::uint8_t byte = data[i];
+        if (byte == 0xff) ++i;  // the stuffed zero after it
+        const int take = i + 1 >= coded.size() ? lastBits : 8;
+        buffer = buffer << take | byte >> (8 - take);
+        count += take;
+        if (count < 8) continue;
+        emit(static_cast<std::uint8_t>(buffer >> (count - 8)));
+        count -= 8;
+        buffer &= (1u << count) - 1;
+    }
+    if (count) emit(static_cast<std::uint8_t>(buffer << (8 - count) | ((1u << (8 - count)) - 1)));
+}
+
+void RenumberRestarts(std::string& coded, int delta)
+{
+    for (std::size_t i = 0; i + 1 < coded.size(); ++i) {
+        const auto byte = static_cast<std::uint8_t>(coded[i]), next = static_cast<std::uint8_t>(coded[i + 1]);
+        if (byte != 0xff || next == 0xff) continue;  // a fill byte may stand before the marker
+        if (next >= 0xd0 && next <= 0xd7) coded[i + 1] = static_cast<char>(0xd0 + (next - 0xd0 + delta) % 8);
+        ++i;
+    }
+}
+
+bool HuffmanTablesComplete(const jpeg_decompress_struct& info)
+{
+    for (int c = 0; c < info.comps_in_scan; ++c) {
+        const jpeg_component_info* comp = info.cur_comp_info[c];
+        if (comp->dc_tbl_no < 0 || comp->dc_tbl_no >= NUM_HUFF_TBLS || comp->ac_tbl_no < 0 ||
+            comp->ac_tbl_no >= NUM_HUFF_TBLS)
+            return false;
+        if (!Complete(info.dc_huff_tbl_ptrs[comp->dc_tbl_no], true) ||
+            !Complete(info.ac_huff_tbl_ptrs[comp->ac_tbl_no], false))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,56 @@
+// Reading a sequential Huffman-coded scan at the level of its codes: where
+// an MCU begins (byte, bit and the DC predictions in force there) without
+// dequantising or transforming anything, and moving coded bits to another
+// bit position. A stamped save uses it to copy the coded data before the
+// band as bytes and re-code only from the band on.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include <jpeglib.h>
+
+// A place in the scan's coded bytes: the first bit of an MCU.
+struct ScanPoint {
+    std::size_t Offset = 0;    // of the byte holding the bit, from the scan's start
+    int Bit = 0;               // bits of that byte before it (0: it starts the byte)
+    int Predictions[4] = {};   // DC prediction of each scan component there
+};
+
+// Only a single interleaved sequential scan of 8-bit samples holding every
+// component in frame order qualifies; `info` has read the header.
+bool IsWalkableScan(const jpeg_decompress_struct& info);
+
+// The tables of every component of the scan hold every code a block may
+// need. An encoder that chose its tables for the picture leaves out codes
+// that drawn text needs, so such a picture is not re-coded in part.
+bool HuffmanTablesComplete(const jpeg_decompress_struct& info);
+
+// MCUs in the scan of `info` (across one row, and in all).
+long McusPerRow(const jpeg_decompress_struct& info);
+long McuRows(const jpeg_decompress_struct& info);
+
+// Reads the codes of MCUs [0, mcu) of the scan that starts `scan`. With
+// `mcu` equal to the scan's MCU count it checks the whole scan and that
+// only fill bytes stand before the marker ending it. False on a code the
+// tables do not hold, a block of more than 64 coefficients, a missing or
+// misnumbered restart marker, or data ending early.
+bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at);
+// The same from `from`, where MCU `first` starts (after the restart marker
+// before it, if any), with the predictions in force there.
+bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
+                  long mcu, ScanPoint& at);
+
+// Where the scan's coded data ends: the offset of the marker (less any fill
+// bytes before it) that is not a restart marker, or npos.
+std::size_t ScanEnd(std::string_view scan);
+
+// Appends to `out` the `bits` (0-7) low bits of `lead` followed by `coded`
+// (stuffed coded bytes without markers; of its last byte only the first
+// `lastBits`), stuffed again, the last byte filled with one bits.
+void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view coded, int lastBits = 8);
+
+// Adds `delta` (mod 8) to the number of every restart marker in `coded`.
+void RenumberRestarts(std::string& coded, int delta);

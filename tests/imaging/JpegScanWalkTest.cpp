@@ -1,0 +1,181 @@
+// Reading a scan at the level of its codes: the DC predictions the walk
+// finds are those libjpeg's own decoder arrives at, a whole scan reads to
+// its end and a cut one does not, and coded bits moved to another bit
+// position are the same bits.
+#include <gtest/gtest.h>
+
+#include <csetjmp>
+
+#include "JpegLibrary.h"
+#include "JpegScanWalk.h"
+#include "JpegSegments.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+using namespace jpegio;
+
+struct Picture {
+    const char* Name;
+    const char* Sample;
+    const char* Make;  // shell command turning %1 into %2; empty: the sample itself
+};
+
+const Picture kPictures[] = {
+    {"Baseline422", "gps/DSCN0010.jpg", ""},
+    {"Baseline420", "gps/DSCN0012.jpg", "djpeg %1 | cjpeg -quality 85 -sample 2x2 > %2"},
+    {"Baseline444", "gps/DSCN0025.jpg", "djpeg %1 | cjpeg -quality 95 -sample 1x1 > %2"},
+    {"Greyscale", "gps/DSCN0025.jpg", "jpegtran -grayscale %1 > %2"},
+    {"RestartEveryRow", "gps/DSCN0021.jpg", "jpegtran -restart 1 %1 > %2"},
+    {"RestartEvery7Mcus", "gps/DSCN0021.jpg", "jpegtran -restart 7B %1 > %2"},
+    {"OptimisedTables", "cameras/BlueSquare.jpg", ""},
+};
+
+void PrintTo(const Picture& p, std::ostream* os) { *os << p.Name; }
+
+std::string Load(const Picture& p, const TempDir& dir)
+{
+    const fs::path sample = SamplesDir() / "pictures" / p.Sample;
+    if (!*p.Make) return ReadFile(sample);
+    std::string command = p.Make;
+    const fs::path made = dir / "made.jpg";
+    command.replace(command.find("%1"), 2, Quote(sample));
+    command.replace(command.find("%2"), 2, Quote(made));
+    RunCommand(command);
+    return ReadFile(made);
+}
+
+bool ReadAll(JpegDecompressor& d, jvirt_barray_ptr*& arrays)
+{
+    if (setjmp(d.Errors.Jump)) return false;
+    arrays = jpeg_read_coefficients(&d.Info);
+    return arrays != nullptr;
+}
+
+// The DC value of the last block of each component before MCU `mcu`, as the
+// library decodes it (0 at the start of a restart interval).
+std::vector<int> LibraryPredictions(JpegDecompressor& d, jvirt_barray_ptr* arrays, long mcu)
+{
+    const long perRow = McusPerRow(d.Info), interval = static_cast<long>(d.Info.restart_interval);
+    std::vector<int> dc(static_cast<size_t>(d.Info.num_components), 0);
+    if (mcu == 0 || (interval && mcu % interval == 0)) return dc;
+    const long row = (mcu - 1) / perRow, column = (mcu - 1) % perRow;
+    auto* common = reinterpret_cast<j_common_ptr>(&d.Info);
+    for (int c = 0; c < d.Info.num_components; ++c) {
+        const jpeg_component_info& comp = d.Info.comp_info[c];
+        const int h = d.Info.num_components > 1 ? comp.h_samp_factor : 1;
+        const int v = d.Info.num_components > 1 ? comp.v_samp_factor : 1;
+        // The last real block of the MCU in coding order (blocks past the
+        // picture's edge repeat the DC before them).
+        JDIMENSION y = std::min<JDIMENSION>(static_cast<JDIMENSION>(row * v + v - 1), comp.height_in_blocks - 1);
+        JDIMENSION x = std::min<JDIMENSION>(static_cast<JDIMENSION>(column * h + h - 1), comp.width_in_blocks - 1);
+        dc[static_cast<size_t>(c)] = common->mem->access_virt_barray(common, arrays[c], y, 1, FALSE)[0][x][0];
+    }
+    return dc;
+}
+
+class JpegScanWalkTest : public ::testing::TestWithParam<Picture> {};
+
+TEST_P(JpegScanWalkTest, FindsThePredictionsTheDecoderFindsAndReadsToTheEnd)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("jpegtran");
+    TempDir dir;
+    const std::string jpeg = Load(GetParam(), dir);
+    JpegDecompressor d;
+    ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
+    ASSERT_TRUE(IsWalkableScan(d.Info));
+    const std::string_view scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
+    const std::size_t end = ScanEnd(scan);
+    ASSERT_NE(end, std::string_view::npos);
+    const long total = McusPerRow(d.Info) * McuRows(d.Info);
+
+    std::vector<ScanPoint> points;
+    const long rows = McuRows(d.Info);
+    for (long row : {1L, rows / 3, rows - 1}) {
+        ScanPoint at;
+        ASSERT_TRUE(WalkScan(d.Info, scan.substr(0, end), row * McusPerRow(d.Info), at)) << "row " << row;
+        EXPECT_LT(at.Offset, end);
+        points.push_back(at);
+    }
+    ScanPoint last;
+    ASSERT_TRUE(WalkScan(d.Info, scan.substr(0, end), total, last));
+    EXPECT_GE(last.Offset + 1, end) << "the walk stopped short of the scan's end";
+
+    jvirt_barray_ptr* arrays = nullptr;
+    ASSERT_TRUE(ReadAll(d, arrays));
+    int i = 0;
+    for (long row : {1L, rows / 3, rows - 1}) {
+        const std::vector<int> expected = LibraryPredictions(d, arrays, row * McusPerRow(d.Info));
+        for (int c = 0; c < d.Info.num_components; ++c)
+            EXPECT_EQ(points[static_cast<size_t>(i)].Predictions[c], expected[static_cast<size_t>(c)])
+                << "row " << row << " component " << c;
+        ++i;
+    }
+
+    // A scan cut short, or with a byte changed in a restart marker, does not read through.
+    ScanPoint ignored;
+    EXPECT_FALSE(WalkScan(d.Info, scan.substr(0, end / 2), total, ignored));
+    if (d.Info.restart_interval) {
+        std::string renumbered(scan.substr(0, end));
+        RenumberRestarts(renumbered, 1);
+        EXPECT_FALSE(WalkScan(d.Info, renumbered, total, ignored));
+        RenumberRestarts(renumbered, 7);
+        EXPECT_TRUE(WalkScan(d.Info, renumbered, total, ignored)) << "renumbering by 8 in all changed the data";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, JpegScanWalkTest, ::testing::ValuesIn(kPictures),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Bits as text, stuffing removed: the independent reading of coded bytes.
+std::string BitsOf(std::string_view coded)
+{
+    std::string bits;
+    for (std::size_t i = 0; i < coded.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(coded[i]);
+        for (int b = 7; b >= 0; --b) bits += (byte >> b & 1) ? '1' : '0';
+        if (byte == 0xff) ++i;
+    }
+    return bits;
+}
+
+TEST(JpegScanBits, MovedBitsAreTheSameBitsStuffedAgain)
+{
+    // Bytes whose moved forms make 0xFF in new places, and a stuffed 0xFF of their own.
+    const std::string coded("\x7F\xF0\xFF\x00\x01\xFE\x80\xFF\x00", 9);
+    for (int bits = 0; bits < 8; ++bits) {
+        for (int lastBits : {8, 3, 1}) {
+            const unsigned lead = 0x5a;
+            std::string out;
+            AppendShifted(out, lead, bits, coded, lastBits);
+            std::string expected;
+            for (int b = bits - 1; b >= 0; --b) expected += (lead >> b & 1) ? '1' : '0';
+            std::string body = BitsOf(coded);
+            body.resize(body.size() - static_cast<std::size_t>(8 - lastBits));
+            expected += body;
+            while (expected.size() % 8) expected += '1';
+            EXPECT_EQ(BitsOf(out), expected) << bits << " lead bits, " << lastBits << " bits of the last byte";
+            for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+                if (static_cast<unsigned char>(out[i]) == 0xff) {
+                    EXPECT_EQ(out[i + 1], '\0') << "unstuffed 0xFF at " << i;
+                    ++i;
+                }
+            }
+            EXPECT_NE(static_cast<unsigned char>(out.back()), 0xff);
+        }
+    }
+}
+
+TEST(JpegScanBits, RestartNumbersChangeAndNothingElse)
+{
+    std::string coded("\x12\xFF\xD0\x34\xFF\x00\xFF\xD7\xFF\xFF\xD3\x56", 12);
+    RenumberRestarts(coded, 3);
+    EXPECT_EQ(coded, std::string("\x12\xFF\xD3\x34\xFF\x00\xFF\xD2\xFF\xFF\xD6\x56", 12));
+    EXPECT_EQ(ScanEnd(coded), std::string_view::npos);
+    coded += "\xFF\xFF\xD9";
+    EXPECT_EQ(ScanEnd(coded), 12u) << "the fill bytes before the marker end the data";
+}
+
+}  // namespace
