@@ -1,6 +1,7 @@
 #include "JpegScanWalk.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -178,14 +179,17 @@ struct ScanTables {
     int Components = 0;
 };
 
-bool BuildTables(const jpeg_decompress_struct& info, ScanTables& t)
+// The scan's own tables, or `dc` and `ac` (one each per scan component).
+bool BuildTables(const jpeg_decompress_struct& info, const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac,
+                 ScanTables& t)
 {
     t.Components = info.comps_in_scan;
     for (int i = 0; i < t.Components; ++i) {
         const jpeg_component_info* c = info.cur_comp_info[i];
         if (c->dc_tbl_no < 0 || c->dc_tbl_no >= NUM_HUFF_TBLS || c->ac_tbl_no < 0 || c->ac_tbl_no >= NUM_HUFF_TBLS)
             return false;
-        if (!t.Dc[i].Build(info.dc_huff_tbl_ptrs[c->dc_tbl_no]) || !t.Ac[i].Build(info.ac_huff_tbl_ptrs[c->ac_tbl_no]))
+        if (!t.Dc[i].Build(dc ? dc[i] : info.dc_huff_tbl_ptrs[c->dc_tbl_no]) ||
+            !t.Ac[i].Build(ac ? ac[i] : info.ac_huff_tbl_ptrs[c->ac_tbl_no]))
             return false;
         t.Blocks[i] = t.Components == 1 ? 1 : c->h_samp_factor * c->v_samp_factor;
     }
@@ -198,20 +202,118 @@ std::int32_t Extend(std::uint32_t value, int size)
                                       : static_cast<std::int32_t>(value);
 }
 
-bool WalkBlock(BitReader& reader, const DecodeTable& dc, const DecodeTable& ac, std::int64_t& prediction)
+// A Huffman table as the encoder needs it: the code and its length per symbol.
+struct EncodeTable {
+    std::uint16_t Code[256] = {};
+    std::uint8_t Size[256] = {};  // 0: no code
+
+    bool Build(const JHUFF_TBL* table)
+    {
+        if (!table) return false;
+        std::uint32_t code = 0;
+        int p = 0;
+        for (int l = 1; l <= 16; ++l) {
+            for (int i = 0; i < table->bits[l]; ++i, ++p, ++code) {
+                if (p >= 256) return false;
+                Code[table->huffval[p]] = static_cast<std::uint16_t>(code);
+                Size[table->huffval[p]] = static_cast<std::uint8_t>(l);
+            }
+            if (code > (1u << l)) return false;
+            code <<= 1;
+        }
+        return true;
+    }
+};
+
+// Codes written most significant bit first, 0xFF bytes stuffed.
+class BitWriter {
+public:
+    explicit BitWriter(std::string& out) : out(out) {}
+
+    bool Put(const EncodeTable& table, int symbol, std::uint32_t value, int size)
+    {
+        const int length = table.Size[symbol];
+        if (!length) return false;
+        Emit(static_cast<std::uint64_t>(table.Code[symbol]) << size | (value & ((1u << size) - 1)), length + size);
+        return true;
+    }
+
+    // Fills the byte begun with one bits, then writes the marker.
+    void Restart(int number)
+    {
+        if (count % 8) Emit((1u << (8 - count % 8)) - 1, 8 - count % 8);
+        Drain(0);
+        out.push_back(static_cast<char>(0xff));
+        out.push_back(static_cast<char>(0xd0 + number));
+    }
+
+    // Writes every whole byte; the bits of the byte begun stay.
+    unsigned Pending(int& bits)
+    {
+        Drain(0);
+        bits = count;
+        return static_cast<unsigned>(buffer & ((1u << count) - 1));
+    }
+
+private:
+    void Emit(std::uint64_t bits, int n)
+    {
+        buffer = buffer << n | bits;
+        count += n;
+        if (count >= 32) Drain(32);
+    }
+
+    // Writes whole bytes until fewer than `keep` + 8 bits are left.
+    void Drain(int keep)
+    {
+        while (count >= 8 && count >= keep) {
+            const auto byte = static_cast<char>(buffer >> (count - 8));
+            out.push_back(byte);
+            if (byte == static_cast<char>(0xff)) out.push_back('\0');
+            count -= 8;
+        }
+    }
+
+    std::string& out;
+    std::uint64_t buffer = 0;  // the low `count` bits are pending
+    int count = 0;
+};
+
+// What reading the codes does with them: nothing, or write them again in other tables.
+struct NoSink {
+    bool Put(int, int, std::uint32_t, int, bool) { return true; }
+    void Restart(int) {}
+};
+
+struct CodeSink {
+    BitWriter Writer;
+    const EncodeTable* Dc;  // per scan component
+    const EncodeTable* Ac;
+    bool Put(int component, int symbol, std::uint32_t value, int size, bool dc)
+    {
+        return Writer.Put(dc ? Dc[component] : Ac[component], symbol, value, size);
+    }
+    void Restart(int number) { Writer.Restart(number); }
+};
+
+template <typename Sink>
+bool WalkBlock(BitReader& reader, const DecodeTable& dc, const DecodeTable& ac, std::int64_t& prediction, Sink& sink,
+               int component)
 {
     reader.Need();
     const int s = reader.Decode(dc);
     if (s < 0 || s > 15) return false;
-    if (s) prediction += Extend(reader.Get(s), s);
+    const std::uint32_t bits = reader.Get(s);
+    if (s) prediction += Extend(bits, s);
+    if (!sink.Put(component, s, bits, s, true)) return false;
     for (int k = 1; k < 64;) {
         reader.Need();
         const int rs = reader.Decode(ac);
         if (rs < 0) return false;
         const int run = rs >> 4, size = rs & 15;
+        if (!sink.Put(component, rs, reader.Get(size), size, false)) return false;
         if (size) {
             k += run + 1;
-            reader.Get(size);
         } else if (run == 15) {
             k += 16;
         } else {
@@ -284,11 +386,14 @@ bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mc
     return WalkScanFrom(info, scan, ScanPoint(), 0, mcu, at);
 }
 
-bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
-                  long mcu, ScanPoint& at)
+
+namespace {
+
+template <typename Sink>
+bool Walk(const jpeg_decompress_struct& info, const ScanTables& tables, std::string_view scan, const ScanPoint& from,
+          long first, long mcu, ScanPoint& at, Sink& sink)
 {
-    ScanTables tables;
-    if (!IsWalkableScan(info) || !BuildTables(info, tables)) return false;
+    if (!IsWalkableScan(info)) return false;
     const long total = McusPerRow(info) * McuRows(info);
     if (first < 0 || mcu < first || mcu > total || from.Offset > scan.size() || from.Bit < 0 || from.Bit > 7)
         return false;
@@ -302,17 +407,19 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
     for (long m = first; m < mcu; ++m) {
         if (interval && m != first && m % interval == 0) {
             if (!reader.Restart(marker)) return false;
+            sink.Restart(marker);
             marker = (marker + 1) % 8;
             for (auto& p : predictions) p = 0;
         }
         for (int c = 0; c < tables.Components; ++c)
             for (int b = 0; b < tables.Blocks[c]; ++b)
-                if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c])) return false;
+                if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c], sink, c)) return false;
         if (reader.RanOut()) return false;
     }
     if (interval && mcu != first && mcu < total && mcu % interval == 0) {
         // The MCU starts a restart interval: the marker before it is part of what precedes.
         if (!reader.Restart(marker)) return false;
+        sink.Restart(marker);
         for (auto& p : predictions) p = 0;
     }
     if (mcu == total && !reader.AtEnd()) return false;
@@ -324,6 +431,43 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
         at.Predictions[c] = static_cast<int>(predictions[c]);
     }
     return true;
+}
+
+}  // namespace
+
+bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
+                  long mcu, ScanPoint& at)
+{
+    ScanTables tables;
+    NoSink sink;
+    return BuildTables(info, nullptr, nullptr, tables) && Walk(info, tables, scan, from, first, mcu, at, sink);
+}
+
+bool RecodeScanHead(const jpeg_decompress_struct& info, std::string_view scan, long mcu, const JHUFF_TBL* const* dc,
+                    const JHUFF_TBL* const* ac, std::string& out, unsigned& lead, int& bits, ScanPoint& at)
+{
+    EncodeTable dcTables[4], acTables[4];
+    for (int c = 0; c < info.comps_in_scan && c < 4; ++c)
+        if (!dcTables[c].Build(dc[c]) || !acTables[c].Build(ac[c])) return false;
+    ScanTables tables;
+    CodeSink sink{BitWriter(out), dcTables, acTables};
+    if (!BuildTables(info, nullptr, nullptr, tables) || !Walk(info, tables, scan, ScanPoint(), 0, mcu, at, sink))
+        return false;
+    lead = sink.Writer.Pending(bits);
+    return true;
+}
+
+bool CheckScanHead(const jpeg_decompress_struct& info, std::string_view head, unsigned lead, int bits,
+                   const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac, long mcu, const ScanPoint& expected)
+{
+    std::string whole(head);
+    if (bits) AppendShifted(whole, lead, bits, {});
+    ScanTables tables;
+    NoSink sink;
+    ScanPoint at;
+    return BuildTables(info, dc, ac, tables) && Walk(info, tables, whole, ScanPoint(), 0, mcu, at, sink) &&
+           at.Offset == head.size() && at.Bit == bits &&
+           std::equal(at.Predictions, at.Predictions + 4, expected.Predictions);
 }
 
 std::size_t ScanEnd(std::string_view scan)

@@ -12,6 +12,8 @@
 // before drawing and taken away again before coding.
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 #include "JpegBlockSteps.h"
 #include "JpegScanWalk.h"
@@ -88,27 +90,34 @@ void CopyHuffmanTable(jpeg_compress_struct& c, const JHUFF_TBL* from, JHUFF_TBL*
     to->sent_table = FALSE;
 }
 
-// Codes the tail's blocks as a picture of their own with the source's
-// Huffman tables and table choices, so its coded bits can follow the
-// source's.
-bool WriteTail(JpegCompressor& c, JpegDecompressor& t, jvirt_barray_ptr* arrays, unsigned restartInterval,
-               std::string& out)
+// A compressor for the tail's blocks as a picture of their own, set like
+// the source (tables, sampling, restart interval, JFIF header); with
+// `sourceTables` its Huffman tables and their choice too, so that its coded
+// bits can follow the source's.
+bool PrepareTail(JpegCompressor& c, JpegDecompressor& d, int height, bool sourceTables, std::string& out)
 {
     if (setjmp(c.Errors.Jump)) return false;
-    StartLike(c, t, static_cast<int>(t.Info.image_width), static_cast<int>(t.Info.image_height), out);
-    c.Info.restart_interval = restartInterval;
-    c.Info.write_JFIF_header = t.Info.saw_JFIF_marker;
+    StartLike(c, d, static_cast<int>(d.Info.image_width), height, out);
+    c.Info.restart_interval = d.Info.restart_interval;
+    c.Info.write_JFIF_header = d.Info.saw_JFIF_marker;
     c.Info.optimize_coding = FALSE;
+    if (!sourceTables) return true;
     for (int i = 0; i < NUM_HUFF_TBLS; ++i) {
-        CopyHuffmanTable(c.Info, t.Info.dc_huff_tbl_ptrs[i], c.Info.dc_huff_tbl_ptrs[i]);
-        CopyHuffmanTable(c.Info, t.Info.ac_huff_tbl_ptrs[i], c.Info.ac_huff_tbl_ptrs[i]);
+        CopyHuffmanTable(c.Info, d.Info.dc_huff_tbl_ptrs[i], c.Info.dc_huff_tbl_ptrs[i]);
+        CopyHuffmanTable(c.Info, d.Info.ac_huff_tbl_ptrs[i], c.Info.ac_huff_tbl_ptrs[i]);
     }
     for (int ci = 0; ci < c.Info.num_components; ++ci) {
-        c.Info.comp_info[ci].dc_tbl_no = t.Info.comp_info[ci].dc_tbl_no;
-        c.Info.comp_info[ci].ac_tbl_no = t.Info.comp_info[ci].ac_tbl_no;
+        c.Info.comp_info[ci].dc_tbl_no = d.Info.comp_info[ci].dc_tbl_no;
+        c.Info.comp_info[ci].ac_tbl_no = d.Info.comp_info[ci].ac_tbl_no;
     }
+    return true;
+}
+
+bool WriteTail(JpegCompressor& c, JpegDecompressor& d, jvirt_barray_ptr* arrays)
+{
+    if (setjmp(c.Errors.Jump)) return false;
     jpeg_write_coefficients(&c.Info, arrays);
-    if (t.Icc) jpeg_write_icc_profile(&c.Info, t.Icc, t.IccSize);
+    if (d.Icc) jpeg_write_icc_profile(&c.Info, d.Icc, d.IccSize);
     jpeg_finish_compress(&c.Info);
     return true;
 }
@@ -143,18 +152,79 @@ bool CodedAsMeant(const std::string& coded, JpegDecompressor& t, jvirt_barray_pt
            ReadCoefficients(back, backArrays) && !back.Errors.CorruptData && SameBlocks(t, arrays, back, backArrays);
 }
 
-// The spliced picture reads from the cut (MCU `first`, at `at` of its
-// scan, the same place as in the source) to a complete end.
-bool CompleteFrom(const std::string& jpeg, const ScanPoint& at, long first)
+// The head before the cut, as written: its coded bytes, and the bits of
+// the byte begun last (the `Bits` low bits of `Lead`).
+struct Head {
+    std::string Bytes;
+    unsigned Lead = 0;
+    int Bits = 0;
+    ScanPoint Cut;  // the cut in the source's scan
+};
+
+// The spliced picture reads from the cut (MCU `first`, where `head` ends)
+// to a complete end.
+bool Complete(const std::string& jpeg, const Head& head, long first)
 {
     JpegDecompressor check;
     if (!OpenDecompressor(check, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size())) return false;
     const std::string_view scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
     const std::size_t end = ScanEnd(scan);
-    ScanPoint point;
-    return end != std::string_view::npos && EndsAtImageEnd(scan, end) &&
-           WalkScanFrom(check.Info, scan.substr(0, end), at, first, McusPerRow(check.Info) * McuRows(check.Info),
-                        point);
+    if (end == std::string_view::npos || !EndsAtImageEnd(scan, end)) return false;
+    ScanPoint cut = head.Cut, last;
+    cut.Offset = head.Bytes.size();
+    cut.Bit = head.Bits;
+    return WalkScanFrom(check.Info, scan.substr(0, end), cut, first, McusPerRow(check.Info) * McuRows(check.Info),
+                        last);
+}
+
+// The source's coded data before MCU `first`, as it is.
+bool CopyHead(JpegDecompressor& d, std::string_view scan, long first, Head& head)
+{
+    if (!WalkScan(d.Info, scan, first, head.Cut)) return false;
+    head.Bytes.assign(scan.substr(0, head.Cut.Offset));
+    head.Bits = head.Cut.Bit;
+    head.Lead = head.Bits ? static_cast<unsigned char>(scan[head.Cut.Offset]) >> (8 - head.Bits) : 0;
+    return true;
+}
+
+// The Huffman tables a compressor codes each component in (copies: the
+// compressor marks its own as written).
+struct CodingTables {
+    JHUFF_TBL Dc[MAX_COMPS_IN_SCAN] = {}, Ac[MAX_COMPS_IN_SCAN] = {};
+    const JHUFF_TBL* DcOf[MAX_COMPS_IN_SCAN] = {};
+    const JHUFF_TBL* AcOf[MAX_COMPS_IN_SCAN] = {};
+
+    bool Read(const jpeg_compress_struct& c)
+    {
+        for (int i = 0; i < c.num_components && i < MAX_COMPS_IN_SCAN; ++i) {
+            const JHUFF_TBL* dc = c.dc_huff_tbl_ptrs[c.comp_info[i].dc_tbl_no];
+            const JHUFF_TBL* ac = c.ac_huff_tbl_ptrs[c.comp_info[i].ac_tbl_no];
+            if (!dc || !ac) return false;
+            Dc[i] = *dc, Ac[i] = *ac;
+            DcOf[i] = &Dc[i], AcOf[i] = &Ac[i];
+        }
+        return true;
+    }
+};
+
+// The source's codes before MCU `first`, written again in `tables`.
+bool RecodeHead(JpegDecompressor& d, std::string_view scan, long first, const CodingTables& tables, Head& head)
+{
+    head.Bytes.reserve(scan.size());
+    return RecodeScanHead(d.Info, scan, first, tables.DcOf, tables.AcOf, head.Bytes, head.Lead, head.Bits, head.Cut);
+}
+
+// Reads a head coded again back, on another thread while the tail is drawn.
+std::future<bool> CheckHead(JpegDecompressor& d, const CodingTables& tables, const Head& head, long first)
+{
+    auto check = [&d, &tables, &head, first] {
+        return CheckScanHead(d.Info, head.Bytes, head.Lead, head.Bits, tables.DcOf, tables.AcOf, first, head.Cut);
+    };
+    try {
+        return std::async(std::launch::async, check);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, check);
+    }
 }
 
 // The source's coded data from the cut on, as a picture of its own.
@@ -209,17 +279,16 @@ bool CodedBits(const std::string& jpeg, std::string_view& data, int& lastBits)
     return true;
 }
 
-// The source's header and coded data up to the cut, then the re-coded tail.
-bool Splice(std::string_view scan, const ScanPoint& at, const std::string& coded, long height, int restartDelta,
-            std::string& out)
+// The tail's header, the head, then the tail's coded bits.
+bool Splice(const Head& head, const std::string& coded, long height, int restartDelta, std::string& out)
 {
     std::string_view codedHeader = JpegHeaderOf(coded), codedData;
     int lastBits = 8;
     if (codedHeader.empty() || !CodedBits(coded, codedData, lastBits)) return false;
     out.assign(codedHeader);
     if (!PatchFrameHeight(out, height)) return false;
-    out.append(scan.substr(0, at.Offset));
-    if (at.Bit == 0) {
+    out += head.Bytes;
+    if (head.Bits == 0) {
         // Aligned: the tail's own fill bits end its last byte as before.
         const std::size_t end = ScanEnd(std::string_view(coded).substr(codedHeader.size()));
         if (end == std::string_view::npos) return false;
@@ -227,8 +296,7 @@ bool Splice(std::string_view scan, const ScanPoint& at, const std::string& coded
         if (restartDelta) RenumberRestarts(data, restartDelta);
         out += data;
     } else {
-        const auto lead = static_cast<unsigned char>(scan[at.Offset]);
-        AppendShifted(out, lead >> (8 - at.Bit), at.Bit, codedData, lastBits);
+        AppendShifted(out, head.Lead, head.Bits, codedData, lastBits);
     }
     out += kEndOfImage;
     return true;
@@ -239,40 +307,47 @@ bool Splice(std::string_view scan, const ScanPoint& at, const std::string& coded
 HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::vector<PixelRect>& joined,
                        const BlockRegionDraw& draw, std::string& out, std::string* error)
 {
-    if (joined.empty() || !IsWalkableScan(d.Info) || !HuffmanTablesComplete(d.Info)) return S_FALSE;
+    if (joined.empty() || !IsWalkableScan(d.Info)) return S_FALSE;
     const McuGrid grid = GridOf(d.Info);
     const long row = FirstTailRow(d.Info, joined, grid), first = row * McusPerRow(d.Info);
-    if (row == 0) return S_FALSE;
+    const int top = static_cast<int>(row) * grid.McuHeight;
     const std::string_view header = JpegHeaderOf(source);
     const std::string_view scan = source.substr(header.size());
     const std::size_t end = ScanEnd(scan);
-    ScanPoint at;
-    if (header.empty() || end == std::string_view::npos || !EndsAtImageEnd(scan, end) ||
-        !WalkScan(d.Info, scan.substr(0, end), first, at))
+    if (row == 0 || header.empty() || end == std::string_view::npos || !EndsAtImageEnd(scan, end)) return S_FALSE;
+
+    // Tables that lack codes the band may need: the head is coded again, code
+    // for code, in the standard tables the tail is coded in.
+    const bool copy = HuffmanTablesComplete(d.Info);
+    std::string coded(source.size() / 4 + 65536, '\0');
+    JpegCompressor c;
+    CodingTables tables;
+    Head head;
+    if (!PrepareTail(c, d, grid.Height - top, copy, coded) || !tables.Read(c.Info) ||
+        !(copy ? CopyHead(d, scan.substr(0, end), first, head) : RecodeHead(d, scan.substr(0, end), first, tables, head)))
         return S_FALSE;  // damaged or unusual: the whole-picture path decides
+    std::future<bool> headChecked = copy ? std::future<bool>() : CheckHead(d, tables, head, first);
+    // Leaving early must wait for the check, which reads `head`.
+    const auto waitForCheck = [&headChecked] { return !headChecked.valid() || headChecked.get(); };
 
     // Restart markers in the tail are numbered from where it starts in the source.
     const long interval = static_cast<long>(d.Info.restart_interval);
     const int skipped = interval ? static_cast<int>((first / interval) % 8) : 0;
-    const int top = static_cast<int>(row) * grid.McuHeight;
-    const std::string tailBytes = TailPicture(header, scan, end, at, grid.Height - top, skipped ? 8 - skipped : 0);
+    const std::string tailBytes = TailPicture(header, scan, end, head.Cut, grid.Height - top, skipped ? 8 - skipped : 0);
     JpegDecompressor t;
     jvirt_barray_ptr* arrays = nullptr;
     if (tailBytes.empty() ||
-        !OpenDecompressor(t, reinterpret_cast<const unsigned char*>(tailBytes.data()), tailBytes.size(), true) ||
-        !ReadCoefficients(t, arrays) || t.Errors.CorruptData || !ShiftDc(t, arrays, at, 1))
-        return S_FALSE;
+        !OpenDecompressor(t, reinterpret_cast<const unsigned char*>(tailBytes.data()), tailBytes.size()) ||
+        !ReadCoefficients(t, arrays) || t.Errors.CorruptData || !ShiftDc(t, arrays, head.Cut, 1))
+        return waitForCheck(), S_FALSE;
 
-    if (!QuantTablesEncodable(d.Info, error)) return E_FAIL;
+    if (!QuantTablesEncodable(d.Info, error)) return waitForCheck(), E_FAIL;
     const HRESULT hr = DrawTail(t, arrays, joined, top, draw, error);
-    if (FAILED(hr)) return hr;
-    std::string coded(tailBytes.size() + tailBytes.size() / 8 + 65536, '\0');
-    JpegCompressor c;
-    if (!ShiftDc(t, arrays, at, -1) ||
-        !WriteTail(c, t, arrays, d.Info.restart_interval, coded) || !CodedAsMeant(coded, t, arrays))
-        return S_FALSE;
+    if (FAILED(hr)) return waitForCheck(), hr;
     std::string spliced;
-    if (!Splice(scan, at, coded, grid.Height, skipped, spliced) || !CompleteFrom(spliced, at, first)) return S_FALSE;
+    if (!ShiftDc(t, arrays, head.Cut, -1) || !WriteTail(c, d, arrays) || !CodedAsMeant(coded, t, arrays) ||
+        !waitForCheck() || !Splice(head, coded, grid.Height, skipped, spliced) || !Complete(spliced, head, first))
+        return waitForCheck(), S_FALSE;
     out = std::move(spliced);
     return S_OK;
 }

@@ -129,6 +129,49 @@ TEST_P(JpegScanWalkTest, FindsThePredictionsTheDecoderFindsAndReadsToTheEnd)
 INSTANTIATE_TEST_SUITE_P(Pictures, JpegScanWalkTest, ::testing::ValuesIn(kPictures),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// Codes read in one picture's tables and written in another's give the
+// bytes the library writes for the same blocks in those tables.
+TEST(JpegScanRecode, CodesWrittenAgainInOtherTablesAreTheLibrarysBytes)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("jpegtran");
+    TempDir dir;
+    const fs::path sample = SamplesDir() / "pictures/gps/DSCN0021.jpg";
+    for (const std::string restart : {"", "-restart 1 ", "-restart 7B "}) {
+        const fs::path standard = dir / "standard.jpg", optimised = dir / "optimised.jpg";
+        RunCommand("jpegtran " + restart + Quote(sample) + " > " + Quote(standard));
+        RunCommand("jpegtran -optimize " + restart + Quote(sample) + " > " + Quote(optimised));
+        const std::string want = ReadFile(standard), have = ReadFile(optimised);
+        JpegDecompressor to, from;
+        ASSERT_TRUE(OpenDecompressor(to, reinterpret_cast<const unsigned char*>(want.data()), want.size()));
+        ASSERT_TRUE(OpenDecompressor(from, reinterpret_cast<const unsigned char*>(have.data()), have.size()));
+        const JHUFF_TBL* dc[4] = {};
+        const JHUFF_TBL* ac[4] = {};
+        for (int c = 0; c < to.Info.comps_in_scan; ++c) {
+            dc[c] = to.Info.dc_huff_tbl_ptrs[to.Info.cur_comp_info[c]->dc_tbl_no];
+            ac[c] = to.Info.ac_huff_tbl_ptrs[to.Info.cur_comp_info[c]->ac_tbl_no];
+        }
+        const std::string_view wanted = std::string_view(want).substr(JpegHeaderOf(want).size());
+        const std::string_view scan = std::string_view(have).substr(JpegHeaderOf(have).size());
+        const long rows = McuRows(from.Info), perRow = McusPerRow(from.Info);
+        for (long row : {rows / 2, rows - 1}) {
+            std::string out;
+            unsigned lead = 0;
+            int bits = 0;
+            ScanPoint at;
+            ASSERT_TRUE(RecodeScanHead(from.Info, scan.substr(0, ScanEnd(scan)), row * perRow, dc, ac, out, lead, bits, at))
+                << restart << "row " << row;
+            ASSERT_LE(out.size(), wanted.size());
+            EXPECT_EQ(out, wanted.substr(0, out.size())) << restart << "row " << row;
+            EXPECT_EQ(lead, static_cast<unsigned char>(wanted[out.size()]) >> (8 - bits)) << restart << "row " << row;
+            EXPECT_TRUE(CheckScanHead(from.Info, out, lead, bits, dc, ac, row * perRow, at)) << restart;
+            out.resize(out.size() - 3);
+            EXPECT_FALSE(CheckScanHead(from.Info, out, lead, bits, dc, ac, row * perRow, at)) << restart;
+            EXPECT_FALSE(CheckScanHead(from.Info, out.substr(3), lead, bits, dc, ac, row * perRow, at)) << restart;
+        }
+    }
+}
+
 // Bits as text, stuffing removed: the independent reading of coded bytes.
 std::string BitsOf(std::string_view coded)
 {
