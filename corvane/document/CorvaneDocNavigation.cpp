@@ -141,10 +141,12 @@ std::unique_ptr<PictureItem> ReadPictureItem(const std::string& path)
     item->Path = path;
     item->Name = Utf8OrLatin1ToWide(fs::path(path).filename().string());
     std::string error;
-    if (auto record = ReadGeoTag(path, nullptr, &error))
+    if (auto record = ReadGeoTag(path, nullptr, &error)) {
         item->History.push_back(std::move(record));
-    else
-        LogWarning(LogArea::Metadata, path + ": " + (error.empty() ? std::string("not read") : error));
+    } else {
+        item->ReadError = error.empty() ? std::string("not read") : error;
+        LogWarning(LogArea::Metadata, path + ": " + item->ReadError);
+    }
     return item;
 }
 

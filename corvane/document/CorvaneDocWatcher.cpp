@@ -70,6 +70,7 @@ void CCorvaneDoc::ReloadPicture(int index)
     std::string error;
     if (item.History.size() <= 1 && item.PendingOperations.empty() && item.UndoneOperations.empty())
         record = ReadGeoTag(item.Path, nullptr, &error);
+    if (!record && item.History.empty()) item.ReadError = error.empty() ? std::string("not read") : error;
     ApplyReload(index, std::move(thumbnail), std::move(record));
 }
 
@@ -85,6 +86,7 @@ void CCorvaneDoc::ApplyReload(int index, std::shared_ptr<const CBitmap> thumbnai
         item.History.clear();
         item.RedoHistory.clear();
         item.History.push_back(std::move(record));
+        item.ReadError.clear();
     }
 }
 

@@ -54,6 +54,8 @@ struct PictureItem {
     // so the saved file no longer matches the record: the picture must be
     // saved again even when nothing is pending.
     bool RewriteNeeded = false;
+    // Why the file's metadata could not be read; empty when it was.
+    std::string ReadError;
 
     // The current record version, or null when the file could not be read.
     CGPSMetadataInfo* Current() const { return History.empty() ? nullptr : History.back().get(); }

@@ -136,6 +136,10 @@ void CMainFrame::BuildStatusBar()
     changedCount_->setObjectName(QStringLiteral("ChangedPictures"));
     changedCount_->hide();
     statusBar()->addPermanentWidget(changedCount_);
+    unreadableCount_ = new QLabel(statusBar());
+    unreadableCount_->setObjectName(QStringLiteral("UnreadablePictures"));
+    unreadableCount_->hide();
+    statusBar()->addPermanentWidget(unreadableCount_);
     const int shortcuts[2] = {CommandId::StatusExplorerView, CommandId::StatusMetadataView};
     for (const int id : shortcuts) {
         auto* button = new QToolButton(statusBar());
@@ -174,6 +178,27 @@ void CMainFrame::ShowChangedCount()
         if (doc_.HasUnsavedChangesAt(item)) ++changed;
     changedCount_->setText(changed == 1 ? tr("1 picture changed") : tr("%1 pictures changed").arg(changed));
     changedCount_->setVisible(changed > 0);
+    ShowUnreadableCount();
+}
+
+// Pictures whose metadata could not be read, with the first reasons.
+void CMainFrame::ShowUnreadableCount()
+{
+    constexpr int kReasonsShown = 10;
+    int unreadable = 0;
+    QStringList reasons;
+    for (int item = 0; item < doc_.Count(); ++item) {
+        const PictureItem& picture = doc_.Item(item);
+        if (picture.Current()) continue;
+        if (++unreadable <= kReasonsShown)
+            reasons << QStringLiteral("%1: %2").arg(QString::fromStdWString(picture.Name),
+                                                    QString::fromStdString(picture.ReadError));
+    }
+    if (unreadable > kReasonsShown) reasons << tr("and %1 more").arg(unreadable - kReasonsShown);
+    unreadableCount_->setText(unreadable == 1 ? tr("1 picture could not be read")
+                                              : tr("%1 pictures could not be read").arg(unreadable));
+    unreadableCount_->setToolTip(reasons.join(QLatin1Char('\n')));
+    unreadableCount_->setVisible(unreadable > 0);
 }
 
 void CMainFrame::UpdateCommandUI()

@@ -107,6 +107,7 @@ private:
     void BuildStatusBar();
     // "N pictures changed" on the status bar; hidden while nothing waits to be saved.
     void ShowChangedCount();
+    void ShowUnreadableCount();
     void ApplyTips();
     void RefreshList();
 
@@ -139,6 +140,7 @@ private:
     std::function<bool(QString&, bool&)> titleChooser_;
     std::function<QString()> trackChooser_;
     QLabel* changedCount_ = nullptr;
+    QLabel* unreadableCount_ = nullptr;
     QDockWidget* mapDock_ = nullptr;
     CMapPanel* map_ = nullptr;
     std::function<QString()> gpxChooser_;

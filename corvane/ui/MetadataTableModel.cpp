@@ -36,11 +36,21 @@ QVariant CMetadataTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
     const int item = ItemAt(index.row());
     if (item < 0) return {};
+    const PictureItem& picture = doc_.Item(item);
+    if (!picture.Current() && (role == Qt::ToolTipRole || (index.column() == PictureName && role == Qt::DecorationRole)))
+        return ReadFailure(picture, role);
     if (index.column() == PictureName && role != Qt::DisplayRole) return ChangeMark(item, role);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    const PictureItem& picture = doc_.Item(item);
     return QString::fromStdWString(
         MetadataTable::CellText(picture.Current(), index.column(), index.row() + 1, picture.Name));
+}
+
+// A picture whose metadata could not be read is marked, and says why.
+QVariant CMetadataTableModel::ReadFailure(const PictureItem& picture, int role) const
+{
+    if (role == Qt::DecorationRole) return CommandIcons::Named(QStringLiteral("unreadable"));
+    const QString reason = QString::fromStdString(picture.ReadError.empty() ? std::string("not read") : picture.ReadError);
+    return tr("%1: its metadata could not be read (%2)").arg(QString::fromStdWString(picture.Name), reason);
 }
 
 QVariant CMetadataTableModel::ChangeMark(int item, int role) const

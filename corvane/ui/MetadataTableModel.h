@@ -11,6 +11,7 @@
 #include "ImageOperation.h"
 
 class CCorvaneDoc;
+struct PictureItem;
 
 class CMetadataTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -45,6 +46,7 @@ public:
 
 private:
     QVariant ChangeMark(int item, int role) const;
+    QVariant ReadFailure(const PictureItem& picture, int role) const;
 
     CCorvaneDoc& doc_;
     int shownRows_ = 0;

@@ -108,11 +108,13 @@ private:
         return rows;
     }
 
-    QString ChangedPicturesText()
+    QString ChangedPicturesText() { return StatusLabel("changed") ? StatusLabel("changed")->text() : QString(); }
+
+    QLabel* StatusLabel(const char* saying)
     {
         for (QLabel* label : Frame().statusBar()->findChildren<QLabel*>())
-            if (label->text().contains(QLatin1String("changed")) && !label->isHidden()) return label->text();
-        return {};
+            if (label->text().contains(QLatin1String(saying)) && !label->isHidden()) return label;
+        return nullptr;
     }
 
 private slots:
@@ -423,6 +425,43 @@ private slots:
         program_ = std::make_unique<GuiTest::RunningProgram>();
         QVERIFY(program_->Start(Folder("a")));
         QCOMPARE(List()->Table()->horizontalHeader()->sectionSize(CityField), 311);
+    }
+
+    // Runs last: it leaves the window on another folder.
+    void unreadablePicturesSayWhy()
+    {
+        QVERIFY(QDir(pictures_.path()).mkdir(QStringLiteral("c")));
+        QCOMPARE(GuiTest::CopySamples(QStringLiteral("gps"), Folder("c"), 1), 1);
+        const QString broken = QDir(Folder("c")).filePath(QStringLiteral("broken.jpg"));
+        {
+            QFile file(broken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("\xFF\xD8\xFF\xE1 no picture follows");
+        }
+        Frame().Execute(C::MetadataView);
+        auto* address = Frame().Browser()->findChild<QLineEdit*>();
+        address->setText(Folder("c"));
+        QTest::keyClick(address, Qt::Key_Return);
+        QTRY_COMPARE(List()->RowCount(), 2);
+        CMetadataTableModel* model = List()->Model();
+        int row = 0;
+        while (Doc().Item(model->ItemAt(row)).Name != L"broken.jpg") ++row;
+        const QModelIndex name = model->index(row, PictureName);
+        QVERIFY2(name.data(Qt::ToolTipRole).toString().startsWith(QLatin1String("broken.jpg: its metadata could not be read (unreadable")),
+                 qPrintable(name.data(Qt::ToolTipRole).toString()));
+        QVERIFY(!name.data(Qt::DecorationRole).isNull());
+        QVERIFY(model->index(1 - row, PictureName).data(Qt::DecorationRole).isNull());
+        QTRY_VERIFY(StatusLabel("could not be read"));
+        QLabel* label = StatusLabel("could not be read");
+        QCOMPARE(label->text(), QStringLiteral("1 picture could not be read"));
+        QVERIFY2(label->toolTip().startsWith(QLatin1String("broken.jpg: unreadable")), qPrintable(label->toolTip()));
+
+        // Made whole by another program, it is read again and the marks go.
+        QVERIFY(QFile::remove(broken));
+        QVERIFY(QFile::copy(GuiTest::Samples(QStringLiteral("cameras/Canon_40D.jpg")), broken));
+        QTRY_VERIFY(Doc().Item(model->ItemAt(row)).Current() != nullptr);
+        QTRY_VERIFY(!StatusLabel("could not be read"));
+        QVERIFY(model->index(row, PictureName).data(Qt::DecorationRole).isNull());
     }
 };
 
