@@ -1,10 +1,13 @@
 // A band in the lower part of a sequential picture: the coded data before
-// the band's first MCU row (less one row of context) is copied as bytes;
-// only the rest is decoded to coefficients, drawn on where the band lies and
-// coded again, with the source's own Huffman tables, to follow the copied
-// bits. Without restart markers the place to cut is found by reading the
-// codes up to it (no coefficients kept); with them the cut is made at a
-// restart marker, where the coded data is byte-aligned.
+// the band's first MCU row (less one row of context), the head, is kept;
+// only the rest, the tail, is decoded to coefficients, drawn on where the
+// band lies and coded again to follow the head's bits. The head is copied
+// as bytes and the tail coded in the source's own Huffman tables when those
+// hold every code; otherwise (tables chosen for the picture lack codes the
+// band may need) the head's codes are written again, code for code, in the
+// standard tables the tail is coded in. Without restart markers the cut is
+// found by reading the codes up to it (no coefficients kept); with them it
+// is made at a restart marker, where the coded data is byte-aligned.
 //
 // The re-coded part is decoded on its own as a picture of the remaining
 // rows: its DC predictions start from zero there, so every DC value it

@@ -1,9 +1,13 @@
-// A hostile JPEG through the decoder as stamps and thumbnails use it, and
-// through the re-encode of a stamped canvas.
+// A hostile JPEG through the decoder as stamps and thumbnails use it,
+// through the re-encode of a stamped canvas, and through the block-level
+// stamp of a band at its bottom (the coded data before the band copied or
+// written again).
 #include <algorithm>
 #include <string_view>
 
 #include "FuzzEntries.h"
+#include "FuzzSupport.h"
+#include "JpegBlockRecode.h"
 #include "JpegCodec.h"
 #include "PixelFuzzSupport.h"
 
@@ -22,5 +26,14 @@ int FuzzJpegCodec(const std::uint8_t* data, std::size_t size)
     DecodeJpeg(bytes, small, &error, thumbnail);
 
     ReencodeAndCheck(bytes, PictureFormatJpeg);
+
+    const std::vector<PixelRect> band{{0, height - std::max(1, height / 8), width, height}};
+    std::string stamped;
+    if (SUCCEEDED(RecodeJpegBlocks(bytes, band, [](CBitmap& pixels, int, int) { return DrawFuzzBand(pixels); },
+                                   stamped, &error))) {
+        CBitmap after;
+        FuzzCheck(SUCCEEDED(DecodeJpeg(stamped, after, &error)), "a picture stamped block by block decodes");
+        FuzzCheck(after.Width() == width && after.Height() == height, "a picture stamped block by block keeps its size");
+    }
     return 0;
 }
