@@ -8,6 +8,13 @@ namespace {
 
 constexpr int kLookBits = 9;
 
+// Whether any byte of `word` is 0xFF (a zero byte of its complement).
+constexpr bool HasByteFF(std::uint64_t word)
+{
+    const std::uint64_t v = ~word;
+    return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
+}
+
 // A Huffman table as the decoder needs it: a lookup of the first nine bits
 // for short codes and the canonical limits per length for the rest.
 struct DecodeTable {
@@ -127,7 +134,19 @@ private:
 
     void Fill()
     {
-        // Plain bytes, most of the data, go in without a look at markers.
+        // Plain bytes, most of the data, go in without a look at markers:
+        // as many as fit at once when none of the next eight is 0xFF.
+        if (!atMarker && size - pos >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + pos, 8);
+            if (!HasByteFF(word)) {
+                const int take = (63 - bits) / 8;
+                const std::uint64_t ahead = __builtin_bswap64(word);
+                buffer = buffer << (8 * take) | ahead >> (64 - 8 * take);
+                for (int k = 0; k < take; ++k) starts[loaded++ % 16] = pos++;
+                bits += 8 * take;
+            }
+        }
         while (bits <= 56 && !atMarker && pos < size && data[pos] != 0xff) {
             starts[loaded++ % 16] = pos;
             buffer = buffer << 8 | data[pos++];
@@ -260,7 +279,17 @@ private:
     {
         buffer = buffer << n | bits;
         count += n;
-        if (count >= 32) Drain(32);
+        if (count < 32) return;
+        // Four bytes at once unless one of them needs a stuffed zero.
+        const auto word = static_cast<std::uint32_t>(buffer >> (count - 32));
+        if (HasByteFF(word)) {
+            Drain(32);
+            return;
+        }
+        const char bytes[4] = {static_cast<char>(word >> 24), static_cast<char>(word >> 16),
+                               static_cast<char>(word >> 8), static_cast<char>(word)};
+        out.append(bytes, 4);
+        count -= 32;
     }
 
     // Writes whole bytes until fewer than `keep` + 8 bits are left.
