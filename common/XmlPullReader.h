@@ -1,8 +1,14 @@
-// A forward-only XML reader over libxml2's xmlTextReader, with the operations
-// the element handler walk needs. Hardened for untrusted input: a document
-// type declaration makes reading fail (DTDs are prohibited), entities are never
-// expanded, nothing is fetched from the network, and libxml2's own size and
-// depth limits stay on. Errors are recorded here, never printed.
+// A forward-only XML reader with the operations the element handler walk
+// needs. libxml2's push parser reads the input a chunk at a time and reports
+// what it meets to callbacks, which queue light events (a start tag with its
+// names and attributes, a text, an end tag); Read() takes them from the queue
+// and parses the next chunk when it runs dry, so no tree is built and the
+// queue never holds more than one chunk's events.
+//
+// Hardened for untrusted input: a document type declaration makes reading
+// fail (DTDs are prohibited), entities are never expanded, nothing is fetched
+// from the network, and libxml2's own size and depth limits stay on. Errors
+// are recorded here, never printed.
 #pragma once
 
 #include <cstddef>
@@ -84,7 +90,7 @@ private:
     struct Impl;
     // Every name met, UTF-8 to wide; the map's entries never move.
     using NameTable = std::unordered_map<std::string, std::wstring>;
-    // A quick way to the entry: libxml2 hands out each name from its
+    // A quick way to the entry: the parser hands out each name from its
     // dictionary, so the pointer finds the slot, and the text confirms it.
     struct CachedName {
         const void* key = nullptr;
@@ -92,6 +98,7 @@ private:
     };
     using NameCache = std::array<CachedName, 256>;
     HRESULT Fail(HRESULT code, const std::string& why);
+    HRESULT Open(std::unique_ptr<Impl> opened);
     const std::wstring& Convert(const unsigned char* name, NameCache& cache);
 
     std::unique_ptr<Impl> impl;
@@ -100,9 +107,7 @@ private:
     bool endedEarly = false;
     std::string errorText;
     NameTable names;
-    std::unique_ptr<NameCache> localNames = std::make_unique<NameCache>();
-    std::unique_ptr<NameCache> prefixes = std::make_unique<NameCache>();
-    std::unique_ptr<NameCache> namespaceUris = std::make_unique<NameCache>();
+    std::unique_ptr<NameCache> nameCache = std::make_unique<NameCache>();
 };
 
 // UTF-8 (as libxml2 hands it out, always valid) appended as wide characters.
