@@ -96,7 +96,7 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
     // The name of the last start or end tag seen decides which simple handler
     // a text node goes to; before any, it is the element's own.
     const std::wstring* currentName = ownName;
-    std::wstring text;
+    std::wstring& text = reader.ValueBuffer();
     for (;;) {
         const HRESULT hr = reader.Read();
         if (hr != S_OK)

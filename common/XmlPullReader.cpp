@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 
 #include "ReplaceTarget.h"
 #include "XmlEventQueue.h"
@@ -34,20 +33,18 @@ HRESULT HResultFromErrno(int error)
 
 void AppendUtf8AsWide(std::wstring& out, const char* text, std::size_t length)
 {
-    // Converted through a small buffer and appended a block at a time, so
-    // the string is neither zero-filled first nor grown a character at a time.
+    // Never more characters than bytes: the string is sized for that, filled
+    // in one pass and cut to what was written.
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    wchar_t* const first = out.data() + start;
+    wchar_t* to = first;
     const auto* s = reinterpret_cast<const unsigned char*>(text);
-    wchar_t buffer[256];
-    std::size_t n = 0;
     std::size_t i = 0;
     while (i < length) {
-        if (n == std::size(buffer)) {
-            out.append(buffer, n);
-            n = 0;
-        }
         const unsigned char b = s[i];
         if (b < 0x80) {
-            buffer[n++] = static_cast<wchar_t>(b);
+            *to++ = static_cast<wchar_t>(b);
             ++i;
             continue;
         }
@@ -55,10 +52,10 @@ void AppendUtf8AsWide(std::wstring& out, const char* text, std::size_t length)
         char32_t cp = b & (0x3F >> extra);
         for (int k = 1; k <= extra && i + k < length; ++k)
             cp = (cp << 6) | (s[i + k] & 0x3F);
-        buffer[n++] = static_cast<wchar_t>(cp);
+        *to++ = static_cast<wchar_t>(cp);
         i += extra + 1;
     }
-    out.append(buffer, n);
+    out.resize(start + static_cast<std::size_t>(to - first));
 }
 struct CXmlPullReader::Impl : CXmlEventQueue {};
 
@@ -92,6 +89,7 @@ HRESULT CXmlPullReader::Open(std::unique_ptr<Impl> opened)
     if (FAILED(hr))
         return hr;
     impl = std::move(opened);
+    nameCache->fill(CachedName());
     return S_OK;
 }
 
@@ -170,7 +168,7 @@ const std::wstring& CXmlPullReader::Convert(const unsigned char* name, NameCache
                                                 0x9E3779B97F4A7C15ull) >> 56) % cache.size();
     CachedName& cached = cache[slot];
     const char* text = reinterpret_cast<const char*>(name);
-    if (cached.key == name && std::strcmp(cached.entry->first.c_str(), text) == 0)
+    if (cached.key == name)
         return cached.entry->second;
     auto [entry, added] = names.try_emplace(text);
     if (added)

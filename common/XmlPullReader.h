@@ -74,6 +74,9 @@ public:
     // empty when there is none.
     std::string_view ValueUtf8();
     bool IsEmptyElement();
+    // A string for a walk to read values into, kept with the reader so that
+    // its room serves one value after the other.
+    std::wstring& ValueBuffer() { return valueBuffer; }
 
     int AttributeCount();
     // S_OK when moved, S_FALSE when there is no (further) attribute.
@@ -91,7 +94,8 @@ private:
     // Every name met, UTF-8 to wide; the map's entries never move.
     using NameTable = std::unordered_map<std::string, std::wstring>;
     // A quick way to the entry: the parser hands out each name from its
-    // dictionary, so the pointer finds the slot, and the text confirms it.
+    // dictionary, where it stays while the parser lives, so the pointer
+    // alone finds the entry; the cache is emptied with each new parser.
     struct CachedName {
         const void* key = nullptr;
         const NameTable::value_type* entry = nullptr;
@@ -106,6 +110,7 @@ private:
     HRESULT failure = S_OK;  // S_FALSE once the input ended early
     bool endedEarly = false;
     std::string errorText;
+    std::wstring valueBuffer;
     NameTable names;
     std::unique_ptr<NameCache> nameCache = std::make_unique<NameCache>();
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -179,6 +180,54 @@ TimeFields ReadTimeFields(const std::wstring& text)
     return f;
 }
 
+// Most numbers of a track have a few decimals (46.1234567, 372.5): their
+// shortest text is found as the fewest decimals k for which the value times
+// 10^k rounds to a whole number r that reads back as the value, which
+// r / 10^k tells exactly (both are exact doubles, and the division rounds
+// correctly as reading the text does). Below 2^50 the whole numbers around
+// the value lie further apart than the values that read back as it, so r is
+// the only candidate and the text is the one the general conversion gives.
+// 0 when the value is not such a number (zero's sign included).
+std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimalsBufferSize])
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr double kLimit = 1125899906842624.0;  // 2^50
+    if (value == 0)
+        return 0;
+    const int most = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
+    for (int k = 0; k <= most; ++k) {
+        const double scaled = value * kPowers[k];
+        if (!(std::fabs(scaled) < kLimit))
+            return 0;
+        const double whole = std::nearbyint(scaled);
+        if (whole / kPowers[k] != value)
+            continue;
+        // r as digits, with the point k digits from the right.
+        char digits[24];
+        const auto wholeDigits = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(std::fabs(whole)));
+        const auto count = static_cast<int>(wholeDigits.ptr - digits);
+        char* out = text;
+        if (value < 0)
+            *out++ = '-';
+        if (count <= k) {
+            *out++ = '0';
+            *out++ = '.';
+            for (int i = count; i < k; ++i)
+                *out++ = '0';
+            out = std::copy(digits, digits + count, out);
+        } else {
+            out = std::copy(digits, digits + count - k, out);
+            if (k > 0) {
+                *out++ = '.';
+                out = std::copy(digits + count - k, digits + count, out);
+            }
+        }
+        return static_cast<std::size_t>(out - text);
+    }
+    return 0;
+}
+
 }  // namespace
 
 CStatusException::CStatusException(HRESULT status_, const std::string& why) : status(status_), text(why) {}
@@ -313,6 +362,8 @@ std::size_t FormatDecimals(double value, int decimals, char (&text)[kDecimalsBuf
 {
     if (!std::isfinite(value))
         throw std::invalid_argument("GPX numbers must be finite");
+    if (const std::size_t length = FormatFewDecimals(value, decimals, text))
+        return length;
     // The shortest text that reads back as the same value, when it needs no
     // more decimals than allowed: fixed notation of the exact binary value
     // would show its noise instead (48.858844 as 48.858843999999998).
