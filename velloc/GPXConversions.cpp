@@ -193,15 +193,22 @@ std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimals
     static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr double kLimit = 1125899906842624.0;  // 2^50
+    // Adding and taking away 1.5 * 2^52 rounds a number below 2^51 to the
+    // nearest whole number.
+    constexpr double kRounder = 6755399441055744.0;
     if (value == 0)
         return 0;
+    // A whole number that reads back lies within this of the scaled value
+    // (twice the spacing of doubles at the value, scaled): the exact test by
+    // division is made only there.
+    const double spacing = 2 * (std::nextafter(std::fabs(value), HUGE_VAL) - std::fabs(value));
     const int most = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
     for (int k = 0; k <= most; ++k) {
         const double scaled = value * kPowers[k];
         if (!(std::fabs(scaled) < kLimit))
             return 0;
-        const double whole = std::nearbyint(scaled);
-        if (whole / kPowers[k] != value)
+        const double whole = (scaled + kRounder) - kRounder;
+        if (std::fabs(scaled - whole) > spacing * kPowers[k] + 0.0625 || whole / kPowers[k] != value)
             continue;
         // r as digits, with the point k digits from the right.
         char digits[24];
