@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 
 #include "XmlPullReader.h"
@@ -49,6 +51,16 @@ bool BreaksMarkup(char32_t c)
 }
 
 // The escaped form of a character, or null when it is written as is.
+// The bytes written as they are: printable ASCII but the markup characters.
+constexpr std::array<bool, 256> PlainAscii()
+{
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[c] = c != '&' && c != '<' && c != '>' && c != '"';
+    return plain;
+}
+constexpr std::array<bool, 256> kPlainAscii = PlainAscii();
+
 const char* EscapeOf(char32_t c, bool attribute)
 {
     switch (c) {
@@ -91,7 +103,9 @@ bool AppendName(std::string& out, const std::wstring& prefix, const std::wstring
 CXmlName::CXmlName(const std::wstring& prefix_, const std::wstring& localName_, const std::wstring& namespaceUri_)
     : prefix(prefix_), localName(localName_), namespaceUri(namespaceUri_)
 {
+    static std::atomic<std::uint64_t> lastId{0};
     valid = AppendName(qualified, prefix, localName);
+    id = ++lastId;
 }
 
 CXmlStreamWriter::CXmlStreamWriter() = default;
@@ -226,7 +240,7 @@ HRESULT CXmlStreamWriter::AppendEscapedAscii(std::string_view text, bool attribu
     char* p = start;
     for (char byte : text) {
         const auto c = static_cast<unsigned char>(byte);
-        if (c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"') {
+        if (kPlainAscii[c]) {
             *p++ = byte;
         } else if (c >= 0x80) {
             return E_INVALIDARG;
@@ -266,7 +280,7 @@ HRESULT CXmlStreamWriter::WriteStartElement(const std::wstring& prefix, const st
     scratchName.clear();
     if (!AppendName(scratchName, prefix, localName))
         return Fail(E_INVALIDARG);
-    return StartTag(scratchName, prefix, namespaceUri);
+    return StartTag(scratchName, prefix, namespaceUri, 0);
 }
 
 HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
@@ -275,11 +289,11 @@ HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
         return Fail(E_FAIL);
     if (!name.valid)
         return Fail(E_INVALIDARG);
-    return StartTag(name.qualified, name.prefix, name.namespaceUri);
+    return StartTag(name.qualified, name.prefix, name.namespaceUri, name.id);
 }
 
 HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstring& prefix,
-                                   const std::wstring& namespaceUri)
+                                   const std::wstring& namespaceUri, std::uint64_t nameId)
 {
     CloseStartTag();
     if (!open.empty())
@@ -290,9 +304,14 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
     open.push_back({openNames.size(), bindings.size(), false});
     openNames.append(qualified);
     startTagOpen = true;
-    if (!namespaceUri.empty() && !IsBound(prefix, namespaceUri))
-        return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
-                                    namespaceUri);
+    if (!namespaceUri.empty()) {
+        const bool known = nameId != 0 && nameId == boundNameId && boundVersion == bindingsVersion;
+        if (!known && !IsBound(prefix, namespaceUri))
+            return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
+                                        namespaceUri);
+        boundNameId = nameId;
+        boundVersion = bindingsVersion;
+    }
     return Drain(false);
 }
 
@@ -306,6 +325,7 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const
     const bool declaration = prefix == L"xmlns" || (prefix.empty() && localName == L"xmlns");
     if (declaration) {
         bindings.emplace_back(prefix.empty() ? std::wstring() : localName, value);
+        ++bindingsVersion;
     } else if (!prefix.empty() && !namespaceUri.empty() && !IsBound(prefix, namespaceUri)) {
         const HRESULT hr = WriteAttributeString(L"xmlns", prefix, L"", namespaceUri);
         if (FAILED(hr))
@@ -382,7 +402,10 @@ HRESULT CXmlStreamWriter::WriteFullEndElement()
     Put("</", 2);
     Put(openNames.data() + element.nameStart, openNames.size() - element.nameStart);
     Put(">", 1);
-    bindings.resize(element.bindings);
+    if (bindings.size() != element.bindings) {
+        bindings.resize(element.bindings);
+        ++bindingsVersion;
+    }
     openNames.resize(element.nameStart);
     open.pop_back();
     return Drain(false);

@@ -11,6 +11,7 @@
 // the writer stays failed and every later write returns the same code.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,6 +35,9 @@ private:
     std::wstring namespaceUri;
     std::string qualified;  // "prefix:localName" in UTF-8
     bool valid = false;
+    // Never the same for two names made apart (copies share it): the writer
+    // remembers by it that a name's namespace is bound already.
+    std::uint64_t id = 0;
 };
 
 class CXmlStreamWriter {
@@ -80,7 +84,8 @@ private:
     HRESULT CloseStartTag();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
-    HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri);
+    HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri,
+                     std::uint64_t nameId);
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
     HRESULT AppendEscapedAscii(std::string_view text, bool attribute);
     HRESULT Drain(bool always);
@@ -110,4 +115,8 @@ private:
     std::string openNames;  // qualified names of the open elements, one after another
     // Bindings in scope, innermost last; each open element notes where its own start.
     std::vector<std::pair<std::wstring, std::wstring>> bindings;
+    std::uint64_t bindingsVersion = 0;  // counts the changes of `bindings`
+    // The name last found bound, and the bindings it was found in.
+    std::uint64_t boundNameId = 0;
+    std::uint64_t boundVersion = 0;
 };

@@ -72,6 +72,24 @@ TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextWriteWhatTheWideCallsWrite)
               ReadFile(path));
 }
 
+// A prepared name found bound inside an element is declared again once that
+// element's binding has gone out of scope.
+TEST_F(XmlStreamWriterTest, APreparedNameIsDeclaredAgainWhereItsBindingEnded)
+{
+    const CXmlName root(L"", L"r", L"urn:a"), inner(L"", L"i", L"urn:b"), name(L"", L"n", L"urn:b");
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    EXPECT_EQ(S_OK, w.WriteStartElement(root));
+    EXPECT_EQ(S_OK, w.WriteStartElement(inner));
+    EXPECT_EQ(S_OK, w.WriteStartElement(name));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteStartElement(name));
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<r xmlns=\"urn:a\"><i xmlns=\"urn:b\"><n></n></i><n xmlns=\"urn:b\"></n></r>\n", ReadFile(path));
+}
+
 TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextRefuseWhatTheyCannotHold)
 {
     EXPECT_FALSE(CXmlName(L"", L"", L"").IsValid());
