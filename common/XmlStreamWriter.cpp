@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <iterator>
 #include <cerrno>
 
 #include "XmlPullReader.h"
@@ -305,12 +306,13 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
     openNames.append(qualified);
     startTagOpen = true;
     if (!namespaceUri.empty()) {
-        const bool known = nameId != 0 && nameId == boundNameId && boundVersion == bindingsVersion;
+        BoundName& bound = boundNames[nameId % std::size(boundNames)];
+        const bool known = nameId != 0 && bound.nameId == nameId && bound.version == bindingsVersion;
         if (!known && !IsBound(prefix, namespaceUri))
             return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
                                         namespaceUri);
-        boundNameId = nameId;
-        boundVersion = bindingsVersion;
+        if (nameId != 0)
+            bound = {nameId, bindingsVersion};
     }
     return Drain(false);
 }

@@ -116,7 +116,11 @@ private:
     // Bindings in scope, innermost last; each open element notes where its own start.
     std::vector<std::pair<std::wstring, std::wstring>> bindings;
     std::uint64_t bindingsVersion = 0;  // counts the changes of `bindings`
-    // The name last found bound, and the bindings it was found in.
-    std::uint64_t boundNameId = 0;
-    std::uint64_t boundVersion = 0;
+    // Prepared names found bound, with the bindings they were found in (a
+    // few slots, by the name's id).
+    struct BoundName {
+        std::uint64_t nameId = 0;
+        std::uint64_t version = 0;
+    };
+    BoundName boundNames[32];
 };

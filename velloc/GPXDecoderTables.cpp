@@ -78,11 +78,21 @@ template <typename T>
 bool CGPXDecoderTables::ReadGarmin(const std::wstring& uri, const std::wstring& name, const wchar_t* recordName,
                                    GPXExtensions*& field, T*& slot, GPXMap& table)
 {
-    if (uri != kGarminNamespaceView || name != recordName)
+    if (!IsUri(uri, kGarminNamespaceView, garminUri) || name != recordName)
         return false;
     auto record = ReadPlain<T>(slot, table, garminNamespaces);
     garminRecords = garminRecords || record != nullptr;
     Store(field, std::unique_ptr<GPXExtensions>(record.release()));
+    return true;
+}
+
+bool CGPXDecoderTables::IsUri(const std::wstring& uri, std::wstring_view expected, const std::wstring*& found)
+{
+    if (&uri == found)
+        return true;
+    if (uri != expected)
+        return false;
+    found = &uri;
     return true;
 }
 

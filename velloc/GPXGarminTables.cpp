@@ -14,8 +14,8 @@ bool CGPXDecoderTables::ReadTrackPointExtension(const std::wstring& uri, const s
 {
     if (name != L"TrackPointExtension"sv)
         return false;
-    const bool v1 = uri == kTrackPointV1NamespaceView;
-    if (!v1 && uri != kTrackPointV2NamespaceView)
+    const bool v1 = IsUri(uri, kTrackPointV1NamespaceView, trackPointV1Uri);
+    if (!v1 && !IsUri(uri, kTrackPointV2NamespaceView, trackPointV2Uri))
         return false;
     auto record = ReadPlain<GPXGARTrackPointExtensionV2>(trackPointV2, trackPointV2Table,
                                                          v1 ? trackPointV1Namespaces : trackPointV2Namespaces);
