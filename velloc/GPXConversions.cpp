@@ -180,13 +180,14 @@ TimeFields ReadTimeFields(const std::wstring& text)
     return f;
 }
 
-// Most numbers of a track have a few decimals (46.1234567, 372.5): their
-// shortest text is found as the fewest decimals k for which the value times
-// 10^k rounds to a whole number r that reads back as the value, which
-// r / 10^k tells exactly (both are exact doubles, and the division rounds
-// correctly as reading the text does). Below 2^50 the whole numbers around
-// the value lie further apart than the values that read back as it, so r is
-// the only candidate and the text is the one the general conversion gives.
+// Most numbers of a track have a few decimals (46.1234567, 372.5). Scaled
+// by the largest power of ten 10^K that keeps it below 2^50, such a value
+// rounds to a whole number r that reads back as the value, which r / 10^K
+// tells exactly (both are exact doubles, and the division rounds correctly
+// as reading the text does). Below 2^50 the whole numbers lie further apart
+// than the values that read back as one value, so r is the only one that
+// does; the shortest text with k decimals, scaled to K, is then r itself, and
+// r's trailing zeros give k: the text the general conversion writes.
 // 0 when the value is not such a number (zero's sign included).
 std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimalsBufferSize])
 {
@@ -196,43 +197,40 @@ std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimals
     // Adding and taking away 1.5 * 2^52 rounds a number below 2^51 to the
     // nearest whole number.
     constexpr double kRounder = 6755399441055744.0;
-    if (value == 0)
+    if (value == 0 || !(std::fabs(value) < kLimit))
         return 0;
-    // A whole number that reads back lies within this of the scaled value
-    // (twice the spacing of doubles at the value, scaled): the exact test by
-    // division is made only there.
-    const double spacing = 2 * (std::nextafter(std::fabs(value), HUGE_VAL) - std::fabs(value));
-    const int most = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
-    for (int k = 0; k <= most; ++k) {
-        const double scaled = value * kPowers[k];
-        if (!(std::fabs(scaled) < kLimit))
-            return 0;
-        const double whole = (scaled + kRounder) - kRounder;
-        if (std::fabs(scaled - whole) > spacing * kPowers[k] + 0.0625 || whole / kPowers[k] != value)
-            continue;
-        // r as digits, with the point k digits from the right.
-        char digits[24];
-        const auto wholeDigits = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(std::fabs(whole)));
-        const auto count = static_cast<int>(wholeDigits.ptr - digits);
-        char* out = text;
-        if (value < 0)
-            *out++ = '-';
-        if (count <= k) {
-            *out++ = '0';
-            *out++ = '.';
-            for (int i = count; i < k; ++i)
-                *out++ = '0';
-            out = std::copy(digits, digits + count, out);
-        } else {
-            out = std::copy(digits, digits + count - k, out);
-            if (k > 0) {
-                *out++ = '.';
-                out = std::copy(digits + count - k, digits + count, out);
-            }
-        }
-        return static_cast<std::size_t>(out - text);
+    int k = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
+    while (k > 0 && !(std::fabs(value) * kPowers[k] < kLimit))
+        --k;
+    const double whole = (value * kPowers[k] + kRounder) - kRounder;
+    if (whole / kPowers[k] != value)
+        return 0;
+    // r as digits, its trailing zeros dropped with as many decimals, and the
+    // point k digits from the right.
+    char digits[24];
+    const auto wholeDigits = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(std::fabs(whole)));
+    int count = static_cast<int>(wholeDigits.ptr - digits);
+    while (k > 0 && count > 1 && digits[count - 1] == '0') {
+        --count;
+        --k;
     }
-    return 0;
+    char* out = text;
+    if (value < 0)
+        *out++ = '-';
+    if (count <= k) {
+        *out++ = '0';
+        *out++ = '.';
+        for (int i = count; i < k; ++i)
+            *out++ = '0';
+        out = std::copy(digits, digits + count, out);
+    } else {
+        out = std::copy(digits, digits + count - k, out);
+        if (k > 0) {
+            *out++ = '.';
+            out = std::copy(digits + count - k, digits + count, out);
+        }
+    }
+    return static_cast<std::size_t>(out - text);
 }
 
 }  // namespace

@@ -143,13 +143,14 @@ std::vector<double> NumbersToWrite()
                                   0.1 + 0.2, 1e-300, 4.35, 2.675, 1.005, 89.99999999999999, -179.999999999};
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> anywhere(-180, 180);
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < 8000; ++i) {
         const double v = anywhere(random);
         const int decimals = static_cast<int>(random() % 17);
         values.push_back(v);  // all 17 significant digits
         values.push_back(std::round(v * std::pow(10.0, decimals)) / std::pow(10.0, decimals));
         values.push_back(std::nextafter(values.back(), 1000.0));
         values.push_back(std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 60)));
+        values.push_back(std::round(anywhere(random) * 1e10) / 1e2);  // large, with cents
     }
     return values;
 }
