@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "StatusException.h"
 
@@ -205,15 +206,16 @@ std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimals
     const double whole = (value * kPowers[k] + kRounder) - kRounder;
     if (whole / kPowers[k] != value)
         return 0;
-    // r as digits, its trailing zeros dropped with as many decimals, and the
-    // point k digits from the right.
+    // r's trailing zeros dropped with as many decimals, and its digits with
+    // the point k digits from the right.
+    auto r = static_cast<std::uint64_t>(std::fabs(whole));
+    for (const auto& [factor, zeros] : {std::pair<std::uint64_t, int>{10000, 4}, {100, 2}, {10, 1}})
+        while (k >= zeros && r % factor == 0) {
+            r /= factor;
+            k -= zeros;
+        }
     char digits[24];
-    const auto wholeDigits = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(std::fabs(whole)));
-    int count = static_cast<int>(wholeDigits.ptr - digits);
-    while (k > 0 && count > 1 && digits[count - 1] == '0') {
-        --count;
-        --k;
-    }
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, r).ptr - digits);
     char* out = text;
     if (value < 0)
         *out++ = '-';
