@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-#include <libxml/parserInternals.h>
 #include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
 
 namespace {
 
@@ -44,9 +44,9 @@ CXmlEventQueue::~CXmlEventQueue()
         ::close(fd);
 }
 
-void CXmlEventQueue::OnStartElement(void* context, const xmlChar* localName, const xmlChar* prefix,
-                                          const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
-                                          int attributeCount, int defaulted, const xmlChar** values)
+void CXmlEventQueue::OnStartElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                                    int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaulted,
+                                    const xmlChar** values)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
     self->rootSeen = true;
@@ -109,8 +109,7 @@ void CXmlEventQueue::StoreAttributeValue(XmlEventAttribute& attribute, const xml
     attribute.length = text.size() - attribute.value;
 }
 
-void CXmlEventQueue::OnEndElement(void* context, const xmlChar* localName, const xmlChar* prefix,
-                                        const xmlChar* uri)
+void CXmlEventQueue::OnEndElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
     --self->depth;
@@ -322,4 +321,3 @@ HRESULT CXmlEventQueue::ParseNext()
         DropAfterLastStartTag();
     return S_OK;
 }
-

@@ -84,7 +84,7 @@ public:
     std::vector<XmlEventAttribute> attributes;
     std::string text;
     std::size_t next = 0;
-    bool textOpen = false;  // the last event is a text the next chunk may continue
+    bool textOpen = false;    // the last event is a text the next chunk may continue
     bool selfClosed = false;  // the last start tag closed itself: its end is no node
     unsigned depth = 0;       // elements open
     bool rootSeen = false;
