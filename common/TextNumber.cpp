@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cwctype>
 #include <string_view>
 
@@ -63,6 +64,37 @@ bool ParseInteger(const std::wstring& text, T& value, bool allowMinus)
 
 namespace {
 
+// A plain decimal ([-]digits[.digits], 15 digits at most, no exponent), as
+// most numbers of a track are: its digits make a whole number below 2^53 and
+// its scale a power of ten below 10^23, both exact as doubles, so one
+// division gives the correctly rounded value that the general reading would.
+bool ParseShortDecimal(const char* number, std::size_t n, double& value)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15};
+    std::size_t i = number[0] == '-' ? 1 : 0;
+    std::uint64_t whole = 0;
+    std::size_t digits = 0, decimals = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        const char c = number[i];
+        if (c == '.' && !point && digits > 0) {
+            point = true;
+        } else if (c >= '0' && c <= '9' && digits < 15) {
+            whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || (point && decimals == 0))
+        return false;
+    const double magnitude = static_cast<double>(whole) / kPowers[decimals];
+    value = number[0] == '-' ? -magnitude : magnitude;
+    return true;
+}
+
 // [sign] digits [. digits] [e [sign] digits], copied as narrow characters;
 // `text` starts after the leading white space.
 template <typename Char>
@@ -104,6 +136,10 @@ bool ParseDouble(std::basic_string_view<Char> text, double& value)
         }
     }
     double parsed = 0;
+    if (ParseShortDecimal(number, n, parsed)) {
+        value = parsed;
+        return true;
+    }
     const auto [end, ec] = std::from_chars(number, number + n, parsed);
     if (ec != std::errc() || end != number + n)
         return false;
