@@ -106,6 +106,7 @@ CXmlName::CXmlName(const std::wstring& prefix_, const std::wstring& localName_, 
 {
     static std::atomic<std::uint64_t> lastId{0};
     valid = AppendName(qualified, prefix, localName);
+    declaration = prefix == L"xmlns" || (prefix.empty() && localName == L"xmlns");
     id = ++lastId;
 }
 
@@ -364,7 +365,7 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const CXmlName& name, std::string
     if (!name.valid)
         return Fail(E_INVALIDARG);
     // Declarations and names whose namespace needs one take the general way.
-    if (name.prefix == L"xmlns" || (name.prefix.empty() && name.localName == L"xmlns") ||
+    if (name.declaration ||
         (!name.prefix.empty() && !name.namespaceUri.empty() && !IsBound(name.prefix, name.namespaceUri))) {
         std::wstring value;
         for (char c : asciiValue) {

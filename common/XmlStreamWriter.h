@@ -35,6 +35,7 @@ private:
     std::wstring namespaceUri;
     std::string qualified;  // "prefix:localName" in UTF-8
     bool valid = false;
+    bool declaration = false;  // an xmlns attribute
     // Never the same for two names made apart (copies share it): the writer
     // remembers by it that a name's namespace is bound already.
     std::uint64_t id = 0;

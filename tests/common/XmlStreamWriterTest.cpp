@@ -90,6 +90,21 @@ TEST_F(XmlStreamWriterTest, APreparedNameIsDeclaredAgainWhereItsBindingEnded)
     EXPECT_EQ("<r xmlns=\"urn:a\"><i xmlns=\"urn:b\"><n></n></i><n xmlns=\"urn:b\"></n></r>\n", ReadFile(path));
 }
 
+// A prepared xmlns attribute declares its binding as the wide call does, so
+// that an element in that namespace is not declared again beneath it.
+TEST_F(XmlStreamWriterTest, APreparedDeclarationBindsItsPrefix)
+{
+    const CXmlName root(L"", L"r", L""), declaration(L"xmlns", L"k", L""), inner(L"k", L"x", L"urn:k");
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    EXPECT_EQ(S_OK, w.WriteStartElement(root));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(declaration, "urn:k"));
+    EXPECT_EQ(S_OK, w.WriteStartElement(inner));
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<r xmlns:k=\"urn:k\"><k:x></k:x></r>\n", ReadFile(path));
+}
+
 TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextRefuseWhatTheyCannotHold)
 {
     EXPECT_FALSE(CXmlName(L"", L"", L"").IsValid());
