@@ -13,9 +13,6 @@
 
 namespace {
 
-// Output leaves in blocks of this size: few system calls for a long file.
-constexpr std::size_t kDrainSize = 1 << 20;
-
 // Characters allowed in an XML 1.0 document.
 bool IsXmlChar(char32_t c)
 {
@@ -315,7 +312,7 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
         if (nameId != 0)
             bound = {nameId, bindingsVersion};
     }
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const std::wstring& localName,
@@ -353,7 +350,7 @@ HRESULT CXmlStreamWriter::WriteString(const std::wstring& text)
     CloseStartTag();
     if (FAILED(AppendEscaped(text, false)))
         return Fail(E_INVALIDARG);
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteAttributeString(const CXmlName& name, std::string_view asciiValue)
@@ -391,7 +388,7 @@ HRESULT CXmlStreamWriter::WriteAsciiString(std::string_view text)
     CloseStartTag();
     if (FAILED(AppendEscapedAscii(text, false)))
         return Fail(E_INVALIDARG);
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteFullEndElement()
@@ -411,7 +408,7 @@ HRESULT CXmlStreamWriter::WriteFullEndElement()
     }
     openNames.resize(element.nameStart);
     open.pop_back();
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteEndDocument()

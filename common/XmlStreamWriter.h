@@ -43,6 +43,9 @@ private:
 
 class CXmlStreamWriter {
 public:
+    // Output leaves in blocks of this size: few system calls for a long file.
+    static constexpr std::size_t kDrainSize = 1 << 20;
+
     CXmlStreamWriter();
     ~CXmlStreamWriter();
     CXmlStreamWriter(const CXmlStreamWriter&) = delete;
@@ -90,6 +93,9 @@ private:
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
     HRESULT AppendEscapedAscii(std::string_view text, bool attribute);
     HRESULT Drain(bool always);
+    // Drain(false), inline for the many calls that find the buffer short of
+    // a block.
+    HRESULT DrainWhenFull() { return file >= 0 && used < kDrainSize ? failure : Drain(false); }
     // Room for `count` more bytes at the end of the buffer, without filling it.
     char* Reserve(std::size_t count)
     {
