@@ -276,7 +276,7 @@ void CXmlEventQueue::Compact()
     attribute = nullptr;
     if (next < events.size()) {
         XmlEvent kept = events[next];
-        text.erase(0, kept.value);
+        text.erase_front(kept.value);
         kept.value = 0;
         events.assign(1, kept);
     } else {

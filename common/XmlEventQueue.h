@@ -3,9 +3,12 @@
 // events for the reader to deliver. Only the reader uses it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <libxml/parser.h>
@@ -45,6 +48,45 @@ struct XmlEventAttribute {
     bool isDefault = false;
 };
 
+// The queue's text: the values of a chunk's events one after another. Its
+// appends are inline (a few per element, most of them a few bytes), where a
+// string's go through the library each time.
+class CXmlTextBuffer {
+public:
+    std::size_t size() const { return used; }
+    void clear() { used = 0; }
+    void append(const char* bytes, std::size_t count)
+    {
+        if (count > room - used)
+            Grow(count);
+        if (count > 0)
+            std::memcpy(data.get() + used, bytes, count);
+        used += count;
+    }
+    void push_back(char c) { append(&c, 1); }
+    // Drops the first `count` bytes.
+    void erase_front(std::size_t count)
+    {
+        std::memmove(data.get(), data.get() + count, used - count);
+        used -= count;
+    }
+    operator std::string_view() const { return std::string_view(data.get(), used); }
+
+private:
+    void Grow(std::size_t count)
+    {
+        const std::size_t wanted = std::max(used + count, 2 * room + 4096);
+        auto bigger = std::make_unique<char[]>(wanted);
+        if (used > 0)
+            std::memcpy(bigger.get(), data.get(), used);
+        data = std::move(bigger);
+        room = wanted;
+    }
+    std::unique_ptr<char[]> data;
+    std::size_t used = 0;
+    std::size_t room = 0;
+};
+
 // The queue and its input. The reader reads the members directly; the
 // callbacks and the input handling are the queue's own.
 class CXmlEventQueue {
@@ -82,7 +124,7 @@ public:
     // The queue: events[next] is the next one Read() delivers.
     std::vector<XmlEvent> events;
     std::vector<XmlEventAttribute> attributes;
-    std::string text;
+    CXmlTextBuffer text;
     std::size_t next = 0;
     bool textOpen = false;    // the last event is a text the next chunk may continue
     bool selfClosed = false;  // the last start tag closed itself: its end is no node
