@@ -158,19 +158,12 @@ HRESULT CXmlPullReader::Read()
     return S_OK;
 }
 
-const std::wstring& CXmlPullReader::Convert(const unsigned char* name, NameCache& cache)
+const std::wstring& CXmlPullReader::ConvertNew(const unsigned char* name, NameCache& cache)
 {
     if (!name)
         return kEmpty;
-    // Fibonacci hashing spreads names that lie close together in the
-    // parser's dictionary over the slots.
-    const auto slot = static_cast<std::size_t>((static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(name)) *
-                                                0x9E3779B97F4A7C15ull) >> 56) % cache.size();
-    CachedName& cached = cache[slot];
-    const char* text = reinterpret_cast<const char*>(name);
-    if (cached.key == name)
-        return cached.entry->second;
-    auto [entry, added] = names.try_emplace(text);
+    CachedName& cached = cache[SlotOf(name)];
+    auto [entry, added] = names.try_emplace(reinterpret_cast<const char*>(name));
     if (added)
         AppendUtf8AsWide(entry->second, entry->first.data(), entry->first.size());
     cached.key = name;

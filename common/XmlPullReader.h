@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <array>
 #include <memory>
 #include <string>
@@ -103,7 +104,24 @@ private:
     using NameCache = std::array<CachedName, 256>;
     HRESULT Fail(HRESULT code, const std::string& why);
     HRESULT Open(std::unique_ptr<Impl> opened);
-    const std::wstring& Convert(const unsigned char* name, NameCache& cache);
+    // Inline for the common case, a name met before; ConvertNew does the rest.
+    const std::wstring& Convert(const unsigned char* name, NameCache& cache)
+    {
+        if (name) {
+            const CachedName& cached = cache[SlotOf(name)];
+            if (cached.key == name)
+                return cached.entry->second;
+        }
+        return ConvertNew(name, cache);
+    }
+    // Fibonacci hashing spreads names that lie close together in the
+    // parser's dictionary over the slots.
+    static std::size_t SlotOf(const unsigned char* name)
+    {
+        const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(name));
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56) % std::tuple_size<NameCache>::value;
+    }
+    const std::wstring& ConvertNew(const unsigned char* name, NameCache& cache);
 
     std::unique_ptr<Impl> impl;
     XmlNodeType nodeType = XmlNodeType::None;
