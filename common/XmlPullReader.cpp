@@ -118,10 +118,10 @@ HRESULT CXmlPullReader::OpenMemory(const char* data, std::size_t size)
     return Open(std::move(opened));
 }
 
-HRESULT CXmlPullReader::Read()
+// Parses until an event can be delivered: S_OK then, or what Read() returns
+// when none can.
+HRESULT CXmlPullReader::Refill()
 {
-    if (failure != S_OK)
-        return failure;
     if (!impl)
         return Fail(XML_E_NOINPUT, "no input");
     impl->attribute = nullptr;
@@ -132,26 +132,44 @@ HRESULT CXmlPullReader::Read()
             return Fail(hr, "cannot read the input");
         }
     }
-    if (!impl->Deliverable()) {
-        nodeType = XmlNodeType::None;
-        impl->current = nullptr;
-        if (!impl->broken)
-            return S_FALSE;
-        // The parser met the end of the input with elements still open
-        // (libxml2 words this as an unfinished tag or "extra content"): the
-        // end of input inside an element, which the walk reports as S_FALSE.
-        if (endedEarly && impl->inputEnded) {
-            failure = S_FALSE;
-            return S_FALSE;
-        }
-        return Fail(XML_E_MALFORMED, "malformed XML");
+    if (impl->Deliverable())
+        return S_OK;
+    nodeType = XmlNodeType::None;
+    impl->current = nullptr;
+    if (!impl->broken)
+        return S_FALSE;
+    // The parser met the end of the input with elements still open
+    // (libxml2 words this as an unfinished tag or "extra content"): the
+    // end of input inside an element, which the walk reports as S_FALSE.
+    if (endedEarly && impl->inputEnded) {
+        failure = S_FALSE;
+        return S_FALSE;
     }
+    return Fail(XML_E_MALFORMED, "malformed XML");
+}
+
+HRESULT CXmlPullReader::FailDocumentType()
+{
+    nodeType = XmlNodeType::None;
+    return Fail(XML_E_DTDPROHIBITED, "document type declarations are not allowed");
+}
+
+// Kept short for the common case, an event already queued; the rest is
+// Refill's.
+HRESULT CXmlPullReader::Read()
+{
+    if (failure != S_OK)
+        return failure;
+    if (!impl || !impl->Deliverable()) {
+        const HRESULT hr = Refill();
+        if (hr != S_OK)
+            return hr;
+    }
+    impl->attribute = nullptr;
     const XmlEvent& event = impl->events[impl->next++];
     impl->current = &event;
-    if (event.type == kXmlDocumentType) {
-        nodeType = XmlNodeType::None;
-        return Fail(XML_E_DTDPROHIBITED, "document type declarations are not allowed");
-    }
+    if (event.type == kXmlDocumentType)
+        return FailDocumentType();
     nodeType = event.type;
     if (nodeType == XmlNodeType::Text && IsXmlBlank(ValueUtf8()))
         nodeType = XmlNodeType::Whitespace;

@@ -103,6 +103,8 @@ private:
     };
     using NameCache = std::array<CachedName, 256>;
     HRESULT Fail(HRESULT code, const std::string& why);
+    HRESULT Refill();
+    HRESULT FailDocumentType();
     HRESULT Open(std::unique_ptr<Impl> opened);
     // Inline for the common case, a name met before; ConvertNew does the rest.
     const std::wstring& Convert(const unsigned char* name, NameCache& cache)
