@@ -113,6 +113,7 @@ CXmlStreamWriter::~CXmlStreamWriter()
 {
     if (file >= 0) {
         Drain(true);
+        WaitForSyncBehind();
         ::close(file);
     }
 }
@@ -135,6 +136,7 @@ HRESULT CXmlStreamWriter::OpenDescriptor(int fd, bool indent_)
     }
     file = fd;
     written = 0;
+    syncedUpTo = 0;
     indent = indent_;
     failure = S_OK;
     out.resize(kDrainSize * 2);
@@ -174,7 +176,43 @@ HRESULT CXmlStreamWriter::Drain(bool always)
 #endif
     written += done;
     used = 0;
+    if (failure == S_OK && written - syncedUpTo >= kSyncBehind)
+        SyncBehind();
     return failure;
+}
+
+// Starts a sync of what is written so far unless the last one is still
+// running. Not starting one changes nothing: Close() syncs everything.
+void CXmlStreamWriter::SyncBehind()
+{
+    if (syncPending) {
+        if (::aio_error(&syncRequest) == EINPROGRESS)
+            return;
+        if (FAILED(WaitForSyncBehind()))
+            return;
+    }
+    syncRequest = aiocb{};
+    syncRequest.aio_fildes = file;
+    syncRequest.aio_sigevent.sigev_notify = SIGEV_NONE;
+    if (::aio_fsync(O_DSYNC, &syncRequest) == 0) {
+        syncPending = true;
+        syncedUpTo = written;
+    }
+}
+
+// Waits for the background sync, if one runs. Its failure is the output's:
+// a write error it reports is not reported again to a later sync.
+HRESULT CXmlStreamWriter::WaitForSyncBehind()
+{
+    if (!syncPending)
+        return failure;
+    const aiocb* const list[] = {&syncRequest};
+    int error;
+    while ((error = ::aio_error(&syncRequest)) == EINPROGRESS)
+        ::aio_suspend(list, 1, nullptr);
+    ::aio_return(&syncRequest);
+    syncPending = false;
+    return error != 0 ? Fail(HResultFromErrno(error)) : failure;
 }
 
 void CXmlStreamWriter::NewLine(std::size_t depth)
@@ -425,6 +463,9 @@ HRESULT CXmlStreamWriter::Close()
     if (file < 0)
         return Fail(E_FAIL);
     HRESULT hr = Drain(true);
+    const HRESULT synced = WaitForSyncBehind();
+    if (SUCCEEDED(hr) && FAILED(synced))
+        hr = synced;
     if (SUCCEEDED(hr) && ::fsync(file) != 0)
         hr = Fail(HResultFromErrno(errno));
     if (::close(file) != 0 && SUCCEEDED(hr))

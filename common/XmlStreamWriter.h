@@ -11,6 +11,8 @@
 // the writer stays failed and every later write returns the same code.
 #pragma once
 
+#include <aio.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +47,9 @@ class CXmlStreamWriter {
 public:
     // Output leaves in blocks of this size: few system calls for a long file.
     static constexpr std::size_t kDrainSize = 1 << 20;
+    // After this much more output, what is written is made durable in the
+    // background, so that Close() waits on the disk for the last part only.
+    static constexpr std::size_t kSyncBehind = std::size_t{16} << 20;
 
     CXmlStreamWriter();
     ~CXmlStreamWriter();
@@ -93,6 +98,8 @@ private:
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
     HRESULT AppendEscapedAscii(std::string_view text, bool attribute);
     HRESULT Drain(bool always);
+    void SyncBehind();
+    HRESULT WaitForSyncBehind();
     // Drain(false), inline for the many calls that find the buffer short of
     // a block.
     HRESULT DrainWhenFull() { return file >= 0 && used < kDrainSize ? failure : Drain(false); }
@@ -111,6 +118,11 @@ private:
 
     int file = -1;
     std::size_t written = 0;  // bytes already handed to the file
+    // The background sync: at most one at a time, started when `written`
+    // stood at `syncedUpTo`.
+    aiocb syncRequest{};
+    bool syncPending = false;
+    std::size_t syncedUpTo = 0;
     bool indent = false;
     bool startTagOpen = false;
     bool atLineStart = true;
