@@ -96,20 +96,25 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
     // The name of the last start or end tag seen decides which simple handler
     // a text node goes to; before any, it is the element's own.
     const std::wstring* currentName = ownName;
-    std::wstring text;
+    std::wstring& text = reader.ValueBuffer();
+    // The namespace last found in the set (names are lasting objects of the
+    // reader): the elements of one vocabulary need one comparison.
+    const std::wstring* accepted = nullptr;
     for (;;) {
         const HRESULT hr = reader.Read();
         if (hr != S_OK)
             return hr;
         switch (reader.NodeType()) {
         case XmlNodeType::Element:
-            if (namespaces && !namespaces->Contains(reader.NamespaceUri())) {
+            if (namespaces && &reader.NamespaceUri() != accepted && !namespaces->Contains(reader.NamespaceUri())) {
                 // Its end tag is consumed here, so the current name stays.
                 const HRESULT skipped = SkipElement(reader);
                 if (skipped != S_OK)
                     return skipped;
                 break;
             }
+            if (namespaces)
+                accepted = &reader.NamespaceUri();
             currentName = &reader.LocalName();
             if (ElementHandler* handler = table.FindComplex(*currentName))
                 (*handler)(std::wstring());

@@ -1,5 +1,24 @@
 #include "GPXMap.h"
 
+namespace {
+
+// Keys are a few characters long: compared in place, without a library call
+// per key.
+bool SameName(const std::wstring& key, const std::wstring& name)
+{
+    const std::size_t size = key.size();
+    if (size != name.size())
+        return false;
+    const wchar_t* a = key.data();
+    const wchar_t* b = name.data();
+    for (std::size_t i = 0; i < size; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+}  // namespace
+
 GPXMap::GPXMap() = default;
 
 GPXMap::~GPXMap() = default;
@@ -25,7 +44,7 @@ void GPXMap::InsertComplexHandler(const std::wstring& name, ElementHandler handl
 ElementHandler* GPXMap::FindSimple(const std::wstring& name)
 {
     for (std::size_t i = 0; i < simpleKeys.size(); ++i)
-        if (simpleKeys[i] == name)
+        if (SameName(simpleKeys[i], name))
             return simpleEntries[i];
     return nullptr;
 }
@@ -33,7 +52,7 @@ ElementHandler* GPXMap::FindSimple(const std::wstring& name)
 ElementHandler* GPXMap::FindComplex(const std::wstring& name)
 {
     for (std::size_t i = 0; i < complexKeys.size(); ++i)
-        if (complexKeys[i] == name)
+        if (SameName(complexKeys[i], name))
             return complexEntries[i];
     return nullptr;
 }

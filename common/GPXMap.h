@@ -12,13 +12,15 @@
 
 #include "HResult.h"
 
-using ElementHandler = std::function<HRESULT(std::wstring)>;
+// The text comes as an rvalue: a handler may take it, or only read it and
+// leave its buffer to the walk, which reuses it for the next text.
+using ElementHandler = std::function<HRESULT(std::wstring&&)>;
 
 // A handler that only stores the element's text through `set`.
 template <typename F>
 ElementHandler TextHandler(F set)
 {
-    return [set](std::wstring text) {
+    return [set](std::wstring&& text) {
         set(text);
         return S_OK;
     };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cwctype>
 #include <string_view>
 
@@ -63,45 +64,67 @@ bool ParseInteger(const std::wstring& text, T& value, bool allowMinus)
 
 namespace {
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+// Digits that a whole number below 2^53 always holds.
+constexpr std::size_t kExactDigits = 15;
+
 // [sign] digits [. digits] [e [sign] digits], copied as narrow characters;
-// `text` starts after the leading white space.
+// `text` starts after the leading white space. A plain decimal of at most 15
+// digits (most numbers of a track) is its digits as a whole number divided by
+// its power of ten: both are exact as doubles, so the one division gives the
+// correctly rounded value that the general reading would.
 template <typename Char>
 bool ParseDouble(std::basic_string_view<Char> text, double& value)
 {
     char number[kMaxNumberChars + 16];
     std::size_t n = 0;
     std::size_t i = 0;
+    std::uint64_t whole = 0;
     const auto copyDigits = [&](std::size_t limit) {
         std::size_t count = 0;
         while (i < text.size() && IsDigit(text[i]) && n < limit) {
-            number[n++] = static_cast<char>(text[i++]);
+            const char digit = static_cast<char>(text[i++]);
+            whole = whole * 10 + static_cast<std::uint64_t>(digit - '0');
+            number[n++] = digit;
             ++count;
         }
         return count;
     };
+    const bool negative = i < text.size() && text[i] == '-';
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-')
+        if (negative)
             number[n++] = '-';
         ++i;
     }
-    std::size_t digits = copyDigits(kMaxNumberChars);
+    const std::size_t integerDigits = copyDigits(kMaxNumberChars);
+    std::size_t decimals = 0;
+    bool point = false;
     if (i < text.size() && text[i] == '.') {
         number[n++] = '.';
         ++i;
-        digits += copyDigits(kMaxNumberChars);
+        point = true;
+        decimals = copyDigits(kMaxNumberChars);
     }
+    const std::size_t digits = integerDigits + decimals;
     if (digits == 0)
         return false;
+    bool exponent = false;
     if (i + 1 < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         const std::size_t mark = n, resume = i;
         number[n++] = 'e';
         ++i;
         if (text[i] == '+' || text[i] == '-')
             number[n++] = static_cast<char>(text[i++]);
-        if (copyDigits(n + 8) == 0) {
+        exponent = copyDigits(n + 8) > 0;
+        if (!exponent) {
             n = mark;  // "7e" or "7e+": the exponent is not part of the number
             i = resume;
         }
+    }
+    if (!exponent && digits <= kExactDigits && integerDigits > 0 && (!point || decimals > 0)) {
+        const double magnitude = static_cast<double>(whole) / kPowersOfTen[decimals];
+        value = negative ? -magnitude : magnitude;
+        return true;
     }
     double parsed = 0;
     const auto [end, ec] = std::from_chars(number, number + n, parsed);

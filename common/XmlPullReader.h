@@ -1,11 +1,18 @@
-// A forward-only XML reader over libxml2's xmlTextReader, with the operations
-// the element handler walk needs. Hardened for untrusted input: a document
-// type declaration makes reading fail (DTDs are prohibited), entities are never
-// expanded, nothing is fetched from the network, and libxml2's own size and
-// depth limits stay on. Errors are recorded here, never printed.
+// A forward-only XML reader with the operations the element handler walk
+// needs. libxml2's push parser reads the input a chunk at a time and reports
+// what it meets to callbacks, which queue light events (a start tag with its
+// names and attributes, a text, an end tag); Read() takes them from the queue
+// and parses the next chunk when it runs dry, so no tree is built and the
+// queue never holds more than one chunk's events.
+//
+// Hardened for untrusted input: a document type declaration makes reading
+// fail (DTDs are prohibited), entities are never expanded, nothing is fetched
+// from the network, and libxml2's own size and depth limits stay on. Errors
+// are recorded here, never printed.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <array>
 #include <memory>
 #include <string>
@@ -68,6 +75,9 @@ public:
     // empty when there is none.
     std::string_view ValueUtf8();
     bool IsEmptyElement();
+    // A string for a walk to read values into, kept with the reader so that
+    // its room serves one value after the other.
+    std::wstring& ValueBuffer() { return valueBuffer; }
 
     int AttributeCount();
     // S_OK when moved, S_FALSE when there is no (further) attribute.
@@ -84,25 +94,45 @@ private:
     struct Impl;
     // Every name met, UTF-8 to wide; the map's entries never move.
     using NameTable = std::unordered_map<std::string, std::wstring>;
-    // A quick way to the entry: libxml2 hands out each name from its
-    // dictionary, so the pointer finds the slot, and the text confirms it.
+    // A quick way to the entry: the parser hands out each name from its
+    // dictionary, where it stays while the parser lives, so the pointer
+    // alone finds the entry; the cache is emptied with each new parser.
     struct CachedName {
         const void* key = nullptr;
         const NameTable::value_type* entry = nullptr;
     };
     using NameCache = std::array<CachedName, 256>;
     HRESULT Fail(HRESULT code, const std::string& why);
-    const std::wstring& Convert(const unsigned char* name, NameCache& cache);
+    HRESULT Refill();
+    HRESULT FailDocumentType();
+    HRESULT Open(std::unique_ptr<Impl> opened);
+    // Inline for the common case, a name met before; ConvertNew does the rest.
+    const std::wstring& Convert(const unsigned char* name, NameCache& cache)
+    {
+        if (name) {
+            const CachedName& cached = cache[SlotOf(name)];
+            if (cached.key == name)
+                return cached.entry->second;
+        }
+        return ConvertNew(name, cache);
+    }
+    // Fibonacci hashing spreads names that lie close together in the
+    // parser's dictionary over the slots.
+    static std::size_t SlotOf(const unsigned char* name)
+    {
+        const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(name));
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56) % std::tuple_size<NameCache>::value;
+    }
+    const std::wstring& ConvertNew(const unsigned char* name, NameCache& cache);
 
     std::unique_ptr<Impl> impl;
     XmlNodeType nodeType = XmlNodeType::None;
     HRESULT failure = S_OK;  // S_FALSE once the input ended early
     bool endedEarly = false;
     std::string errorText;
+    std::wstring valueBuffer;
     NameTable names;
-    std::unique_ptr<NameCache> localNames = std::make_unique<NameCache>();
-    std::unique_ptr<NameCache> prefixes = std::make_unique<NameCache>();
-    std::unique_ptr<NameCache> namespaceUris = std::make_unique<NameCache>();
+    std::unique_ptr<NameCache> nameCache = std::make_unique<NameCache>();
 };
 
 // UTF-8 (as libxml2 hands it out, always valid) appended as wide characters.

@@ -4,14 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <iterator>
 #include <cerrno>
 
 #include "XmlPullReader.h"
 
 namespace {
-
-// Output leaves in blocks of this size: few system calls for a long file.
-constexpr std::size_t kDrainSize = 1 << 20;
 
 // Characters allowed in an XML 1.0 document.
 bool IsXmlChar(char32_t c)
@@ -49,6 +49,16 @@ bool BreaksMarkup(char32_t c)
 }
 
 // The escaped form of a character, or null when it is written as is.
+// The bytes written as they are: printable ASCII but the markup characters.
+constexpr std::array<bool, 256> PlainAscii()
+{
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[c] = c != '&' && c != '<' && c != '>' && c != '"';
+    return plain;
+}
+constexpr std::array<bool, 256> kPlainAscii = PlainAscii();
+
 const char* EscapeOf(char32_t c, bool attribute)
 {
     switch (c) {
@@ -91,7 +101,10 @@ bool AppendName(std::string& out, const std::wstring& prefix, const std::wstring
 CXmlName::CXmlName(const std::wstring& prefix_, const std::wstring& localName_, const std::wstring& namespaceUri_)
     : prefix(prefix_), localName(localName_), namespaceUri(namespaceUri_)
 {
+    static std::atomic<std::uint64_t> lastId{0};
     valid = AppendName(qualified, prefix, localName);
+    declaration = prefix == L"xmlns" || (prefix.empty() && localName == L"xmlns");
+    id = ++lastId;
 }
 
 CXmlStreamWriter::CXmlStreamWriter() = default;
@@ -100,6 +113,7 @@ CXmlStreamWriter::~CXmlStreamWriter()
 {
     if (file >= 0) {
         Drain(true);
+        WaitForSyncBehind();
         ::close(file);
     }
 }
@@ -122,6 +136,7 @@ HRESULT CXmlStreamWriter::OpenDescriptor(int fd, bool indent_)
     }
     file = fd;
     written = 0;
+    syncedUpTo = 0;
     indent = indent_;
     failure = S_OK;
     out.resize(kDrainSize * 2);
@@ -161,7 +176,43 @@ HRESULT CXmlStreamWriter::Drain(bool always)
 #endif
     written += done;
     used = 0;
+    if (failure == S_OK && written - syncedUpTo >= kSyncBehind)
+        SyncBehind();
     return failure;
+}
+
+// Starts a sync of what is written so far unless the last one is still
+// running. Not starting one changes nothing: Close() syncs everything.
+void CXmlStreamWriter::SyncBehind()
+{
+    if (syncPending) {
+        if (::aio_error(&syncRequest) == EINPROGRESS)
+            return;
+        if (FAILED(WaitForSyncBehind()))
+            return;
+    }
+    syncRequest = aiocb{};
+    syncRequest.aio_fildes = file;
+    syncRequest.aio_sigevent.sigev_notify = SIGEV_NONE;
+    if (::aio_fsync(O_DSYNC, &syncRequest) == 0) {
+        syncPending = true;
+        syncedUpTo = written;
+    }
+}
+
+// Waits for the background sync, if one runs. Its failure is the output's:
+// a write error it reports is not reported again to a later sync.
+HRESULT CXmlStreamWriter::WaitForSyncBehind()
+{
+    if (!syncPending)
+        return failure;
+    const aiocb* const list[] = {&syncRequest};
+    int error;
+    while ((error = ::aio_error(&syncRequest)) == EINPROGRESS)
+        ::aio_suspend(list, 1, nullptr);
+    ::aio_return(&syncRequest);
+    syncPending = false;
+    return error != 0 ? Fail(HResultFromErrno(error)) : failure;
 }
 
 void CXmlStreamWriter::NewLine(std::size_t depth)
@@ -226,7 +277,7 @@ HRESULT CXmlStreamWriter::AppendEscapedAscii(std::string_view text, bool attribu
     char* p = start;
     for (char byte : text) {
         const auto c = static_cast<unsigned char>(byte);
-        if (c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"') {
+        if (kPlainAscii[c]) {
             *p++ = byte;
         } else if (c >= 0x80) {
             return E_INVALIDARG;
@@ -266,7 +317,7 @@ HRESULT CXmlStreamWriter::WriteStartElement(const std::wstring& prefix, const st
     scratchName.clear();
     if (!AppendName(scratchName, prefix, localName))
         return Fail(E_INVALIDARG);
-    return StartTag(scratchName, prefix, namespaceUri);
+    return StartTag(scratchName, prefix, namespaceUri, 0);
 }
 
 HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
@@ -275,11 +326,11 @@ HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
         return Fail(E_FAIL);
     if (!name.valid)
         return Fail(E_INVALIDARG);
-    return StartTag(name.qualified, name.prefix, name.namespaceUri);
+    return StartTag(name.qualified, name.prefix, name.namespaceUri, name.id);
 }
 
 HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstring& prefix,
-                                   const std::wstring& namespaceUri)
+                                   const std::wstring& namespaceUri, std::uint64_t nameId)
 {
     CloseStartTag();
     if (!open.empty())
@@ -290,10 +341,16 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
     open.push_back({openNames.size(), bindings.size(), false});
     openNames.append(qualified);
     startTagOpen = true;
-    if (!namespaceUri.empty() && !IsBound(prefix, namespaceUri))
-        return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
-                                    namespaceUri);
-    return Drain(false);
+    if (!namespaceUri.empty()) {
+        BoundName& bound = boundNames[nameId % std::size(boundNames)];
+        const bool known = nameId != 0 && bound.nameId == nameId && bound.version == bindingsVersion;
+        if (!known && !IsBound(prefix, namespaceUri))
+            return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
+                                        namespaceUri);
+        if (nameId != 0)
+            bound = {nameId, bindingsVersion};
+    }
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const std::wstring& localName,
@@ -306,6 +363,7 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const
     const bool declaration = prefix == L"xmlns" || (prefix.empty() && localName == L"xmlns");
     if (declaration) {
         bindings.emplace_back(prefix.empty() ? std::wstring() : localName, value);
+        ++bindingsVersion;
     } else if (!prefix.empty() && !namespaceUri.empty() && !IsBound(prefix, namespaceUri)) {
         const HRESULT hr = WriteAttributeString(L"xmlns", prefix, L"", namespaceUri);
         if (FAILED(hr))
@@ -330,7 +388,7 @@ HRESULT CXmlStreamWriter::WriteString(const std::wstring& text)
     CloseStartTag();
     if (FAILED(AppendEscaped(text, false)))
         return Fail(E_INVALIDARG);
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteAttributeString(const CXmlName& name, std::string_view asciiValue)
@@ -342,7 +400,7 @@ HRESULT CXmlStreamWriter::WriteAttributeString(const CXmlName& name, std::string
     if (!name.valid)
         return Fail(E_INVALIDARG);
     // Declarations and names whose namespace needs one take the general way.
-    if (name.prefix == L"xmlns" || (name.prefix.empty() && name.localName == L"xmlns") ||
+    if (name.declaration ||
         (!name.prefix.empty() && !name.namespaceUri.empty() && !IsBound(name.prefix, name.namespaceUri))) {
         std::wstring value;
         for (char c : asciiValue) {
@@ -368,7 +426,7 @@ HRESULT CXmlStreamWriter::WriteAsciiString(std::string_view text)
     CloseStartTag();
     if (FAILED(AppendEscapedAscii(text, false)))
         return Fail(E_INVALIDARG);
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteFullEndElement()
@@ -382,10 +440,13 @@ HRESULT CXmlStreamWriter::WriteFullEndElement()
     Put("</", 2);
     Put(openNames.data() + element.nameStart, openNames.size() - element.nameStart);
     Put(">", 1);
-    bindings.resize(element.bindings);
+    if (bindings.size() != element.bindings) {
+        bindings.resize(element.bindings);
+        ++bindingsVersion;
+    }
     openNames.resize(element.nameStart);
     open.pop_back();
-    return Drain(false);
+    return DrainWhenFull();
 }
 
 HRESULT CXmlStreamWriter::WriteEndDocument()
@@ -402,6 +463,9 @@ HRESULT CXmlStreamWriter::Close()
     if (file < 0)
         return Fail(E_FAIL);
     HRESULT hr = Drain(true);
+    const HRESULT synced = WaitForSyncBehind();
+    if (SUCCEEDED(hr) && FAILED(synced))
+        hr = synced;
     if (SUCCEEDED(hr) && ::fsync(file) != 0)
         hr = Fail(HResultFromErrno(errno));
     if (::close(file) != 0 && SUCCEEDED(hr))

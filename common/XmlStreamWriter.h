@@ -11,6 +11,9 @@
 // the writer stays failed and every later write returns the same code.
 #pragma once
 
+#include <aio.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,10 +37,20 @@ private:
     std::wstring namespaceUri;
     std::string qualified;  // "prefix:localName" in UTF-8
     bool valid = false;
+    bool declaration = false;  // an xmlns attribute
+    // Never the same for two names made apart (copies share it): the writer
+    // remembers by it that a name's namespace is bound already.
+    std::uint64_t id = 0;
 };
 
 class CXmlStreamWriter {
 public:
+    // Output leaves in blocks of this size: few system calls for a long file.
+    static constexpr std::size_t kDrainSize = 1 << 20;
+    // After this much more output, what is written is made durable in the
+    // background, so that Close() waits on the disk for the last part only.
+    static constexpr std::size_t kSyncBehind = std::size_t{16} << 20;
+
     CXmlStreamWriter();
     ~CXmlStreamWriter();
     CXmlStreamWriter(const CXmlStreamWriter&) = delete;
@@ -80,10 +93,16 @@ private:
     HRESULT CloseStartTag();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
-    HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri);
+    HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri,
+                     std::uint64_t nameId);
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
     HRESULT AppendEscapedAscii(std::string_view text, bool attribute);
     HRESULT Drain(bool always);
+    void SyncBehind();
+    HRESULT WaitForSyncBehind();
+    // Drain(false), inline for the many calls that find the buffer short of
+    // a block.
+    HRESULT DrainWhenFull() { return file >= 0 && used < kDrainSize ? failure : Drain(false); }
     // Room for `count` more bytes at the end of the buffer, without filling it.
     char* Reserve(std::size_t count)
     {
@@ -99,6 +118,11 @@ private:
 
     int file = -1;
     std::size_t written = 0;  // bytes already handed to the file
+    // The background sync: at most one at a time, started when `written`
+    // stood at `syncedUpTo`.
+    aiocb syncRequest{};
+    bool syncPending = false;
+    std::size_t syncedUpTo = 0;
     bool indent = false;
     bool startTagOpen = false;
     bool atLineStart = true;
@@ -110,4 +134,12 @@ private:
     std::string openNames;  // qualified names of the open elements, one after another
     // Bindings in scope, innermost last; each open element notes where its own start.
     std::vector<std::pair<std::wstring, std::wstring>> bindings;
+    std::uint64_t bindingsVersion = 0;  // counts the changes of `bindings`
+    // Prepared names found bound, with the bindings they were found in (a
+    // few slots, by the name's id).
+    struct BoundName {
+        std::uint64_t nameId = 0;
+        std::uint64_t version = 0;
+    };
+    BoundName boundNames[32];
 };

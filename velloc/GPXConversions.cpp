@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "StatusException.h"
 
@@ -179,6 +181,60 @@ TimeFields ReadTimeFields(const std::wstring& text)
     return f;
 }
 
+// Most numbers of a track have a few decimals (46.1234567, 372.5). Scaled
+// by the largest power of ten 10^K that keeps it below 2^50, such a value
+// rounds to a whole number r that reads back as the value, which r / 10^K
+// tells exactly (both are exact doubles, and the division rounds correctly
+// as reading the text does). Below 2^50 the whole numbers lie further apart
+// than the values that read back as one value, so r is the only one that
+// does; the shortest text with k decimals, scaled to K, is then r itself, and
+// r's trailing zeros give k: the text the general conversion writes.
+// 0 when the value is not such a number (zero's sign included).
+std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimalsBufferSize])
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr double kLimit = 1125899906842624.0;  // 2^50
+    // Adding and taking away 1.5 * 2^52 rounds a number below 2^51 to the
+    // nearest whole number.
+    constexpr double kRounder = 6755399441055744.0;
+    if (value == 0 || !(std::fabs(value) < kLimit))
+        return 0;
+    int k = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
+    while (k > 0 && !(std::fabs(value) * kPowers[k] < kLimit))
+        --k;
+    const double whole = (value * kPowers[k] + kRounder) - kRounder;
+    if (whole / kPowers[k] != value)
+        return 0;
+    // r's trailing zeros dropped with as many decimals, and its digits with
+    // the point k digits from the right.
+    auto r = static_cast<std::uint64_t>(std::fabs(whole));
+    for (const auto& [factor, zeros] : {std::pair<std::uint64_t, int>{10000, 4}, {100, 2}, {10, 1}})
+        while (k >= zeros && r % factor == 0) {
+            r /= factor;
+            k -= zeros;
+        }
+    char digits[24];
+    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, r).ptr - digits);
+    char* out = text;
+    if (value < 0)
+        *out++ = '-';
+    if (count <= k) {
+        *out++ = '0';
+        *out++ = '.';
+        for (int i = count; i < k; ++i)
+            *out++ = '0';
+        out = std::copy(digits, digits + count, out);
+    } else {
+        out = std::copy(digits, digits + count - k, out);
+        if (k > 0) {
+            *out++ = '.';
+            out = std::copy(digits + count - k, digits + count, out);
+        }
+    }
+    return static_cast<std::size_t>(out - text);
+}
+
 }  // namespace
 
 CStatusException::CStatusException(HRESULT status_, const std::string& why) : status(status_), text(why) {}
@@ -313,6 +369,8 @@ std::size_t FormatDecimals(double value, int decimals, char (&text)[kDecimalsBuf
 {
     if (!std::isfinite(value))
         throw std::invalid_argument("GPX numbers must be finite");
+    if (const std::size_t length = FormatFewDecimals(value, decimals, text))
+        return length;
     // The shortest text that reads back as the same value, when it needs no
     // more decimals than allowed: fixed notation of the exact binary value
     // would show its noise instead (48.858844 as 48.858843999999998).

@@ -9,6 +9,7 @@
 #include "XmlPullReader.h"
 
 using namespace GPXDecoding;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -77,11 +78,21 @@ template <typename T>
 bool CGPXDecoderTables::ReadGarmin(const std::wstring& uri, const std::wstring& name, const wchar_t* recordName,
                                    GPXExtensions*& field, T*& slot, GPXMap& table)
 {
-    if (name != recordName || uri != kGarminNamespace)
+    if (!IsUri(uri, kGarminNamespaceView, garminUri) || name != recordName)
         return false;
     auto record = ReadPlain<T>(slot, table, garminNamespaces);
     garminRecords = garminRecords || record != nullptr;
     Store(field, std::unique_ptr<GPXExtensions>(record.release()));
+    return true;
+}
+
+bool CGPXDecoderTables::IsUri(const std::wstring& uri, std::wstring_view expected, const std::wstring*& found)
+{
+    if (&uri == found)
+        return true;
+    if (uri != expected)
+        return false;
+    found = &uri;
     return true;
 }
 
@@ -121,9 +132,9 @@ std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
     bool valid = true;
     auto record = ReadWithAttributes<T>(point, table, gpxNamespaces,
                                         [&valid](T& p, const std::wstring& name, const AttributeValue& value) {
-                                            if (name == L"lat")
+                                            if (name == L"lat"sv)
                                                 valid = ReadCoordinate(p.lat, value, 90) && valid;
-                                            else if (name == L"lon")
+                                            else if (name == L"lon"sv)
                                                 valid = ReadCoordinate(p.lon, value, 180) && valid;
                                         });
     if (record && !valid) {

@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #include "ElementReader.h"
 #include "GPXDecoderRecords.h"
@@ -72,8 +74,15 @@ private:
     void BuildGarminOtherTables();
     void BuildTrackPointV2Table();
 
+    // True when `uri` is `expected`. The reader's names are lasting objects,
+    // so the one found equal is remembered in `found` and known by address.
+    static bool IsUri(const std::wstring& uri, std::wstring_view expected, const std::wstring*& found);
+
     CXmlPullReader& reader;
     std::wstring attributeValue;  // reused for every attribute
+    const std::wstring* garminUri = nullptr;
+    const std::wstring* trackPointV1Uri = nullptr;
+    const std::wstring* trackPointV2Uri = nullptr;
     CXmlNamespaceSet gpxNamespaces;
     const CXmlNamespaceSet garminNamespaces;
     const CXmlNamespaceSet trackPointV1Namespaces;

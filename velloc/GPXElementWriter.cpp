@@ -1,5 +1,6 @@
 #include "GPXElementWriter.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "GPXConversions.h"
@@ -74,23 +75,48 @@ CGPXElementWriter::CGPXElementWriter(CXmlStreamWriter& writer_, bool garminExten
 {
 }
 
+namespace {
+
+std::size_t QuickSlot(const wchar_t* localName, int vocabulary)
+{
+    return ((reinterpret_cast<std::uintptr_t>(localName) >> 2) + static_cast<std::uintptr_t>(vocabulary)) % 64;
+}
+
+}  // namespace
+
+const CXmlName* CGPXElementWriter::Quick(const wchar_t* localName, int vocabulary) const
+{
+    const QuickName& quick = quickNames[QuickSlot(localName, vocabulary)];
+    return quick.localName == localName && quick.vocabulary == vocabulary ? quick.name : nullptr;
+}
+
+const CXmlName& CGPXElementWriter::Remember(const wchar_t* localName, int vocabulary, const CXmlName& name)
+{
+    quickNames[QuickSlot(localName, vocabulary)] = {localName, vocabulary, &name};
+    return name;
+}
+
 const CXmlName& CGPXElementWriter::ElementName(const wchar_t* localName, Vocabulary vocabulary)
 {
+    if (const CXmlName* quick = Quick(localName, vocabulary))
+        return *quick;
     auto& known = names[vocabulary];
     auto found = known.find(localName);
     if (found == known.end()) {
         const VocabularyName& v = kVocabularies[vocabulary];
         found = known.emplace(localName, CXmlName(v.Prefix, localName, v.Uri)).first;
     }
-    return found->second;
+    return Remember(localName, vocabulary, found->second);
 }
 
 const CXmlName& CGPXElementWriter::AttributeName(const wchar_t* localName)
 {
+    if (const CXmlName* quick = Quick(localName, VocabularyCount))
+        return *quick;
     auto found = attributeNames.find(localName);
     if (found == attributeNames.end())
         found = attributeNames.emplace(localName, CXmlName(kNone, localName, kNone)).first;
-    return found->second;
+    return Remember(localName, VocabularyCount, found->second);
 }
 
 void CGPXElementWriter::Start(const wchar_t* localName)

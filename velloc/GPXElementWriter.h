@@ -12,6 +12,7 @@
 
 #include <string>
 #include <string_view>
+#include <array>
 #include <unordered_map>
 
 #include "GPXModel.h"
@@ -65,4 +66,14 @@ private:
     Vocabulary children = Gpx;  // children of a Garmin element are in its namespace
     std::unordered_map<const wchar_t*, CXmlName> names[VocabularyCount];
     std::unordered_map<const wchar_t*, CXmlName> attributeNames;
+    // The names last found, by address: a point's dozen names are found
+    // without hashing (the maps' entries never move).
+    struct QuickName {
+        const wchar_t* localName = nullptr;
+        int vocabulary = -1;  // VocabularyCount for an attribute name
+        const CXmlName* name = nullptr;
+    };
+    std::array<QuickName, 64> quickNames{};
+    const CXmlName* Quick(const wchar_t* localName, int vocabulary) const;
+    const CXmlName& Remember(const wchar_t* localName, int vocabulary, const CXmlName& name);
 };

@@ -6,15 +6,16 @@
 #include "StringUtil.h"
 
 using namespace GPXDecoding;
+using namespace std::string_view_literals;
 
 // Garmin's TrackPointExtension of version 1 or 2, told apart from the v3
 // record of the same name by its namespace.
 bool CGPXDecoderTables::ReadTrackPointExtension(const std::wstring& uri, const std::wstring& name, GPXTrackPoint& owner)
 {
-    if (name != L"TrackPointExtension")
+    if (name != L"TrackPointExtension"sv)
         return false;
-    const bool v1 = uri == kTrackPointV1Namespace;
-    if (!v1 && uri != kTrackPointV2Namespace)
+    const bool v1 = IsUri(uri, kTrackPointV1NamespaceView, trackPointV1Uri);
+    if (!v1 && !IsUri(uri, kTrackPointV2NamespaceView, trackPointV2Uri))
         return false;
     auto record = ReadPlain<GPXGARTrackPointExtensionV2>(trackPointV2, trackPointV2Table,
                                                          v1 ? trackPointV1Namespaces : trackPointV2Namespaces);

@@ -23,7 +23,11 @@
 namespace {
 
 constexpr std::size_t kRegion = std::size_t{2} << 20;  // one huge page
-constexpr std::size_t kGranule = 16;
+// Block sizes step by 8 bytes. Blocks follow a 64-byte aligned head, so a
+// block whose size is a multiple of 16 is 16-byte aligned; any other size
+// belongs to a type aligned to 8 at most (a size is a multiple of its type's
+// alignment), which an 8-byte aligned block serves.
+constexpr std::size_t kGranule = 8;
 constexpr std::size_t kClasses = GPXRecordPool::kLargestBlock / kGranule;
 
 struct FreeBlock {

@@ -1,7 +1,11 @@
 // Numbers read from XML text: a stream-like prefix, never garbage as 0.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include "LocaleScope.h"
 #include "TextNumber.h"
@@ -63,6 +67,37 @@ TEST(ParseDouble, Utf8WithTextBeyondAsciiAgreesWithTheWideReading)
         double wide = -1, narrow = -1;
         EXPECT_EQ(ParseLeadingDouble(text, wide), ParseLeadingDouble(std::string_view(Utf8Of(text)), narrow));
         EXPECT_EQ(wide, narrow);
+    }
+}
+
+// Short plain decimals take a quicker way than the general reading; both
+// must give the same double to the last bit, for every digit count and
+// position of the point, and keep the sign of a negative zero.
+TEST(ParseDouble, PlainDecimalsReadToTheSameBitsAsTheGeneralReading)
+{
+    std::mt19937_64 random(20261207);
+    for (int round = 0; round < 20000; ++round) {
+        const int digits = 1 + static_cast<int>(random() % 17);
+        std::string text = random() % 4 == 0 ? "-" : "";
+        const int point = static_cast<int>(random() % static_cast<unsigned>(digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point && d > 0)
+                text += '.';
+            text += static_cast<char>('0' + random() % 10);
+        }
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        double read = -7;
+        ASSERT_TRUE(ParseLeadingDouble(std::string_view(text), read)) << text;
+        EXPECT_EQ(std::signbit(expected), std::signbit(read)) << text;
+        EXPECT_EQ(expected, read) << text;
+    }
+    for (const char* text : {"-0", "-0.000", "0.1", "9007199254740993", "123456789012345.6", "0.30000000000000004"}) {
+        double expected = 0, read = -7;
+        std::from_chars(text, text + std::strlen(text), expected);
+        ASSERT_TRUE(ParseLeadingDouble(std::string_view(text), read)) << text;
+        EXPECT_EQ(std::signbit(expected), std::signbit(read)) << text;
+        EXPECT_EQ(expected, read) << text;
     }
 }
 

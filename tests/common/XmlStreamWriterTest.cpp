@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "XmlStreamWriter.h"
 
@@ -70,6 +71,72 @@ TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextWriteWhatTheWideCallsWrite)
               " <g:p xmlns:g=\"urn:g\" lat=\"1.5&quot;&lt;&amp;&#9;\" xmlns:h=\"urn:h\" h:q=\"2\">"
               "3 &lt; 4 &amp; 5&#13;</g:p>\n <g:p xmlns:g=\"urn:g\"></g:p>\n</r>\n",
               ReadFile(path));
+}
+
+// A prepared name found bound inside an element is declared again once that
+// element's binding has gone out of scope.
+TEST_F(XmlStreamWriterTest, APreparedNameIsDeclaredAgainWhereItsBindingEnded)
+{
+    const CXmlName root(L"", L"r", L"urn:a"), inner(L"", L"i", L"urn:b"), name(L"", L"n", L"urn:b");
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    EXPECT_EQ(S_OK, w.WriteStartElement(root));
+    EXPECT_EQ(S_OK, w.WriteStartElement(inner));
+    EXPECT_EQ(S_OK, w.WriteStartElement(name));
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteFullEndElement());
+    EXPECT_EQ(S_OK, w.WriteStartElement(name));
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<r xmlns=\"urn:a\"><i xmlns=\"urn:b\"><n></n></i><n xmlns=\"urn:b\"></n></r>\n", ReadFile(path));
+}
+
+// Output long enough that parts of it are synced in the background while the
+// rest is written: every element arrives, in order, and a writer dropped
+// without Close() waits for the running sync before it closes the file.
+TEST_F(XmlStreamWriterTest, LongOutputArrivesWholeWhileItIsSyncedBehind)
+{
+    const std::string text(1000, 'x');
+    const std::size_t elements = 2 * CXmlStreamWriter::kSyncBehind / text.size() + 7;
+    for (const bool closed : {true, false}) {
+        CXmlStreamWriter w;
+        ASSERT_EQ(S_OK, w.OpenFile(path, false));
+        EXPECT_EQ(S_OK, w.WriteStartElement(L"", L"r", L""));
+        for (std::size_t i = 0; i < elements; ++i) {
+            ASSERT_EQ(S_OK, w.WriteStartElement(L"", L"e", L""));
+            ASSERT_EQ(S_OK, w.WriteAsciiString(std::to_string(i) + text));
+            ASSERT_EQ(S_OK, w.WriteFullEndElement());
+        }
+        EXPECT_EQ(S_OK, w.WriteEndDocument());
+        if (closed) {
+            EXPECT_EQ(S_OK, w.Close());
+        }
+    }
+    // The second writer's destructor has flushed what it held.
+    const std::string written = ReadFile(path);
+    std::size_t at = 0, count = 0;
+    ASSERT_EQ(0u, written.find("<r>"));
+    for (std::size_t found; (found = written.find("<e>", at)) != std::string::npos; at = found + 3) {
+        ASSERT_EQ(0, written.compare(found + 3, std::to_string(count).size(), std::to_string(count))) << count;
+        ++count;
+    }
+    EXPECT_EQ(elements, count);
+    EXPECT_EQ("</e></r>\n", written.substr(written.size() - 9));
+}
+
+// A prepared xmlns attribute declares its binding as the wide call does, so
+// that an element in that namespace is not declared again beneath it.
+TEST_F(XmlStreamWriterTest, APreparedDeclarationBindsItsPrefix)
+{
+    const CXmlName root(L"", L"r", L""), declaration(L"xmlns", L"k", L""), inner(L"k", L"x", L"urn:k");
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    EXPECT_EQ(S_OK, w.WriteStartElement(root));
+    EXPECT_EQ(S_OK, w.WriteAttributeString(declaration, "urn:k"));
+    EXPECT_EQ(S_OK, w.WriteStartElement(inner));
+    EXPECT_EQ(S_OK, w.WriteEndDocument());
+    EXPECT_EQ(S_OK, w.Close());
+    EXPECT_EQ("<r xmlns:k=\"urn:k\"><k:x></k:x></r>\n", ReadFile(path));
 }
 
 TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextRefuseWhatTheyCannotHold)

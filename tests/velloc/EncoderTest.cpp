@@ -2,9 +2,13 @@
 // replaced by a complete file.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "GPXTestSupport.h"
 #include "StatusException.h"
@@ -107,6 +111,86 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "<garmin:Depth>0.666666666667</garmin:Depth>"}),
     [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+
+// What the standard library's shortest conversion writes: the fewest
+// decimals that read back as the value, or the value rounded to `decimals`
+// when it needs more; trailing zeros and point removed.
+std::string ShortestFixed(double value, int decimals)
+{
+    char text[400];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    std::string out(text, end);
+    const std::size_t point = out.find('.');
+    if (point != std::string::npos && out.size() - point - 1 > static_cast<std::size_t>(decimals)) {
+        end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+        out.assign(text, end);
+    }
+    if (out.find('.') != std::string::npos) {
+        while (out.back() == '0')
+            out.pop_back();
+        if (out.back() == '.')
+            out.pop_back();
+    }
+    return out;
+}
+
+// Numbers of every kind a track holds, and the awkward ones: halves, values
+// next to whole numbers, the largest with few decimals, signs and zeros.
+std::vector<double> NumbersToWrite()
+{
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.05, 1e-7, -1e-7, 0.125, 1.0 / 3, 2.0 / 3, 48.858844,
+                                  9007199254740991.0, 1125899906842623.5, 1125899906842624.0, 1e15, 123456789.123,
+                                  0.1 + 0.2, 1e-300, 4.35, 2.675, 1.005, 89.99999999999999, -179.999999999};
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> anywhere(-180, 180);
+    for (int i = 0; i < 8000; ++i) {
+        const double v = anywhere(random);
+        const int decimals = static_cast<int>(random() % 17);
+        values.push_back(v);  // all 17 significant digits
+        values.push_back(std::round(v * std::pow(10.0, decimals)) / std::pow(10.0, decimals));
+        values.push_back(std::nextafter(values.back(), 1000.0));
+        values.push_back(std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 60)));
+        values.push_back(std::round(anywhere(random) * 1e10) / 1e2);  // large, with cents
+    }
+    return values;
+}
+
+// Coordinates and elevations are written with up to 15 decimals, dilutions
+// with 2, Garmin values with 12: each is the text the shortest conversion
+// gives, whatever the encoder does to be quick.
+TEST(GPXFilesEncoder, EveryNumberIsTheShortestTextThatReadsBack)
+{
+    const std::vector<double> values = NumbersToWrite();
+    GPXRoot root;
+    for (double v : values) {
+        GPXWayPoint* point = AddWaypoint(root, std::fmod(v, 90.0), std::fmod(v, 180.0));
+        point->ele = new double(v);
+        point->hdop = new double(v);
+        auto* extension = new GPXGARWaypointExtension();
+        extension->Depth = new double(v);
+        point->extensions = extension;
+    }
+    const std::string file = Encode(root);
+    std::size_t at = 0;
+    auto next = [&](const std::string& open, char close) {
+        at = file.find(open, at);
+        if (at == std::string::npos)
+            return std::string("(missing)");
+        at += open.size();
+        return file.substr(at, file.find(close, at) - at);
+    };
+    int wrong = 0;
+    for (double v : values) {
+        const std::string expected[] = {ShortestFixed(std::fmod(v, 90.0), 15), ShortestFixed(std::fmod(v, 180.0), 15),
+                                        ShortestFixed(v, 15), ShortestFixed(v, 2), ShortestFixed(v, 12)};
+        const std::string written[] = {next("lat=\"", '"'), next("lon=\"", '"'), next("<ele>", '<'), next("<hdop>", '<'),
+                                       next("<garmin:Depth>", '<')};
+        for (int i = 0; i < 5; ++i)
+            if (expected[i] != written[i] && ++wrong <= 10)
+                ADD_FAILURE() << "value " << std::hexfloat << v << ": wrote " << written[i] << ", expected " << expected[i];
+    }
+    EXPECT_EQ(0, wrong);
+}
 
 TEST(GPXFilesEncoder, FixNoneAndUnsetValuesWriteNothing)
 {

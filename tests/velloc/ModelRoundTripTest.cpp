@@ -2,7 +2,10 @@
 // Garmin record through the encoder and back.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -123,6 +126,39 @@ TEST(GPXModel, NumbersSetWithNewAreWrittenAndNullClearsThem)
     EXPECT_EQ(7u, *back.sat);
     EXPECT_EQ(-3, *back.dgpsid);
     EXPECT_EQ(nullptr, back.hdop);
+}
+
+// Every value a number can take is held as given, including the ones an
+// optional could mistake for "none".
+TEST(GPXModel, OptionalNumbersHoldEveryValue)
+{
+    const GPXOptional<double> absent;
+    ASSERT_FALSE(absent);
+    const double whatAbsentHolds = *absent;
+    const double values[] = {0.0, -0.0, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
+                             whatAbsentHolds};
+    for (double value : values) {
+        GPXWayPoint point;
+        point.ele = new double(value);
+        point.hdop.Set(value);
+        for (const GPXOptional<double>* field : {&point.ele, &point.hdop}) {
+            ASSERT_TRUE(*field) << value;
+            ASSERT_NE(nullptr, field->get());
+            if (std::isnan(value))
+                EXPECT_TRUE(std::isnan(**field));
+            else
+                EXPECT_EQ(0, std::memcmp(&value, field->get(), sizeof value)) << value;
+        }
+        GPXOptional<double> copy = point.ele;
+        EXPECT_TRUE(copy);
+        point.ele = nullptr;
+        point.hdop.Reset();
+        EXPECT_FALSE(point.ele);
+        EXPECT_EQ(nullptr, point.hdop.get());
+        EXPECT_TRUE(copy) << "a copy keeps its value";
+    }
 }
 
 // A document using every record and field the encoder writes.

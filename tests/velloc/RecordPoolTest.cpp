@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <thread>
 #include <vector>
@@ -80,6 +81,41 @@ TEST(RecordStorage, RecordsOfACallersOwnSizeAreServed)
     point->extensions = bulky;
     EXPECT_EQ(0xA5, static_cast<BulkyExtension*>(point->extensions)->payload[4095]);
     delete point;
+}
+
+// Callers' records of sizes that fall between the library's, one of them
+// aligned more than a pointer: each must come back aligned for its type.
+struct OddExtension : GPXExtensions {
+    char tail[3];
+};
+struct EvenExtension : GPXExtensions {
+    double values[3];
+};
+struct WideExtension : GPXExtensions {
+    alignas(16) long double wide;
+};
+
+template <typename T>
+bool AllAligned()
+{
+    std::vector<T*> made;
+    bool aligned = true;
+    for (int i = 0; i < 1000; ++i) {
+        made.push_back(new T());
+        aligned = aligned && reinterpret_cast<std::uintptr_t>(made.back()) % alignof(T) == 0;
+    }
+    for (T* record : made)
+        delete record;
+    return aligned;
+}
+
+TEST(RecordStorage, EveryRecordIsAlignedForItsType)
+{
+    EXPECT_TRUE(AllAligned<OddExtension>());
+    EXPECT_TRUE(AllAligned<EvenExtension>());
+    EXPECT_TRUE(AllAligned<WideExtension>());
+    EXPECT_TRUE(AllAligned<GPXGARTrackPointExtension>());
+    EXPECT_TRUE(AllAligned<GPXTrackPoint>());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "GPXFilesDecoder.h"
 #include "GPXFilesEncoder.h"
@@ -125,7 +126,16 @@ int main(int argc, char** argv)
         long hr = encoder.Initialize();
         if (hr >= 0) {
             encoder.WriteGpxRoot(root.get());
-            hr = encoder.Finalize();
+            // The tree is done with: it is freed while the output is made
+            // durable, which is mostly a wait on the disk.
+            std::thread freeing([tree = root.release()] { delete tree; });
+            try {
+                hr = encoder.Finalize();
+            } catch (...) {
+                freeing.join();
+                throw;
+            }
+            freeing.join();
         }
         if (hr < 0) {
             const std::wstring why = encoder.GetErrorText();
