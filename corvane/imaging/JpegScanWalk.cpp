@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
-constexpr int kLookBits = 9;
+constexpr int kLookBits = 11;
 
 // Whether any byte of `word` is 0xFF (a zero byte of its complement).
 constexpr bool HasByteFF(std::uint64_t word)
@@ -22,6 +23,11 @@ struct DecodeTable {
     std::int32_t ValueOffset[18] = {};
     std::uint8_t Values[256] = {};
     std::uint16_t Look[1 << kLookBits] = {};  // length << 8 | symbol, 0: longer
+    // For walking AC codes whose value bits are not needed: the code and its
+    // value bits together when they fit in the lookup, as the bits to drop
+    // (low 5), the coefficients passed (next 7), and kEndOfBlockFlag; 0: the
+    // long way.
+    std::uint16_t Skip[1 << kLookBits] = {};
 
     bool Build(const JHUFF_TBL* table)
     {
@@ -41,6 +47,7 @@ struct DecodeTable {
                         const std::uint32_t first = code << (kLookBits - l), last = first + (1u << (kLookBits - l));
                         for (std::uint32_t k = first; k < last; ++k)
                             Look[k] = static_cast<std::uint16_t>(l << 8 | table->huffval[p]);
+                        FillSkip(code, l, table->huffval[p]);
                     }
                 }
                 MaxCode[l] = static_cast<std::int32_t>(code) - 1;
@@ -53,6 +60,19 @@ struct DecodeTable {
         MaxCode[17] = 0x7fffffff;
         return true;
     }
+
+    void FillSkip(std::uint32_t code, int length, int symbol)
+    {
+        const int run = symbol >> 4, size = symbol & 15, total = length + size;
+        if (total > kLookBits) return;
+        const int passed = size ? run + 1 : run == 15 ? 16 : 0;
+        const auto entry = static_cast<std::uint16_t>(total | passed << 5 | (size || run == 15 ? 0 : kEndOfBlockFlag));
+        // Every value the size's bits may take follows the code.
+        const std::uint32_t first = code << (kLookBits - length), last = first + (1u << (kLookBits - length));
+        for (std::uint32_t k = first; k < last; ++k) Skip[k] = entry;
+    }
+
+    static constexpr std::uint16_t kEndOfBlockFlag = 1 << 12;
 };
 
 // Bits of the coded data, most significant first, with stuffed zero bytes
@@ -93,6 +113,15 @@ public:
         const std::uint32_t value = Peek(n);
         Drop(n);
         return value;
+    }
+
+    // Passes an AC code and its value bits in one step when they are short
+    // (Need() called since the last 32 bits): the table's Skip entry, or 0.
+    unsigned Skip(const DecodeTable& table)
+    {
+        const unsigned entry = table.Skip[Peek(kLookBits)];
+        Drop(static_cast<int>(entry & 31));
+        return entry;
     }
 
     bool RanOut() const { return padding > 0 && bits < padding; }
@@ -337,6 +366,15 @@ bool WalkBlock(BitReader& reader, const DecodeTable& dc, const DecodeTable& ac, 
     if (!sink.Put(component, s, bits, s, true)) return false;
     for (int k = 1; k < 64;) {
         reader.Need();
+        if constexpr (std::is_same_v<Sink, NoSink>) {
+            // Walking only: most codes and their value bits go at once.
+            if (const unsigned entry = reader.Skip(ac)) {
+                if (entry & DecodeTable::kEndOfBlockFlag) break;
+                k += static_cast<int>(entry >> 5 & 127);
+                if (k > 64) return false;
+                continue;
+            }
+        }
         const int rs = reader.Decode(ac);
         if (rs < 0) return false;
         const int run = rs >> 4, size = rs & 15;
@@ -503,7 +541,9 @@ std::size_t ScanEnd(std::string_view scan)
 {
     const auto* data = reinterpret_cast<const std::uint8_t*>(scan.data());
     for (std::size_t i = 0; i + 1 < scan.size(); ++i) {
-        if (data[i] != 0xff) continue;
+        const void* mark = std::memchr(data + i, 0xff, scan.size() - 1 - i);
+        if (!mark) break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(mark) - data);
         std::size_t next = i + 1;
         while (next < scan.size() && data[next] == 0xff) ++next;
         if (next >= scan.size()) return std::string_view::npos;
