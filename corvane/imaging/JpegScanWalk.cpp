@@ -276,7 +276,10 @@ struct EncodeTable {
 // Codes written most significant bit first, 0xFF bytes stuffed.
 class BitWriter {
 public:
-    explicit BitWriter(std::string& out) : out(out) {}
+    explicit BitWriter(std::string* out = nullptr) : out(out) {}
+
+    // Where whole bytes go from now on.
+    void WriteTo(std::string& next) { out = &next; }
 
     bool Put(const EncodeTable& table, int symbol, std::uint32_t value, int size)
     {
@@ -291,8 +294,8 @@ public:
     {
         if (count % 8) Emit((1u << (8 - count % 8)) - 1, 8 - count % 8);
         Drain(0);
-        out.push_back(static_cast<char>(0xff));
-        out.push_back(static_cast<char>(0xd0 + number));
+        out->push_back(static_cast<char>(0xff));
+        out->push_back(static_cast<char>(0xd0 + number));
     }
 
     // Writes every whole byte; the bits of the byte begun stay.
@@ -317,7 +320,7 @@ private:
         }
         const char bytes[4] = {static_cast<char>(word >> 24), static_cast<char>(word >> 16),
                                static_cast<char>(word >> 8), static_cast<char>(word)};
-        out.append(bytes, 4);
+        out->append(bytes, 4);
         count -= 32;
     }
 
@@ -326,13 +329,13 @@ private:
     {
         while (count >= 8 && count >= keep) {
             const auto byte = static_cast<char>(buffer >> (count - 8));
-            out.push_back(byte);
-            if (byte == static_cast<char>(0xff)) out.push_back('\0');
+            out->push_back(byte);
+            if (byte == static_cast<char>(0xff)) out->push_back('\0');
             count -= 8;
         }
     }
 
-    std::string& out;
+    std::string* out;
     std::uint64_t buffer = 0;  // the low `count` bits are pending
     int count = 0;
 };
@@ -510,18 +513,65 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
     return BuildTables(info, nullptr, nullptr, tables) && Walk(info, tables, scan, from, first, mcu, at, sink);
 }
 
+struct ScanRecoder::State {
+    EncodeTable DcTables[4], AcTables[4];
+    ScanTables Tables;
+    CodeSink Sink{BitWriter(), DcTables, AcTables};
+    std::size_t Written = 0;  // whole bytes written so far
+};
+
+ScanRecoder::ScanRecoder(const jpeg_decompress_struct& info, const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac)
+    : state(std::make_unique<State>()), info(info)
+{
+    ready = BuildTables(info, nullptr, nullptr, state->Tables);
+    for (int c = 0; ready && c < info.comps_in_scan && c < 4; ++c)
+        ready = state->DcTables[c].Build(dc[c]) && state->AcTables[c].Build(ac[c]);
+}
+
+ScanRecoder::~ScanRecoder() = default;
+
+bool ScanRecoder::Code(std::string_view scan, const ScanPoint& from, long first, long mcu, ScanPoint& at,
+                       ScanPoint& written, std::string& out)
+{
+    if (!ready) return false;
+    const std::size_t before = out.size();
+    state->Sink.Writer.WriteTo(out);
+    if (!Walk(info, state->Tables, scan, from, first, mcu, at, state->Sink)) return false;
+    int bits = 0;
+    state->Sink.Writer.Pending(bits);
+    state->Written += out.size() - before;
+    written = at;
+    written.Offset = state->Written;
+    written.Bit = bits;
+    return true;
+}
+
+unsigned ScanRecoder::Pending(int& bits)
+{
+    std::string none;
+    state->Sink.Writer.WriteTo(none);  // whole bytes were written by Code()
+    return state->Sink.Writer.Pending(bits);
+}
+
 bool RecodeScanHead(const jpeg_decompress_struct& info, std::string_view scan, long mcu, const JHUFF_TBL* const* dc,
                     const JHUFF_TBL* const* ac, std::string& out, unsigned& lead, int& bits, ScanPoint& at)
 {
-    EncodeTable dcTables[4], acTables[4];
-    for (int c = 0; c < info.comps_in_scan && c < 4; ++c)
-        if (!dcTables[c].Build(dc[c]) || !acTables[c].Build(ac[c])) return false;
-    ScanTables tables;
-    CodeSink sink{BitWriter(out), dcTables, acTables};
-    if (!BuildTables(info, nullptr, nullptr, tables) || !Walk(info, tables, scan, ScanPoint(), 0, mcu, at, sink))
-        return false;
-    lead = sink.Writer.Pending(bits);
+    ScanRecoder recoder(info, dc, ac);
+    ScanPoint written;
+    if (!recoder.Code(scan, ScanPoint(), 0, mcu, at, written, out)) return false;
+    lead = recoder.Pending(bits);
     return true;
+}
+
+bool CheckScanPart(const jpeg_decompress_struct& info, std::string_view coded, const JHUFF_TBL* const* dc,
+                   const JHUFF_TBL* const* ac, const ScanPoint& from, long first, long mcu, const ScanPoint& expected)
+{
+    ScanTables tables;
+    NoSink sink;
+    ScanPoint at;
+    return BuildTables(info, dc, ac, tables) && Walk(info, tables, coded, from, first, mcu, at, sink) &&
+           at.Offset == expected.Offset && at.Bit == expected.Bit &&
+           std::equal(at.Predictions, at.Predictions + 4, expected.Predictions);
 }
 
 bool CheckScanHead(const jpeg_decompress_struct& info, std::string_view head, unsigned lead, int bits,
@@ -529,12 +579,10 @@ bool CheckScanHead(const jpeg_decompress_struct& info, std::string_view head, un
 {
     std::string whole(head);
     if (bits) AppendShifted(whole, lead, bits, {});
-    ScanTables tables;
-    NoSink sink;
-    ScanPoint at;
-    return BuildTables(info, dc, ac, tables) && Walk(info, tables, whole, ScanPoint(), 0, mcu, at, sink) &&
-           at.Offset == head.size() && at.Bit == bits &&
-           std::equal(at.Predictions, at.Predictions + 4, expected.Predictions);
+    ScanPoint end = expected;
+    end.Offset = head.size();
+    end.Bit = bits;
+    return CheckScanPart(info, whole, dc, ac, ScanPoint(), 0, mcu, end);
 }
 
 std::size_t ScanEnd(std::string_view scan)

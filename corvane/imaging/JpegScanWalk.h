@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,40 @@ bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mc
 // before it, if any), with the predictions in force there.
 bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
                   long mcu, ScanPoint& at);
+
+// Writes a scan's codes again in the Huffman tables `dc` and `ac` (one each
+// per scan component), a run of MCUs at a time, so that what is written can
+// be read back while the next run is coded.
+class ScanRecoder {
+public:
+    ScanRecoder(const jpeg_decompress_struct& info, const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac);
+    ~ScanRecoder();
+    ScanRecoder(const ScanRecoder&) = delete;
+    ScanRecoder& operator=(const ScanRecoder&) = delete;
+
+    // Reads MCUs [first, mcu) of `scan` from `from` (where MCU `first`
+    // starts) and appends their codes, restart markers included, to `out` as
+    // whole bytes; the bits of a byte begun stay for the next run. `at` is
+    // where MCU `mcu` starts in `scan`, `written` where it starts in all
+    // that was written (bytes so far, bits begun, the same predictions).
+    // False when a table lacks a code or the scan does not read.
+    bool Code(std::string_view scan, const ScanPoint& from, long first, long mcu, ScanPoint& at, ScanPoint& written,
+              std::string& out);
+    // The bits of the byte begun last (its `bits` low bits).
+    unsigned Pending(int& bits);
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+    const jpeg_decompress_struct& info;
+    bool ready = false;
+};
+
+// Reads MCUs [first, mcu) of `coded` in the tables `dc` and `ac` from
+// `from`: true when they end exactly at `expected` (offset, bit and
+// predictions). The check of what a ScanRecoder wrote.
+bool CheckScanPart(const jpeg_decompress_struct& info, std::string_view coded, const JHUFF_TBL* const* dc,
+                   const JHUFF_TBL* const* ac, const ScanPoint& from, long first, long mcu, const ScanPoint& expected);
 
 // Reads MCUs [0, mcu) as WalkScan does and writes the same codes again in
 // the Huffman tables `dc` and `ac` (one each per scan component) to `out`,

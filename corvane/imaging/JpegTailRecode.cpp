@@ -14,8 +14,11 @@
 // holds is off by the prediction in force at the cut, which is added back
 // before drawing and taken away again before coding.
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <future>
+#include <mutex>
 #include <system_error>
 
 #include "JpegBlockSteps.h"
@@ -27,6 +30,10 @@ namespace jpegio {
 namespace {
 
 constexpr std::string_view kEndOfImage = "\xFF\xD9";
+
+// A head coded again is read back in this many runs, each while the next
+// is coded.
+constexpr long kHeadRuns = 8;
 
 // Sets the frame height in a JPEG header (up to its first scan).
 bool PatchFrameHeight(std::string& header, long height)
@@ -210,24 +217,143 @@ struct CodingTables {
     }
 };
 
-// The source's codes before MCU `first`, written again in `tables`.
-bool RecodeHead(JpegDecompressor& d, std::string_view scan, long first, const CodingTables& tables, Head& head)
-{
-    head.Bytes.reserve(scan.size());
-    return RecodeScanHead(d.Info, scan, first, tables.DcOf, tables.AcOf, head.Bytes, head.Lead, head.Bits, head.Cut);
-}
-
-// Reads a head coded again back, on another thread while the tail is drawn.
-std::future<bool> CheckHead(JpegDecompressor& d, const CodingTables& tables, const Head& head, long first)
-{
-    auto check = [&d, &tables, &head, first] {
-        return CheckScanHead(d.Info, head.Bytes, head.Lead, head.Bits, tables.DcOf, tables.AcOf, first, head.Cut);
-    };
-    try {
-        return std::async(std::launch::async, check);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, check);
+// Reads a head coded again back on another thread, a run of MCUs at a time
+// while the next run is coded, and the last run while the tail is drawn.
+// It gathers the runs' bytes, which become the head's once read back.
+class HeadReader {
+public:
+    HeadReader(JpegDecompressor& d, const CodingTables& tables) : d(d), tables(tables) {}
+    ~HeadReader()
+    {
+        Abandon();
+        if (result.valid()) result.wait();
     }
+    HeadReader(const HeadReader&) = delete;
+    HeadReader& operator=(const HeadReader&) = delete;
+
+    void Start()
+    {
+        try {
+            result = std::async(std::launch::async, [this] { return Read(); });
+        } catch (const std::system_error&) {
+            result = std::async(std::launch::deferred, [this] { return Read(); });
+        }
+    }
+
+    // A run coded: its bytes, and where the MCU after it starts in all written.
+    void Add(std::string bytes, const ScanPoint& end, long mcu)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        runs.push_back({std::move(bytes), end, mcu});
+        more.notify_one();
+    }
+
+    // Every run is in; `bits` low bits of `lead` follow the last.
+    void Finish(unsigned lead, int bits)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        lastLead = lead;
+        lastBits = bits;
+        finished = true;
+        more.notify_one();
+    }
+
+    void Abandon()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        abandoned = true;
+        more.notify_one();
+    }
+
+    // True when every run read back as it was coded; the bytes go to `head`.
+    bool Wait(std::string& head)
+    {
+        if (result.valid()) {
+            readBack = result.get();
+            if (readBack) head = std::move(bytes);
+        }
+        return readBack;
+    }
+
+private:
+    struct Run {
+        std::string Bytes;
+        ScanPoint End;
+        long Mcu = 0;
+    };
+
+    // The next run, or false when there is none (`finished`) or coding stopped.
+    bool Next(Run& run, bool& last)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        more.wait(lock, [this] { return abandoned || !runs.empty() || finished; });
+        if (abandoned) return false;
+        last = runs.empty();
+        if (!last) {
+            run = std::move(runs.front());
+            runs.pop_front();
+        }
+        return true;
+    }
+
+    // A run is read once the next is in, so that the reader's look ahead
+    // finds coded bytes.
+    bool Read()
+    {
+        ScanPoint from;
+        long first = 0;
+        Run run, waiting;
+        bool last = false, anyWaiting = false;
+        while (Next(run, last) && !last) {
+            bytes += run.Bytes;
+            if (anyWaiting && !CheckScanPart(d.Info, bytes, tables.DcOf, tables.AcOf, from, first, waiting.Mcu,
+                                             waiting.End))
+                return false;
+            if (anyWaiting) from = waiting.End, first = waiting.Mcu;
+            waiting = std::move(run);
+            anyWaiting = true;
+        }
+        if (!last || !anyWaiting) return false;
+        const std::size_t size = bytes.size();
+        if (lastBits) AppendShifted(bytes, lastLead, lastBits, {});
+        const bool same =
+            CheckScanPart(d.Info, bytes, tables.DcOf, tables.AcOf, from, first, waiting.Mcu, waiting.End);
+        bytes.resize(size);
+        return same;
+    }
+
+    JpegDecompressor& d;
+    const CodingTables& tables;
+    std::mutex mutex;
+    std::condition_variable more;
+    std::deque<Run> runs;
+    bool finished = false, abandoned = false;
+    unsigned lastLead = 0;
+    int lastBits = 0;
+    std::string bytes;  // of the runs read so far
+    std::future<bool> result;
+    bool readBack = false;
+};
+
+// The source's codes before MCU `first`, written again in `tables` in runs
+// that `reader` reads back meanwhile; the head's bytes come from the reader.
+bool RecodeHead(JpegDecompressor& d, std::string_view scan, long first, const CodingTables& tables, Head& head,
+                HeadReader& reader)
+{
+    ScanRecoder recoder(d.Info, tables.DcOf, tables.AcOf);
+    reader.Start();
+    const long step = std::max(McusPerRow(d.Info), (first + kHeadRuns - 1) / kHeadRuns);
+    ScanPoint from, at, written;
+    for (long m = 0; m < first; m = std::min(first, m + step), from = at) {
+        std::string run;
+        run.reserve(scan.size() / kHeadRuns + 4096);
+        if (!recoder.Code(scan, from, m, std::min(first, m + step), at, written, run)) return reader.Abandon(), false;
+        reader.Add(std::move(run), written, std::min(first, m + step));
+    }
+    head.Cut = at;
+    head.Lead = recoder.Pending(head.Bits);
+    reader.Finish(head.Lead, head.Bits);
+    return true;
 }
 
 // The source's coded data from the cut on, as a picture of its own.
@@ -326,12 +452,13 @@ HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::
     JpegCompressor c;
     CodingTables tables;
     Head head;
+    HeadReader reader(d, tables);
     if (!PrepareTail(c, d, grid.Height - top, copy, coded) || !tables.Read(c.Info) ||
-        !(copy ? CopyHead(d, scan.substr(0, end), first, head) : RecodeHead(d, scan.substr(0, end), first, tables, head)))
+        !(copy ? CopyHead(d, scan.substr(0, end), first, head)
+               : RecodeHead(d, scan.substr(0, end), first, tables, head, reader)))
         return S_FALSE;  // damaged or unusual: the whole-picture path decides
-    std::future<bool> headChecked = copy ? std::future<bool>() : CheckHead(d, tables, head, first);
-    // Leaving early must wait for the check, which reads `head`.
-    const auto waitForCheck = [&headChecked] { return !headChecked.valid() || headChecked.get(); };
+    // A head coded again is whole once read back.
+    const auto waitForCheck = [&] { return copy || reader.Wait(head.Bytes); };
 
     // Restart markers in the tail are numbered from where it starts in the source.
     const long interval = static_cast<long>(d.Info.restart_interval);

@@ -4,7 +4,10 @@
 // position are the same bits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <utility>
+#include <vector>
 
 #include "JpegLibrary.h"
 #include "JpegScanWalk.h"
@@ -169,6 +172,38 @@ TEST(JpegScanRecode, CodesWrittenAgainInOtherTablesAreTheLibrarysBytes)
             EXPECT_FALSE(CheckScanHead(from.Info, out, lead, bits, dc, ac, row * perRow, at)) << restart;
             EXPECT_FALSE(CheckScanHead(from.Info, out.substr(3), lead, bits, dc, ac, row * perRow, at)) << restart;
         }
+
+        // Coded in runs that end anywhere (within a byte, at a restart
+        // marker), the runs join into the same bytes, and each run reads back
+        // on its own from where the one before it ended.
+        const long mcu = (rows - 1) * perRow;
+        const std::string_view coded = scan.substr(0, ScanEnd(scan));
+        ScanRecoder recoder(from.Info, dc, ac);
+        std::string joined;
+        std::vector<std::pair<ScanPoint, long>> ends;  // where each run ends in what is written
+        ScanPoint source, at, written;
+        for (long m = 0, next = 0; m < mcu; m = next, source = at) {
+            next = std::min(mcu, m + 1 + (m * 7919) % (perRow * 3 + 5));
+            ASSERT_TRUE(recoder.Code(coded, source, m, next, at, written, joined)) << restart << "run at " << m;
+            ends.emplace_back(written, next);
+        }
+        ASSERT_GE(ends.size(), 3u);
+        int bits = 0;
+        const unsigned lead = recoder.Pending(bits);
+        EXPECT_EQ(joined, wanted.substr(0, joined.size())) << restart;
+        EXPECT_EQ(lead, static_cast<unsigned char>(wanted[joined.size()]) >> (8 - bits)) << restart;
+        ScanPoint start;
+        long first = 0;
+        for (std::size_t i = 0; i + 1 < ends.size(); start = ends[i].first, first = ends[i].second, ++i)
+            EXPECT_TRUE(CheckScanPart(from.Info, joined, dc, ac, start, first, ends[i].second, ends[i].first))
+                << restart << "run " << i;
+        // A byte lost within a run: that run no longer ends where it was coded to.
+        const std::size_t k = ends.size() / 2;
+        std::string damaged = joined;
+        damaged.erase((ends[k - 1].first.Offset + ends[k].first.Offset) / 2, 1);
+        EXPECT_FALSE(CheckScanPart(from.Info, damaged, dc, ac, ends[k - 1].first, ends[k - 1].second, ends[k].second,
+                                   ends[k].first))
+            << restart;
     }
 }
 
