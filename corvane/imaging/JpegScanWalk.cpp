@@ -276,10 +276,12 @@ struct EncodeTable {
 // Codes written most significant bit first, 0xFF bytes stuffed.
 class BitWriter {
 public:
-    explicit BitWriter(std::string* out = nullptr) : out(out) {}
-
-    // Where whole bytes go from now on.
-    void WriteTo(std::string& next) { out = &next; }
+    // Where whole bytes go from now on, after what `next` holds.
+    void WriteTo(std::string& next)
+    {
+        out = &next;
+        used = next.size();
+    }
 
     bool Put(const EncodeTable& table, int symbol, std::uint32_t value, int size)
     {
@@ -294,19 +296,34 @@ public:
     {
         if (count % 8) Emit((1u << (8 - count % 8)) - 1, 8 - count % 8);
         Drain(0);
-        out->push_back(static_cast<char>(0xff));
-        out->push_back(static_cast<char>(0xd0 + number));
+        Room(2);
+        out->data()[used++] = static_cast<char>(0xff);
+        out->data()[used++] = static_cast<char>(0xd0 + number);
     }
 
-    // Writes every whole byte; the bits of the byte begun stay.
-    unsigned Pending(int& bits)
+    // Writes every whole byte and leaves the output at its length; the bits
+    // of the byte begun stay.
+    void Flush()
     {
         Drain(0);
+        out->resize(used);
+    }
+
+    // The bits of the byte begun (after Flush()).
+    unsigned Pending(int& bits) const
+    {
         bits = count;
         return static_cast<unsigned>(buffer & ((1u << count) - 1));
     }
 
 private:
+    // The output grows ahead of the bytes written, which go in through a
+    // pointer; Flush() cuts it to them.
+    void Room(std::size_t bytes)
+    {
+        if (out->size() - used < bytes) out->resize(std::max(out->size() + out->size() / 2, used + bytes + 65536));
+    }
+
     void Emit(std::uint64_t bits, int n)
     {
         buffer = buffer << n | bits;
@@ -318,9 +335,13 @@ private:
             Drain(32);
             return;
         }
-        const char bytes[4] = {static_cast<char>(word >> 24), static_cast<char>(word >> 16),
-                               static_cast<char>(word >> 8), static_cast<char>(word)};
-        out->append(bytes, 4);
+        Room(4);
+        char* at = out->data() + used;
+        at[0] = static_cast<char>(word >> 24);
+        at[1] = static_cast<char>(word >> 16);
+        at[2] = static_cast<char>(word >> 8);
+        at[3] = static_cast<char>(word);
+        used += 4;
         count -= 32;
     }
 
@@ -329,13 +350,15 @@ private:
     {
         while (count >= 8 && count >= keep) {
             const auto byte = static_cast<char>(buffer >> (count - 8));
-            out->push_back(byte);
-            if (byte == static_cast<char>(0xff)) out->push_back('\0');
+            Room(2);
+            out->data()[used++] = byte;
+            if (byte == static_cast<char>(0xff)) out->data()[used++] = '\0';
             count -= 8;
         }
     }
 
-    std::string* out;
+    std::string* out = nullptr;
+    std::size_t used = 0;      // bytes of *out written; the rest is room
     std::uint64_t buffer = 0;  // the low `count` bits are pending
     int count = 0;
 };
@@ -516,7 +539,7 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
 struct ScanRecoder::State {
     EncodeTable DcTables[4], AcTables[4];
     ScanTables Tables;
-    CodeSink Sink{BitWriter(), DcTables, AcTables};
+    CodeSink Sink{{}, DcTables, AcTables};
     std::size_t Written = 0;  // whole bytes written so far
 };
 
@@ -536,7 +559,9 @@ bool ScanRecoder::Code(std::string_view scan, const ScanPoint& from, long first,
     if (!ready) return false;
     const std::size_t before = out.size();
     state->Sink.Writer.WriteTo(out);
-    if (!Walk(info, state->Tables, scan, from, first, mcu, at, state->Sink)) return false;
+    const bool read = Walk(info, state->Tables, scan, from, first, mcu, at, state->Sink);
+    state->Sink.Writer.Flush();
+    if (!read) return false;
     int bits = 0;
     state->Sink.Writer.Pending(bits);
     state->Written += out.size() - before;
@@ -548,9 +573,7 @@ bool ScanRecoder::Code(std::string_view scan, const ScanPoint& from, long first,
 
 unsigned ScanRecoder::Pending(int& bits)
 {
-    std::string none;
-    state->Sink.Writer.WriteTo(none);  // whole bytes were written by Code()
-    return state->Sink.Writer.Pending(bits);
+    return state->Sink.Writer.Pending(bits);  // whole bytes were written by Code()
 }
 
 bool RecodeScanHead(const jpeg_decompress_struct& info, std::string_view scan, long mcu, const JHUFF_TBL* const* dc,
