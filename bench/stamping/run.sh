@@ -32,7 +32,7 @@ text=$("$bench" --text "$big")
 band_top=$((4000 - 131))
 font=$(fc-match -f '%{file}' 'Liberation Sans:bold')
 
-hyperfine --warmup 1 --runs 5 --export-json "$work/result.json" \
+hyperfine --warmup 1 --runs 10 --export-json "$work/result.json" \
   -n corvane "QT_QPA_PLATFORM=offscreen $bench $big $work/ours.jpg" \
   -n corvane-camera "QT_QPA_PLATFORM=offscreen $bench $camera $work/ours-camera.jpg" \
   -n djpeg-cjpeg "djpeg $big | cjpeg -quality $quality -sample 2x1 > $work/floor.jpg" \
