@@ -269,6 +269,27 @@ HRESULT RecodeRegion(JpegDecompressor& d, jvirt_barray_ptr* arrays, const McuGri
     return S_OK;
 }
 
+// A Huffman-coded picture of 8-bit samples holds AC values of at most ten
+// bits. The library writes larger ones (an arithmetic-coded or damaged
+// source may give them) as codes no decoder reads, so they are refused.
+bool AcValuesCodable(JpegDecompressor& d, jvirt_barray_ptr* arrays)
+{
+    constexpr int kMaxAc = 1023;
+    if (setjmp(d.Errors.Jump)) return false;
+    auto* info = reinterpret_cast<j_common_ptr>(&d.Info);
+    for (int ci = 0; ci < d.Info.num_components; ++ci) {
+        const jpeg_component_info& comp = d.Info.comp_info[ci];
+        for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
+            const JBLOCKROW row = info->mem->access_virt_barray(info, arrays[ci], y, 1, FALSE)[0];
+            bool inRange = true;
+            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x)
+                for (int k = 1; k < DCTSIZE2; ++k) inRange &= row[x][k] >= -kMaxAc && row[x][k] <= kMaxAc;
+            if (!inRange) return false;
+        }
+    }
+    return true;
+}
+
 // Writes every block, in the source's form: progressive stays progressive,
 // the restart interval, JFIF header and colour profile are kept.
 bool WriteAllBlocks(JpegCompressor& c, JpegDecompressor& d, jvirt_barray_ptr* arrays, std::string& out)
@@ -308,6 +329,8 @@ HRESULT RecodeJpegBlocks(std::string_view sourceBytes, const std::vector<PixelRe
     }
     // Blocks copied as they are would carry the damage into a file that looks whole.
     if (d.Errors.CorruptData) return Fail("damaged JPEG data", d.Errors.Message, error);
+    if (!AcValuesCodable(d, arrays))
+        return Fail("damaged JPEG data", "coefficients too large for the picture's coding", error);
 
     const McuGrid grid = GridOf(d.Info);
     const std::vector<PixelRect> joined = JoinRegions(regions, grid);

@@ -14,6 +14,7 @@
 #include "CodecTestSupport.h"
 #include "JpegLibrary.h"
 #include "GeoTagFile.h"
+#include "JpegBlockRecode.h"
 #include "StampedSave.h"
 #include "StampingOperations.h"
 #include "TestSupport.h"
@@ -282,3 +283,18 @@ INSTANTIATE_TEST_SUITE_P(Layouts, BlockStampTest, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
+
+// An arithmetic-coded picture whose blocks hold values no Huffman-coded
+// picture of 8-bit samples can (as decoding damaged data may give) is
+// refused, not written as a file whose data no decoder reads.
+TEST(BlockStamp, ValuesBeyondHuffmanCodingAreRefused)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = ReadFile(SamplesDir() / "fuzz/jpeg_codec/arithmetic-values-beyond-huffman-coding.jpg");
+    std::string out, error;
+    const HRESULT hr = RecodeJpegBlocks(
+        bytes, {{0, 4080, 24, 4096}}, [](CBitmap&, int, int) { return S_OK; }, out, &error);
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+}
