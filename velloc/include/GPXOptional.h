@@ -15,51 +15,21 @@
 #include <cstring>
 #include <limits>
 
+// How an optional value is held: the value and a flag beside it.
 template <typename T>
-class GPXOptional {
-public:
-    GPXOptional() = default;
-    GPXOptional(std::nullptr_t) {}
-    GPXOptional(const GPXOptional&) = default;
-    GPXOptional& operator=(const GPXOptional&) = default;
-
-    // Takes the value of a T made with new, and deletes it; null clears.
-    GPXOptional& operator=(T* owned)
-    {
-        if (owned) {
-            value = *owned;
-            present = true;
-            delete owned;
-        } else {
-            present = false;
-        }
-        return *this;
-    }
-    GPXOptional& operator=(std::nullptr_t)
-    {
-        present = false;
-        return *this;
-    }
-    void Set(const T& newValue)
+class GPXOptionalStorage {
+protected:
+    bool Has() const { return present; }
+    void Put(const T& newValue)
     {
         value = newValue;
         present = true;
     }
-    void Reset() { present = false; }
+    void Clear() { present = false; }
 
-    explicit operator bool() const { return present; }
-    T& operator*() { return value; }
-    const T& operator*() const { return value; }
-    T* get() { return present ? &value : nullptr; }
-    const T* get() const { return present ? &value : nullptr; }
-
-    friend bool operator==(const GPXOptional& a, std::nullptr_t) { return !a.present; }
-    friend bool operator==(std::nullptr_t, const GPXOptional& a) { return !a.present; }
-    friend bool operator!=(const GPXOptional& a, std::nullptr_t) { return a.present; }
-    friend bool operator!=(std::nullptr_t, const GPXOptional& a) { return a.present; }
+    T value{};
 
 private:
-    T value{};
     bool present = false;
 };
 
@@ -68,42 +38,13 @@ private:
 // optional number takes no more room than the number (most of a point's
 // fields are these). A NaN a caller sets is kept as another NaN.
 template <>
-class GPXOptional<double> {
-public:
-    GPXOptional() = default;
-    GPXOptional(std::nullptr_t) {}
-    GPXOptional(const GPXOptional&) = default;
-    GPXOptional& operator=(const GPXOptional&) = default;
+class GPXOptionalStorage<double> {
+protected:
+    bool Has() const { return !IsNone(value); }
+    void Put(double newValue) { value = IsNone(newValue) ? std::numeric_limits<double>::quiet_NaN() : newValue; }
+    void Clear() { value = None(); }
 
-    // Takes the value of a double made with new, and deletes it; null clears.
-    GPXOptional& operator=(double* owned)
-    {
-        if (owned) {
-            Set(*owned);
-            delete owned;
-        } else {
-            Reset();
-        }
-        return *this;
-    }
-    GPXOptional& operator=(std::nullptr_t)
-    {
-        Reset();
-        return *this;
-    }
-    void Set(double newValue) { value = IsNone(newValue) ? std::numeric_limits<double>::quiet_NaN() : newValue; }
-    void Reset() { value = None(); }
-
-    explicit operator bool() const { return !IsNone(value); }
-    double& operator*() { return value; }
-    const double& operator*() const { return value; }
-    double* get() { return IsNone(value) ? nullptr : &value; }
-    const double* get() const { return IsNone(value) ? nullptr : &value; }
-
-    friend bool operator==(const GPXOptional& a, std::nullptr_t) { return !a; }
-    friend bool operator==(std::nullptr_t, const GPXOptional& a) { return !a; }
-    friend bool operator!=(const GPXOptional& a, std::nullptr_t) { return static_cast<bool>(a); }
-    friend bool operator!=(std::nullptr_t, const GPXOptional& a) { return static_cast<bool>(a); }
+    double value = None();
 
 private:
     static constexpr std::uint64_t kNoneBits = 0x7FF8'0000'6E6F'6E65ull;
@@ -119,6 +60,47 @@ private:
         std::memcpy(&bits, &v, sizeof bits);
         return bits == kNoneBits;
     }
-
-    double value = None();
 };
+
+template <typename T>
+class GPXOptional : private GPXOptionalStorage<T> {
+    using Storage = GPXOptionalStorage<T>;
+
+public:
+    GPXOptional() = default;
+    GPXOptional(std::nullptr_t) {}
+    GPXOptional(const GPXOptional&) = default;
+    GPXOptional& operator=(const GPXOptional&) = default;
+
+    // Takes the value of a T made with new, and deletes it; null clears.
+    GPXOptional& operator=(T* owned)
+    {
+        if (owned) {
+            Storage::Put(*owned);
+            delete owned;
+        } else {
+            Storage::Clear();
+        }
+        return *this;
+    }
+    GPXOptional& operator=(std::nullptr_t)
+    {
+        Storage::Clear();
+        return *this;
+    }
+    void Set(const T& newValue) { Storage::Put(newValue); }
+    void Reset() { Storage::Clear(); }
+
+    explicit operator bool() const { return Storage::Has(); }
+    T& operator*() { return this->value; }
+    const T& operator*() const { return this->value; }
+    T* get() { return Storage::Has() ? &this->value : nullptr; }
+    const T* get() const { return Storage::Has() ? &this->value : nullptr; }
+
+    friend bool operator==(const GPXOptional& a, std::nullptr_t) { return !a; }
+    friend bool operator==(std::nullptr_t, const GPXOptional& a) { return !a; }
+    friend bool operator!=(const GPXOptional& a, std::nullptr_t) { return static_cast<bool>(a); }
+    friend bool operator!=(std::nullptr_t, const GPXOptional& a) { return static_cast<bool>(a); }
+};
+
+static_assert(sizeof(GPXOptional<double>) == sizeof(double), "an optional number takes no more room than the number");
