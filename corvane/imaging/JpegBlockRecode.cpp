@@ -269,6 +269,8 @@ HRESULT RecodeRegion(JpegDecompressor& d, jvirt_barray_ptr* arrays, const McuGri
     return S_OK;
 }
 
+namespace {
+
 // A Huffman-coded picture of 8-bit samples holds AC values of at most ten
 // bits. The library writes larger ones (an arithmetic-coded or damaged
 // source may give them) as codes no decoder reads, so they are refused.
@@ -304,6 +306,8 @@ bool WriteAllBlocks(JpegCompressor& c, JpegDecompressor& d, jvirt_barray_ptr* ar
     jpeg_finish_compress(&c.Info);
     return true;
 }
+
+}  // namespace
 
 }  // namespace jpegio
 

@@ -576,16 +576,6 @@ unsigned ScanRecoder::Pending(int& bits)
     return state->Sink.Writer.Pending(bits);  // whole bytes were written by Code()
 }
 
-bool RecodeScanHead(const jpeg_decompress_struct& info, std::string_view scan, long mcu, const JHUFF_TBL* const* dc,
-                    const JHUFF_TBL* const* ac, std::string& out, unsigned& lead, int& bits, ScanPoint& at)
-{
-    ScanRecoder recoder(info, dc, ac);
-    ScanPoint written;
-    if (!recoder.Code(scan, ScanPoint(), 0, mcu, at, written, out)) return false;
-    lead = recoder.Pending(bits);
-    return true;
-}
-
 bool CheckScanPart(const jpeg_decompress_struct& info, std::string_view coded, const JHUFF_TBL* const* dc,
                    const JHUFF_TBL* const* ac, const ScanPoint& from, long first, long mcu, const ScanPoint& expected)
 {
@@ -595,17 +585,6 @@ bool CheckScanPart(const jpeg_decompress_struct& info, std::string_view coded, c
     return BuildTables(info, dc, ac, tables) && Walk(info, tables, coded, from, first, mcu, at, sink) &&
            at.Offset == expected.Offset && at.Bit == expected.Bit &&
            std::equal(at.Predictions, at.Predictions + 4, expected.Predictions);
-}
-
-bool CheckScanHead(const jpeg_decompress_struct& info, std::string_view head, unsigned lead, int bits,
-                   const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac, long mcu, const ScanPoint& expected)
-{
-    std::string whole(head);
-    if (bits) AppendShifted(whole, lead, bits, {});
-    ScanPoint end = expected;
-    end.Offset = head.size();
-    end.Bit = bits;
-    return CheckScanPart(info, whole, dc, ac, ScanPoint(), 0, mcu, end);
 }
 
 std::size_t ScanEnd(std::string_view scan)

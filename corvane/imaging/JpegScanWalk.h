@@ -78,19 +78,6 @@ private:
 bool CheckScanPart(const jpeg_decompress_struct& info, std::string_view coded, const JHUFF_TBL* const* dc,
                    const JHUFF_TBL* const* ac, const ScanPoint& from, long first, long mcu, const ScanPoint& expected);
 
-// Reads MCUs [0, mcu) as WalkScan does and writes the same codes again in
-// the Huffman tables `dc` and `ac` (one each per scan component) to `out`,
-// restart markers included; the bits of the byte begun last are left in
-// `lead` (its `bits` low bits). False also when a table lacks a code.
-bool RecodeScanHead(const jpeg_decompress_struct& info, std::string_view scan, long mcu, const JHUFF_TBL* const* dc,
-                    const JHUFF_TBL* const* ac, std::string& out, unsigned& lead, int& bits, ScanPoint& at);
-
-// Reads `head` (and the `bits` low bits of `lead` after it) in the tables
-// `dc` and `ac` up to MCU `mcu`: true when it ends exactly there, with the
-// predictions of `expected`. The check of what RecodeScanHead wrote.
-bool CheckScanHead(const jpeg_decompress_struct& info, std::string_view head, unsigned lead, int bits,
-                   const JHUFF_TBL* const* dc, const JHUFF_TBL* const* ac, long mcu, const ScanPoint& expected);
-
 // Where the scan's coded data ends: the offset of the marker (less any fill
 // bytes before it) that is not a restart marker, or npos.
 std::size_t ScanEnd(std::string_view scan);
