@@ -43,18 +43,18 @@ void CAfcpTrailer::Write32(std::string& s, size_t at, std::uint32_t v) const
     }
 }
 
-bool CAfcpTrailer::Parse(const std::string& tail, std::uint64_t fileSize, std::uint64_t earliest)
+bool CAfcpTrailer::Parse(std::string_view tail, std::uint64_t fileSize, std::uint64_t earliest)
 {
     *this = CAfcpTrailer();
     if (tail.size() < 2 * kRecordSize || tail.size() > fileSize) return false;
-    const std::string end = tail.substr(tail.size() - kRecordSize);
+    const std::string end(tail.substr(tail.size() - kRecordSize));
     if (end.compare(0, 3, "AXS") != 0 || (end[3] != '!' && end[3] != '*')) return false;
     bigEndian_ = end[3] == '!';
     bytes_ = end;
     const std::uint64_t start = Read32(4);
     const std::uint64_t tailStart = fileSize - tail.size();
     if (start < earliest || start < tailStart || start + 2 * kRecordSize > fileSize) return (bytes_.clear(), false);
-    bytes_ = tail.substr(static_cast<size_t>(start - tailStart));
+    bytes_.assign(tail.substr(static_cast<size_t>(start - tailStart)));
     offset_ = start;
     const std::uint16_t count = static_cast<std::uint16_t>(
         bigEndian_ ? (static_cast<std::uint8_t>(bytes_[6]) << 8 | static_cast<std::uint8_t>(bytes_[7]))

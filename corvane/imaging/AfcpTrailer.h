@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CAfcpTrailer {
@@ -20,7 +21,7 @@ public:
     // `tail.size()` bytes of a file of `fileSize` bytes, and the trailer must
     // start at or after `earliest`. False when there is none, or when it does
     // not fit in `tail` or is not consistent.
-    bool Parse(const std::string& tail, std::uint64_t fileSize, std::uint64_t earliest);
+    bool Parse(std::string_view tail, std::uint64_t fileSize, std::uint64_t earliest);
 
     bool Found() const { return !bytes_.empty(); }
     std::uint64_t Offset() const { return offset_; }

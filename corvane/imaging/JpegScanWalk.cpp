@@ -124,6 +124,17 @@ public:
         return entry;
     }
 
+    // Looks up the next short code and its value bits in a table of
+    // 1 << kLookBits entries and passes them when the entry says how many
+    // they are (Need() called since the last 32 bits).
+    template <typename Entry>
+    const Entry& Pass(const Entry* table)
+    {
+        const Entry& entry = table[Peek(kLookBits)];
+        Drop(entry.Drop);
+        return entry;
+    }
+
     bool RanOut() const { return padding > 0 && bits < padding; }
 
     // Past the restart marker numbered `number` that must come next.
@@ -273,6 +284,40 @@ struct EncodeTable {
     }
 };
 
+// For writing AC codes again in other tables: per look-up of the source's
+// next bits, the new code with the same value bits after it, when the source
+// code and its value bits fit in the look-up and the new table has the code.
+struct TranscodeEntry {
+    std::uint32_t Out = 0;       // the new code, then the value bits
+    std::uint8_t OutLength = 0;
+    std::uint8_t Drop = 0;       // source bits passed; 0: the long way
+    std::uint8_t Passed = 0;     // coefficients passed
+    std::uint8_t EndOfBlock = 0;
+};
+
+struct TranscodeTable {
+    TranscodeEntry Entries[1 << kLookBits];
+
+    void Build(const DecodeTable& from, const EncodeTable& to)
+    {
+        for (std::uint32_t k = 0; k < (1u << kLookBits); ++k) {
+            TranscodeEntry& e = Entries[k];
+            e = TranscodeEntry();
+            const int look = from.Look[k];
+            if (!look) continue;
+            const int length = look >> 8, symbol = look & 0xff, run = symbol >> 4, size = symbol & 15;
+            const int total = length + size;
+            if (total > kLookBits || !to.Size[symbol]) continue;  // the long way reads it, or finds it missing
+            const std::uint32_t value = (k >> (kLookBits - total)) & ((1u << size) - 1);
+            e.Out = static_cast<std::uint32_t>(to.Code[symbol]) << size | value;
+            e.OutLength = static_cast<std::uint8_t>(to.Size[symbol] + size);
+            e.Drop = static_cast<std::uint8_t>(total);
+            e.Passed = static_cast<std::uint8_t>(size ? run + 1 : run == 15 ? 16 : 0);
+            e.EndOfBlock = size == 0 && run != 15;
+        }
+    }
+};
+
 // Codes written most significant bit first, 0xFF bytes stuffed.
 class BitWriter {
 public:
@@ -290,6 +335,9 @@ public:
         Emit(static_cast<std::uint64_t>(table.Code[symbol]) << size | (value & ((1u << size) - 1)), length + size);
         return true;
     }
+
+    // `n` (at most 32) bits, the low ones of `bits`.
+    void PutBits(std::uint32_t bits, int n) { Emit(bits, n); }
 
     // Fills the byte begun with one bits, then writes the marker.
     void Restart(int number)
@@ -324,12 +372,17 @@ private:
         if (out->size() - used < bytes) out->resize(std::max(out->size() + out->size() / 2, used + bytes + 65536));
     }
 
-    void Emit(std::uint64_t bits, int n)
+    // Called for every code: the bits stay in the buffer until it holds 32.
+    __attribute__((always_inline)) void Emit(std::uint64_t bits, int n)
     {
         buffer = buffer << n | bits;
         count += n;
-        if (count < 32) return;
-        // Four bytes at once unless one of them needs a stuffed zero.
+        if (count >= 32) WriteWord();
+    }
+
+    // Four bytes at once unless one of them needs a stuffed zero.
+    void WriteWord()
+    {
         const auto word = static_cast<std::uint32_t>(buffer >> (count - 32));
         if (HasByteFF(word)) {
             Drain(32);
@@ -373,6 +426,7 @@ struct CodeSink {
     BitWriter Writer;
     const EncodeTable* Dc;  // per scan component
     const EncodeTable* Ac;
+    const TranscodeTable* Transcode;
     bool Put(int component, int symbol, std::uint32_t value, int size, bool dc)
     {
         return Writer.Put(dc ? Dc[component] : Ac[component], symbol, value, size);
@@ -397,6 +451,16 @@ bool WalkBlock(BitReader& reader, const DecodeTable& dc, const DecodeTable& ac, 
             if (const unsigned entry = reader.Skip(ac)) {
                 if (entry & DecodeTable::kEndOfBlockFlag) break;
                 k += static_cast<int>(entry >> 5 & 127);
+                if (k > 64) return false;
+                continue;
+            }
+        } else if constexpr (std::is_same_v<Sink, CodeSink>) {
+            // Most codes and their value bits are written again in one step.
+            const TranscodeEntry& entry = reader.Pass(sink.Transcode[component].Entries);
+            if (entry.Drop) {
+                sink.Writer.PutBits(entry.Out, entry.OutLength);
+                if (entry.EndOfBlock) break;
+                k += entry.Passed;
                 if (k > 64) return false;
                 continue;
             }
@@ -538,8 +602,9 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
 
 struct ScanRecoder::State {
     EncodeTable DcTables[4], AcTables[4];
+    TranscodeTable Transcode[4];
     ScanTables Tables;
-    CodeSink Sink{{}, DcTables, AcTables};
+    CodeSink Sink{{}, DcTables, AcTables, Transcode};
     std::size_t Written = 0;  // whole bytes written so far
 };
 
@@ -549,6 +614,8 @@ ScanRecoder::ScanRecoder(const jpeg_decompress_struct& info, const JHUFF_TBL* co
     ready = BuildTables(info, nullptr, nullptr, state->Tables);
     for (int c = 0; ready && c < info.comps_in_scan && c < 4; ++c)
         ready = state->DcTables[c].Build(dc[c]) && state->AcTables[c].Build(ac[c]);
+    for (int c = 0; ready && c < state->Tables.Components; ++c)
+        state->Transcode[c].Build(state->Tables.Ac[c], state->AcTables[c]);
 }
 
 ScanRecoder::~ScanRecoder() = default;
@@ -609,6 +676,7 @@ std::size_t ScanEnd(std::string_view scan)
 void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view coded, int lastBits)
 {
     const auto* data = reinterpret_cast<const std::uint8_t*>(coded.data());
+    out.reserve(out.size() + coded.size() + coded.size() / 64 + 2);
     std::uint32_t buffer = lead & ((1u << bits) - 1);
     int count = bits;
     auto emit = [&out](std::uint8_t byte) {

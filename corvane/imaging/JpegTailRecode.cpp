@@ -231,8 +231,10 @@ public:
     HeadReader(const HeadReader&) = delete;
     HeadReader& operator=(const HeadReader&) = delete;
 
-    void Start()
+    // `expected`: about the size the runs will have together.
+    void Start(std::size_t expected)
     {
+        bytes.reserve(expected);
         try {
             result = std::async(std::launch::async, [this] { return Read(); });
         } catch (const std::system_error&) {
@@ -341,7 +343,7 @@ bool RecodeHead(JpegDecompressor& d, std::string_view scan, long first, const Co
                 HeadReader& reader)
 {
     ScanRecoder recoder(d.Info, tables.DcOf, tables.AcOf);
-    reader.Start();
+    reader.Start(scan.size() + scan.size() / 8);
     const long step = std::max(McusPerRow(d.Info), (first + kHeadRuns - 1) / kHeadRuns);
     ScanPoint from, at, written;
     for (long m = 0; m < first; m = std::min(first, m + step), from = at) {
@@ -414,6 +416,8 @@ bool Splice(const Head& head, const std::string& coded, long height, int restart
     std::string_view codedHeader = JpegHeaderOf(coded), codedData;
     int lastBits = 8;
     if (codedHeader.empty() || !CodedBits(coded, codedData, lastBits)) return false;
+    // Shifted bits may need a stuffed zero more now and then.
+    out.reserve(codedHeader.size() + head.Bytes.size() + codedData.size() + codedData.size() / 64 + 16);
     out.assign(codedHeader);
     if (!PatchFrameHeight(out, height)) return false;
     out += head.Bytes;

@@ -151,7 +151,7 @@ std::unique_ptr<CPictureMetadata> CPictureMetadata::OpenBytes(std::string bytes,
     if (IsJpeg(picture->bytes_)) {
         impl.Header = std::string(JpegHeaderOf(picture->bytes_));
         const size_t tail = static_cast<size_t>(std::min<std::uint64_t>(picture->bytes_.size(), kMaxTrailer));
-        impl.Trailer.Parse(picture->bytes_.substr(picture->bytes_.size() - tail), picture->bytes_.size(),
+        impl.Trailer.Parse(std::string_view(picture->bytes_).substr(picture->bytes_.size() - tail), picture->bytes_.size(),
                            impl.Header.size());
     }
     picture->Load(impl.Header);

@@ -325,7 +325,11 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
     impl.Committed = true;
     if (!impl.Source) {
         const size_t end = static_cast<size_t>(impl.TrailerStart(bytes_));
-        written_ = impl.NewHeader + bytes_.substr(impl.Header.size(), end - impl.Header.size()) + impl.NewTrailer;
+        written_.clear();
+        written_.reserve(impl.NewHeader.size() + (end - impl.Header.size()) + impl.NewTrailer.size());
+        written_ += impl.NewHeader;
+        written_.append(bytes_, impl.Header.size(), end - impl.Header.size());
+        written_ += impl.NewTrailer;
     }
     return S_OK;
 }

@@ -215,6 +215,50 @@ TEST(JpegScanRecode, CodesWrittenAgainInOtherTablesAreTheLibrarysBytes)
     }
 }
 
+// A table without a code the scan uses: coding stops instead of writing
+// bits for it, whether the code is short (written in one step with its value
+// bits) or long.
+TEST(JpegScanRecode, ATableLackingAUsedCodeStopsTheCoding)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes = ReadFile(SamplesDir() / "pictures/gps/DSCN0021.jpg");
+    JpegDecompressor from;
+    ASSERT_TRUE(OpenDecompressor(from, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    const std::string_view scan = std::string_view(bytes).substr(JpegHeaderOf(bytes).size());
+    const std::string_view coded = scan.substr(0, ScanEnd(scan));
+    const long mcus = McusPerRow(from.Info) * McuRows(from.Info);
+    const JHUFF_TBL* dc[4] = {};
+    const JHUFF_TBL* ac[4] = {};
+    for (int c = 0; c < from.Info.comps_in_scan; ++c) {
+        dc[c] = from.Info.dc_huff_tbl_ptrs[from.Info.cur_comp_info[c]->dc_tbl_no];
+        ac[c] = from.Info.ac_huff_tbl_ptrs[from.Info.cur_comp_info[c]->ac_tbl_no];
+    }
+    {
+        std::string out;
+        ScanRecoder recoder(from.Info, dc, ac);
+        ScanPoint at, written;
+        ASSERT_TRUE(recoder.Code(coded, ScanPoint(), 0, mcus, at, written, out));
+    }
+    // Run 0 size 1 (a two-bit code) and run 1 size 5 (a long one) left out of the first component's table.
+    for (const int lacking : {0x01, 0x15}) {
+        JHUFF_TBL without = *ac[0];
+        int count = 0, at = -1;
+        for (int l = 1; l <= 16; ++l) count += without.bits[l];
+        for (int i = 0; i < count; ++i)
+            if (without.huffval[i] == lacking) at = i;
+        ASSERT_GE(at, 0);
+        int length = 1;
+        for (int seen = without.bits[1]; seen <= at; seen += without.bits[++length]) {}
+        --without.bits[length];
+        std::copy(without.huffval + at + 1, without.huffval + count, without.huffval + at);
+        const JHUFF_TBL* lackingAc[4] = {&without, ac[1], ac[2], ac[3]};
+        std::string out;
+        ScanRecoder recoder(from.Info, dc, lackingAc);
+        ScanPoint end, written;
+        EXPECT_FALSE(recoder.Code(coded, ScanPoint(), 0, mcus, end, written, out)) << std::hex << lacking;
+    }
+}
+
 // Bits as text, stuffing removed: the independent reading of coded bytes.
 std::string BitsOf(std::string_view coded)
 {
