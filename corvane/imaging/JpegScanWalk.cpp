@@ -43,6 +43,8 @@ struct DecodeTable {
             if (n) {
                 ValueOffset[l] = p - static_cast<std::int32_t>(code);
                 for (int i = 0; i < n; ++i, ++p, ++code) {
+                    // More codes than the length allows: a damaged table.
+                    if (code >= (1u << l)) return false;
                     if (l <= kLookBits) {
                         const std::uint32_t first = code << (kLookBits - l), last = first + (1u << (kLookBits - l));
                         for (std::uint32_t k = first; k < last; ++k)
@@ -54,7 +56,6 @@ struct DecodeTable {
             } else {
                 MaxCode[l] = -1;
             }
-            if (code > (1u << l)) return false;  // more codes than the length allows
             code <<= 1;
         }
         MaxCode[17] = 0x7fffffff;

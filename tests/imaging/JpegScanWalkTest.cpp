@@ -259,6 +259,22 @@ TEST(JpegScanRecode, ATableLackingAUsedCodeStopsTheCoding)
     }
 }
 
+// A Huffman table declaring more codes of a length than the length allows
+// (the library checks that only once it decodes) is refused before any
+// look-up entry is made for it.
+TEST(JpegScanWalk, AnOverfullHuffmanTableIsRefused)
+{
+    REQUIRE_SAMPLES();
+    const std::string bytes =
+        ReadFile(SamplesDir() / "fuzz/jpeg_codec/huffman-table-with-more-codes-than-lengths-allow.jpg");
+    JpegDecompressor d;
+    ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    const std::string_view scan = std::string_view(bytes).substr(JpegHeaderOf(bytes).size());
+    ScanPoint at;
+    EXPECT_FALSE(WalkScan(d.Info, scan, McusPerRow(d.Info) * McuRows(d.Info), at));
+    EXPECT_FALSE(HuffmanTablesComplete(d.Info));
+}
+
 // Bits as text, stuffing removed: the independent reading of coded bytes.
 std::string BitsOf(std::string_view coded)
 {
