@@ -272,11 +272,13 @@ HRESULT RecodeRegion(JpegDecompressor& d, jvirt_barray_ptr* arrays, const McuGri
 namespace {
 
 // A Huffman-coded picture of 8-bit samples holds AC values of at most ten
-// bits. The library writes larger ones (an arithmetic-coded or damaged
-// source may give them) as codes no decoder reads, so they are refused.
-bool AcValuesCodable(JpegDecompressor& d, jvirt_barray_ptr* arrays)
+// bits and DC values whose differences take at most eleven, which values
+// of -1024 to 1023 guarantee (any block of 8-bit samples has one). The
+// library writes larger ones (an arithmetic-coded or damaged source may give
+// them) as codes no decoder reads, so they are refused.
+bool ValuesCodable(JpegDecompressor& d, jvirt_barray_ptr* arrays)
 {
-    constexpr int kMaxAc = 1023;
+    constexpr int kMaxAc = 1023, kMinDc = -1024, kMaxDc = 1023;
     if (setjmp(d.Errors.Jump)) return false;
     auto* info = reinterpret_cast<j_common_ptr>(&d.Info);
     for (int ci = 0; ci < d.Info.num_components; ++ci) {
@@ -284,8 +286,10 @@ bool AcValuesCodable(JpegDecompressor& d, jvirt_barray_ptr* arrays)
         for (JDIMENSION y = 0; y < comp.height_in_blocks; ++y) {
             const JBLOCKROW row = info->mem->access_virt_barray(info, arrays[ci], y, 1, FALSE)[0];
             bool inRange = true;
-            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x)
+            for (JDIMENSION x = 0; x < comp.width_in_blocks; ++x) {
+                inRange &= row[x][0] >= kMinDc && row[x][0] <= kMaxDc;
                 for (int k = 1; k < DCTSIZE2; ++k) inRange &= row[x][k] >= -kMaxAc && row[x][k] <= kMaxAc;
+            }
             if (!inRange) return false;
         }
     }
@@ -333,7 +337,7 @@ HRESULT RecodeJpegBlocks(std::string_view sourceBytes, const std::vector<PixelRe
     }
     // Blocks copied as they are would carry the damage into a file that looks whole.
     if (d.Errors.CorruptData) return Fail("damaged JPEG data", d.Errors.Message, error);
-    if (!AcValuesCodable(d, arrays))
+    if (!ValuesCodable(d, arrays))
         return Fail("damaged JPEG data", "coefficients too large for the picture's coding", error);
 
     const McuGrid grid = GridOf(d.Info);

@@ -290,11 +290,14 @@ INSTANTIATE_TEST_SUITE_P(Layouts, BlockStampTest, ::testing::ValuesIn(kLayouts),
 TEST(BlockStamp, ValuesBeyondHuffmanCodingAreRefused)
 {
     REQUIRE_SAMPLES();
-    const std::string bytes = ReadFile(SamplesDir() / "fuzz/jpeg_codec/arithmetic-values-beyond-huffman-coding.jpg");
-    std::string out, error;
-    const HRESULT hr = RecodeJpegBlocks(
-        bytes, {{0, 4080, 24, 4096}}, [](CBitmap&, int, int) { return S_OK; }, out, &error);
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
-    EXPECT_TRUE(out.empty());
+    // AC values of more than ten bits; DC values whose differences need more than eleven.
+    for (const char* name : {"arithmetic-values-beyond-huffman-coding.jpg", "arithmetic-dc-differences-beyond-huffman-coding.jpg"}) {
+        const std::string bytes = ReadFile(SamplesDir() / "fuzz/jpeg_codec" / name);
+        std::string out, error;
+        const HRESULT hr = RecodeJpegBlocks(
+            bytes, {{0, 4080, 24, 4096}}, [](CBitmap&, int, int) { return S_OK; }, out, &error);
+        EXPECT_TRUE(FAILED(hr)) << name;
+        EXPECT_NE(error.find("damaged"), std::string::npos) << name << ": " << error;
+        EXPECT_TRUE(out.empty()) << name;
+    }
 }
