@@ -2,7 +2,11 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 namespace {
@@ -160,6 +164,15 @@ public:
         const int bytesBack = (pending + 7) / 8;
         bit = (8 - pending % 8) % 8;
         offset = bytesBack ? starts[(loaded - static_cast<unsigned>(bytesBack)) % 16] : pos;
+    }
+
+    // The place of the next unread bit as one number: offset * 8 + bit.
+    std::uint64_t BitPosition() const
+    {
+        std::size_t offset = 0;
+        int bit = 0;
+        Where(offset, bit);
+        return static_cast<std::uint64_t>(offset) * 8 + static_cast<std::uint64_t>(bit);
     }
 
     // Only fill bytes stand between the bits read and the marker after them.
@@ -599,6 +612,187 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
     ScanTables tables;
     NoSink sink;
     return BuildTables(info, nullptr, nullptr, tables) && Walk(info, tables, scan, from, first, mcu, at, sink);
+}
+
+namespace {
+
+// One MCU's codes, without restart markers. False on a code the tables do
+// not hold or a block of more than 64 coefficients.
+bool WalkMcu(BitReader& reader, const ScanTables& tables, std::int64_t* predictions)
+{
+    NoSink sink;
+    for (int c = 0; c < tables.Components; ++c)
+        for (int b = 0; b < tables.Blocks[c]; ++b)
+            if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c], sink, c)) return false;
+    return !reader.RanOut();
+}
+
+// Where an MCU starts as a reader that began in the middle of the scan saw
+// it: the bit, the sums of the DC differences it read up to there, and the
+// run of reading it belongs to.
+struct McuMark {  // left uninitialised: only the marks made are touched
+    std::uint64_t Bit;
+    std::int64_t Sums[4];
+    std::uint32_t Run;
+};
+
+// Reads the scan from a byte in its middle as if an MCU started there.
+// Huffman codes fall into step with the true ones within a few codes, and
+// blocks and MCUs soon after; a run of reading that meets a code no table
+// holds or too long a block was out of step, and the next begins where it
+// stopped. From some MCU on its marks are the true MCU starts; which ones,
+// the reader from the start finds when it meets one of them. Its marks are
+// published one by one, in the order of their bits, for that reader.
+class MidScanReader {
+public:
+    MidScanReader(const ScanTables& tables, std::string_view scan, std::size_t start, std::size_t capacity)
+        : tables(tables), scan(scan), start(start), capacity(capacity), marks(new McuMark[capacity])
+    {
+    }
+
+    void Run()
+    {
+        std::uint64_t from = static_cast<std::uint64_t>(start) * 8;
+        std::size_t n = 0;
+        for (std::uint32_t run = 0; n < capacity && from / 8 < scan.size(); ++run) {
+            const std::size_t byte = static_cast<std::size_t>(from / 8);
+            BitReader reader(scan.substr(byte));
+            reader.Need();
+            reader.Get(static_cast<int>(from % 8));
+            std::int64_t sums[4] = {};
+            bool read = true;
+            for (; n < capacity && read; ++n) {
+                if (stop.load(std::memory_order_relaxed)) return Finish();
+                reader.Need();
+                McuMark& mark = marks[n];
+                mark.Bit = reader.BitPosition() + static_cast<std::uint64_t>(byte) * 8;
+                std::copy(sums, sums + 4, mark.Sums);
+                mark.Run = run;
+                published.store(n + 1, std::memory_order_release);
+                read = WalkMcu(reader, tables, sums);
+            }
+            if (read || reader.RanOut()) break;
+            from = std::max(reader.BitPosition() + static_cast<std::uint64_t>(byte) * 8, marks[n - 1].Bit + 1);
+        }
+        Finish();
+    }
+
+    void Finish() { done.store(true, std::memory_order_release); }
+    std::size_t Published() const { return published.load(std::memory_order_acquire); }
+    bool Done() const { return done.load(std::memory_order_acquire); }
+    const McuMark& Mark(std::size_t n) const { return marks[n]; }
+    void Stop() { stop.store(true, std::memory_order_relaxed); }
+
+private:
+    const ScanTables& tables;
+    std::string_view scan;
+    std::size_t start;
+    std::size_t capacity;
+    std::unique_ptr<McuMark[]> marks;
+    std::atomic<std::size_t> published{0};
+    std::atomic<bool> done{false}, stop{false};
+};
+
+// Runs a MidScanReader on a thread of its own, stopped and joined on leaving.
+class MidScanThread {
+public:
+    explicit MidScanThread(MidScanReader& reader) : reader(reader)
+    {
+        try {
+            thread = std::thread([&reader] { reader.Run(); });
+        } catch (const std::system_error&) {
+            // No thread: the reader from the start does it all.
+        }
+    }
+    ~MidScanThread()
+    {
+        reader.Stop();
+        if (thread.joinable()) thread.join();
+    }
+    MidScanThread(const MidScanThread&) = delete;
+    MidScanThread& operator=(const MidScanThread&) = delete;
+    bool Running() const { return thread.joinable(); }
+
+private:
+    MidScanReader& reader;
+    std::thread thread;
+};
+
+// A byte about halfway to MCU `mcu` (guessed from its share of the MCUs)
+// that is neither a marker's nor a stuffed zero.
+std::size_t MidScanStart(std::string_view scan, long mcu, long total)
+{
+    std::size_t at = std::max<std::size_t>(1, static_cast<std::size_t>(static_cast<double>(scan.size()) * mcu / total / 2));
+    while (at + 1 < scan.size() && (static_cast<unsigned char>(scan[at - 1]) == 0xff ||
+                                    static_cast<unsigned char>(scan[at]) == 0xff))
+        ++at;
+    return at;
+}
+
+}  // namespace
+
+bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at,
+                        std::size_t minimumBytes)
+{
+    const long total = McusPerRow(info) * McuRows(info);
+    ScanTables tables;
+    if (!IsWalkableScan(info) || info.restart_interval != 0 || mcu < 2 || mcu >= total ||
+        scan.size() < std::max<std::size_t>(minimumBytes, 64) || !BuildTables(info, nullptr, nullptr, tables))
+        return WalkScan(info, scan, mcu, at);
+
+    const std::size_t start = MidScanStart(scan, mcu, total);
+    MidScanReader ahead(tables, scan, start, static_cast<std::size_t>(total));
+    MidScanThread thread(ahead);
+    if (!thread.Running()) return WalkScan(info, scan, mcu, at);
+
+    // From the start, until an MCU begins where the other reader marked one.
+    BitReader reader(scan);
+    std::int64_t predictions[4] = {};
+    const std::uint64_t startBit = static_cast<std::uint64_t>(start) * 8;
+    std::size_t next = 0;  // the first mark not yet passed
+    long m = 0;
+    for (; m < mcu; ++m) {
+        reader.Need();
+        const std::uint64_t bit = reader.BitPosition();
+        if (bit >= startBit) {
+            // The other reader, far ahead as a rule, is let ahead of this one.
+            std::size_t published = ahead.Published();
+            while (!ahead.Done() && (published == 0 || ahead.Mark(published - 1).Bit < bit)) {
+                std::this_thread::yield();
+                published = ahead.Published();
+            }
+            published = ahead.Published();
+            while (next < published && ahead.Mark(next).Bit < bit) ++next;
+            if (next < published && ahead.Mark(next).Bit == bit) break;
+        }
+        if (!WalkMcu(reader, tables, predictions)) return false;
+    }
+    if (m < mcu) {
+        // In step at MCU m: the mark of MCU `mcu` is as many marks further.
+        const std::size_t want = next + static_cast<std::size_t>(mcu - m);
+        while (ahead.Published() <= want && !ahead.Done()) std::this_thread::yield();
+        if (ahead.Published() > want && ahead.Mark(want).Run == ahead.Mark(next).Run) {
+            const McuMark& from = ahead.Mark(next);
+            const McuMark& to = ahead.Mark(want);
+            at.Offset = static_cast<std::size_t>(to.Bit / 8);
+            at.Bit = static_cast<int>(to.Bit % 8);
+            for (int c = 0; c < 4; ++c) {
+                const std::int64_t p = predictions[c] + to.Sums[c] - from.Sums[c];
+                if (p < -32768 || p > 32767) return false;
+                at.Predictions[c] = static_cast<int>(p);
+            }
+            return true;
+        }
+        // That run stopped short (damage after the step): read on alone.
+        for (; m < mcu; ++m)
+            if (!WalkMcu(reader, tables, predictions)) return false;
+    }
+    reader.Where(at.Offset, at.Bit);
+    for (int c = 0; c < 4; ++c) {
+        if (predictions[c] < -32768 || predictions[c] > 32767) return false;
+        at.Predictions[c] = static_cast<int>(predictions[c]);
+    }
+    return true;
 }
 
 struct ScanRecoder::State {

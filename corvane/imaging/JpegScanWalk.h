@@ -39,6 +39,11 @@ long McuRows(const jpeg_decompress_struct& info);
 // tables do not hold, a block of more than 64 coefficients, a missing or
 // misnumbered restart marker, or data ending early.
 bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at);
+// WalkScan for `mcu` short of the scan's end, with a second thread reading
+// from the middle of the scan on when the scan has at least `minimumBytes`
+// and no restart markers: the same result in about half the time.
+bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at,
+                        std::size_t minimumBytes = std::size_t{1} << 20);
 // The same from `from`, where MCU `first` starts (after the restart marker
 // before it, if any), with the predictions in force there.
 bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,

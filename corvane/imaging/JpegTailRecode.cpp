@@ -190,7 +190,7 @@ bool Complete(const std::string& jpeg, const Head& head, long first)
 // The source's coded data before MCU `first`, as it is.
 bool CopyHead(JpegDecompressor& d, std::string_view scan, long first, Head& head)
 {
-    if (!WalkScan(d.Info, scan, first, head.Cut)) return false;
+    if (!WalkScanInParallel(d.Info, scan, first, head.Cut)) return false;
     head.Bytes.assign(scan.substr(0, head.Cut.Offset));
     head.Bits = head.Cut.Bit;
     head.Lead = head.Bits ? static_cast<unsigned char>(scan[head.Cut.Offset]) >> (8 - head.Bits) : 0;

@@ -129,6 +129,45 @@ TEST_P(JpegScanWalkTest, FindsThePredictionsTheDecoderFindsAndReadsToTheEnd)
     }
 }
 
+bool SamePoint(const ScanPoint& a, const ScanPoint& b)
+{
+    return a.Offset == b.Offset && a.Bit == b.Bit && std::equal(a.Predictions, a.Predictions + 4, b.Predictions);
+}
+
+// Read by two threads, one from the middle on, a scan gives the walk's very
+// answer at every cut; damage before or after the middle still fails it.
+TEST_P(JpegScanWalkTest, ReadingFromTheMiddleTooGivesTheSameCut)
+{
+    REQUIRE_SAMPLES();
+    REQUIRE_TOOL("jpegtran");
+    TempDir dir;
+    const std::string jpeg = Load(GetParam(), dir);
+    JpegDecompressor d;
+    ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
+    const std::string_view scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
+    const std::string_view coded = scan.substr(0, ScanEnd(scan));
+    const long total = McusPerRow(d.Info) * McuRows(d.Info);
+    for (long mcu = 2; mcu < total; mcu += std::max(1L, total / 97)) {
+        ScanPoint one, two;
+        ASSERT_TRUE(WalkScan(d.Info, coded, mcu, one)) << "MCU " << mcu;
+        ASSERT_TRUE(WalkScanInParallel(d.Info, coded, mcu, two, 0)) << "MCU " << mcu;
+        EXPECT_TRUE(SamePoint(one, two)) << "MCU " << mcu << ": " << one.Offset << "." << one.Bit << " against "
+                                         << two.Offset << "." << two.Bit;
+    }
+    // A byte dropped at a quarter and at three quarters of the way to the cut.
+    const long cut = total - total / 10;
+    ScanPoint whole;
+    ASSERT_TRUE(WalkScan(d.Info, coded, cut, whole));
+    for (const std::size_t at : {whole.Offset / 4, whole.Offset * 3 / 4}) {
+        std::string damaged(coded);
+        damaged.erase(at, 1);
+        ScanPoint one, two;
+        const bool read = WalkScan(d.Info, damaged, cut, one);
+        EXPECT_EQ(WalkScanInParallel(d.Info, damaged, cut, two, 0), read) << "byte " << at;
+        if (read) EXPECT_TRUE(SamePoint(one, two)) << "byte " << at;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Pictures, JpegScanWalkTest, ::testing::ValuesIn(kPictures),
                          [](const auto& info) { return std::string(info.param.Name); });
 
