@@ -78,18 +78,27 @@ std::vector<int> LibraryPredictions(JpegDecompressor& d, jvirt_barray_ptr* array
     return dc;
 }
 
-class JpegScanWalkTest : public ::testing::TestWithParam<Picture> {};
+// Each sample layout, made and opened, with its scan.
+class JpegScanWalkTest : public ::testing::TestWithParam<Picture> {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_SAMPLES();
+        REQUIRE_TOOL("jpegtran");
+        jpeg = Load(GetParam(), dir);
+        ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
+        ASSERT_TRUE(IsWalkableScan(d.Info));
+        scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
+    }
+
+    TempDir dir;
+    std::string jpeg;
+    JpegDecompressor d;
+    std::string_view scan;
+};
 
 TEST_P(JpegScanWalkTest, FindsThePredictionsTheDecoderFindsAndReadsToTheEnd)
 {
-    REQUIRE_SAMPLES();
-    REQUIRE_TOOL("jpegtran");
-    TempDir dir;
-    const std::string jpeg = Load(GetParam(), dir);
-    JpegDecompressor d;
-    ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
-    ASSERT_TRUE(IsWalkableScan(d.Info));
-    const std::string_view scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
     const std::size_t end = ScanEnd(scan);
     ASSERT_NE(end, std::string_view::npos);
     const long total = McusPerRow(d.Info) * McuRows(d.Info);
@@ -138,13 +147,6 @@ bool SamePoint(const ScanPoint& a, const ScanPoint& b)
 // answer at every cut; damage before or after the middle still fails it.
 TEST_P(JpegScanWalkTest, ReadingFromTheMiddleTooGivesTheSameCut)
 {
-    REQUIRE_SAMPLES();
-    REQUIRE_TOOL("jpegtran");
-    TempDir dir;
-    const std::string jpeg = Load(GetParam(), dir);
-    JpegDecompressor d;
-    ASSERT_TRUE(OpenDecompressor(d, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
-    const std::string_view scan = std::string_view(jpeg).substr(JpegHeaderOf(jpeg).size());
     const std::string_view coded = scan.substr(0, ScanEnd(scan));
     const long total = McusPerRow(d.Info) * McuRows(d.Info);
     for (long mcu = 2; mcu < total; mcu += std::max(1L, total / 97)) {
