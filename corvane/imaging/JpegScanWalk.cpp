@@ -560,6 +560,34 @@ bool WalkScan(const jpeg_decompress_struct& info, std::string_view scan, long mc
 
 namespace {
 
+// One MCU's codes, without restart markers. False on a code the tables do
+// not hold, a block of more than 64 coefficients, or data ending early.
+template <typename Sink>
+bool WalkMcu(BitReader& reader, const ScanTables& tables, std::int64_t* predictions, Sink& sink)
+{
+    for (int c = 0; c < tables.Components; ++c)
+        for (int b = 0; b < tables.Blocks[c]; ++b)
+            if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c], sink, c)) return false;
+    return !reader.RanOut();
+}
+
+bool WalkMcu(BitReader& reader, const ScanTables& tables, std::int64_t* predictions)
+{
+    NoSink sink;
+    return WalkMcu(reader, tables, predictions, sink);
+}
+
+// The predictions of a ScanPoint; false for one no coefficient can hold,
+// which comes only from damaged data.
+bool SetPredictions(const std::int64_t* predictions, ScanPoint& at)
+{
+    for (int c = 0; c < 4; ++c) {
+        if (predictions[c] < -32768 || predictions[c] > 32767) return false;
+        at.Predictions[c] = static_cast<int>(predictions[c]);
+    }
+    return true;
+}
+
 template <typename Sink>
 bool Walk(const jpeg_decompress_struct& info, const ScanTables& tables, std::string_view scan, const ScanPoint& from,
           long first, long mcu, ScanPoint& at, Sink& sink)
@@ -582,10 +610,7 @@ bool Walk(const jpeg_decompress_struct& info, const ScanTables& tables, std::str
             marker = (marker + 1) % 8;
             for (auto& p : predictions) p = 0;
         }
-        for (int c = 0; c < tables.Components; ++c)
-            for (int b = 0; b < tables.Blocks[c]; ++b)
-                if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c], sink, c)) return false;
-        if (reader.RanOut()) return false;
+        if (!WalkMcu(reader, tables, predictions, sink)) return false;
     }
     if (interval && mcu != first && mcu < total && mcu % interval == 0) {
         // The MCU starts a restart interval: the marker before it is part of what precedes.
@@ -596,12 +621,7 @@ bool Walk(const jpeg_decompress_struct& info, const ScanTables& tables, std::str
     if (mcu == total && !reader.AtEnd()) return false;
     reader.Where(at.Offset, at.Bit);
     at.Offset += from.Offset;
-    for (int c = 0; c < 4; ++c) {
-        // A prediction no coefficient can hold comes only from damaged data.
-        if (predictions[c] < -32768 || predictions[c] > 32767) return false;
-        at.Predictions[c] = static_cast<int>(predictions[c]);
-    }
-    return true;
+    return SetPredictions(predictions, at);
 }
 
 }  // namespace
@@ -615,17 +635,6 @@ bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, con
 }
 
 namespace {
-
-// One MCU's codes, without restart markers. False on a code the tables do
-// not hold or a block of more than 64 coefficients.
-bool WalkMcu(BitReader& reader, const ScanTables& tables, std::int64_t* predictions)
-{
-    NoSink sink;
-    for (int c = 0; c < tables.Components; ++c)
-        for (int b = 0; b < tables.Blocks[c]; ++b)
-            if (!WalkBlock(reader, tables.Dc[c], tables.Ac[c], predictions[c], sink, c)) return false;
-    return !reader.RanOut();
-}
 
 // Where an MCU starts as a reader that began in the middle of the scan saw
 // it: the bit, the sums of the DC differences it read up to there, and the
@@ -776,23 +785,16 @@ bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view sca
             const McuMark& to = ahead.Mark(want);
             at.Offset = static_cast<std::size_t>(to.Bit / 8);
             at.Bit = static_cast<int>(to.Bit % 8);
-            for (int c = 0; c < 4; ++c) {
-                const std::int64_t p = predictions[c] + to.Sums[c] - from.Sums[c];
-                if (p < -32768 || p > 32767) return false;
-                at.Predictions[c] = static_cast<int>(p);
-            }
-            return true;
+            std::int64_t there[4];
+            for (int c = 0; c < 4; ++c) there[c] = predictions[c] + to.Sums[c] - from.Sums[c];
+            return SetPredictions(there, at);
         }
         // That run stopped short (damage after the step): read on alone.
         for (; m < mcu; ++m)
             if (!WalkMcu(reader, tables, predictions)) return false;
     }
     reader.Where(at.Offset, at.Bit);
-    for (int c = 0; c < 4; ++c) {
-        if (predictions[c] < -32768 || predictions[c] > 32767) return false;
-        at.Predictions[c] = static_cast<int>(predictions[c]);
-    }
-    return true;
+    return SetPredictions(predictions, at);
 }
 
 struct ScanRecoder::State {
