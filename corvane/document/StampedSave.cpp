@@ -8,6 +8,7 @@
 #include "Bitmap.h"
 #include "GeoTagMetadataDecoder.h"
 #include "JpegBlockRecode.h"
+#include "JpegSegments.h"
 #include "MetadataTransferEngine.h"
 #include "PictureCodec.h"
 #include "PictureItem.h"
@@ -116,6 +117,23 @@ HRESULT StampJpeg(std::string_view bytes, int orientation, CGeoTagMetadataDecode
         encoded, error);
 }
 
+// The stamped JPEG with the source's own metadata segments, byte for byte:
+// the save then changes in them only what the record changes, as a metadata
+// save does, so maker notes with offsets of their own stay readable.
+HRESULT StampJpegKeepingMetadata(std::string_view bytes, int orientation, CGeoTagMetadataDecoder& decoder,
+                                 const CGPSMetadataInfo& record, const std::vector<PendingStamp>& operations,
+                                 std::string& encoded, std::string* error, int maxMegapixels)
+{
+    std::string recoded;
+    const HRESULT hr = StampJpeg(bytes, orientation, decoder, record, operations, recoded, error, maxMegapixels);
+    if (FAILED(hr)) return hr;
+    if (!WithSourceMetadataSegments(bytes, recoded, encoded)) {
+        if (error) *error = "write failed: the stamped picture has no image data";
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
 }  // namespace
 
 void DrawPendingStamps(CStampCanvas& canvas, CGeoTagMetadataDecoder& decoder, const CGPSMetadataInfo& record,
@@ -154,11 +172,15 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     }
 
     // The metadata the new file gets comes first: the stamps word the
-    // geotag as it is saved, not as the file held it before.
-    auto targetRoot = std::make_shared<MetadataBlock>(format == PictureFormatJpeg ? ContainerFormat::JpegRoot
-                                                                                  : ContainerFormat::TiffRoot);
+    // geotag as it is saved, not as the file held it before. A JPEG keeps
+    // its coding (only the stamped blocks are coded again), so all its
+    // metadata stays true of it and travels as a metadata save keeps it; a
+    // TIFF is encoded anew and carries the descriptive tags only.
+    const bool jpeg = format == PictureFormatJpeg;
+    auto targetRoot = std::make_shared<MetadataBlock>(jpeg ? ContainerFormat::JpegRoot : ContainerFormat::TiffRoot);
     TransferReport report;
-    HRESULT hr = TransferMetadata(original->Root(), targetRoot, format, format, &record, TransferPolicy::AllowList, &report);
+    HRESULT hr = TransferMetadata(original->Root(), targetRoot, format, format, &record,
+                                  jpeg ? TransferPolicy::KeepAll : TransferPolicy::AllowList, &report);
     if (FAILED(hr)) {
         if (error)
             *error = report.Refusal.empty() ? "write failed: the metadata could not be carried over"
@@ -169,9 +191,9 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     CGeoTagMetadataDecoder decoder(targetRoot, format);
     const int orientation = StoredOrientation(*original->Root(), format);
     std::string encoded;
-    if (format == PictureFormatJpeg)
-        hr = StampJpeg(original->Bytes(), orientation, decoder, record, operations, encoded, error,
-                       options.MaxStampMegapixels);
+    if (jpeg)
+        hr = StampJpegKeepingMetadata(original->Bytes(), orientation, decoder, record, operations, encoded, error,
+                                      options.MaxStampMegapixels);
     else
         hr = ReencodePicture(
             original->Bytes(), format,

@@ -109,9 +109,9 @@ bool MayChange(const Edit& edit, const std::string& key, const Reading& before, 
         return true;
     if (BaseKey(key) == "File:ExifByteOrder" && !before.ExifTool.Has(key)) return true;
     if (!edit.Reencodes) return false;
-    if (tag && DroppedByAllowList(*tag, isTiff)) return true;
-    // A re-encoded picture's EXIF dates are written from the record: both of them.
-    if (BaseKey(key) == "ExifIFD:CreateDate" && !before.ExifTool.Has(key))
+    if (tag && (isTiff ? DroppedByAllowList(*tag, true) : NotCarriedByStampedJpeg(*tag))) return true;
+    // A re-encoded TIFF's EXIF dates are written from the record: both of them.
+    if (isTiff && BaseKey(key) == "ExifIFD:CreateDate" && !before.ExifTool.Has(key))
         return true;
     // An address read from after the image travels into the picture's own IPTC.
     const std::string trailerKey = "IPTC2:" + NameOf(key);
@@ -160,6 +160,16 @@ bool DroppedByAllowList(const Tag& tag, bool isTiff)
     if (tag.Group.rfind("MPImage", 0) == 0) return true;
     // The EXIF block is laid out anew, in the writer's byte order.
     return tag.Group == "File" && tag.Name == "ExifByteOrder";
+}
+
+bool NotCarriedByStampedJpeg(const Tag& tag)
+{
+    // A stamped JPEG keeps its coding and every metadata segment; what it
+    // leaves out is what lay after the image (data appended to the file, and
+    // the further pictures a multi-picture index points at, with the index).
+    for (const char* group : {"MPF0", "AFCP", "IPTC2"})
+        if (tag.Group == group) return true;
+    return tag.Group.rfind("MPImage", 0) == 0;
 }
 
 std::vector<Finding> CheckIntents(const Edit& edit, const Listing& before, const Listing& after)

@@ -40,5 +40,7 @@ std::vector<Finding> CheckIntents(const Edit& edit, const Listing& before, const
 // Whether a re-encoded save may drop or replace this tag (the allow list of
 // re-encoded saves, kept here as data).
 bool DroppedByAllowList(const Tag& tag, bool isTiff);
+// The tags a stamped JPEG may lose: none but those of what follows its image.
+bool NotCarriedByStampedJpeg(const Tag& tag);
 
 }  // namespace invariants
