@@ -40,6 +40,9 @@ CAddressOptionsBox::CAddressOptionsBox(const ISettingsStore& settings, QWidget* 
     timeout->setRange(1, 300);
     timeout->setSuffix(tr(" s"));
     timeout->setValue(ReadIntSetting(settings, "GeoNamesTimeout"));
+    // Long choices are elided rather than widening the page they sit on.
+    source->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    source->setMinimumContentsLength(16);
     source->addItem(tr("GeoNames (the offline places when it cannot answer)"));
     source->addItem(tr("Offline places only (nothing is sent)"));
     source->setCurrentIndex(
@@ -55,9 +58,11 @@ CAddressOptionsBox::CAddressOptionsBox(const ISettingsStore& settings, QWidget* 
     form->addRow(tr("Addresses from:"), source);
     form->addRow(tr("GeoNames user name:"), account);
     form->addRow(QString(), testResult);
-    form->addRow(QString(), new QLabel(tr("A free account is made on the GeoNames web site; enable its free web "
-                                          "services on the account's page there."),
-                                       this));
+    auto* howTo = new QLabel(tr("A free account is made on the GeoNames web site; enable its free web "
+                                "services on the account's page there."),
+                             this);
+    howTo->setWordWrap(true);
+    form->addRow(QString(), howTo);
     form->addRow(tr("GeoNames service address:"), serverAddress);
     form->addRow(tr("Time allowed for a request:"), timeout);
     connect(testButton, &QPushButton::clicked, this, &CAddressOptionsBox::StartTest);

@@ -36,6 +36,8 @@ public:
     CStampingPage* Stamping() const { return stamping_; }
     CSupportPage* Support() const { return support_; }
     QListWidget* Navigation() const { return navigation_; }
+    // One scroll area per page, in page order.
+    QStackedWidget* Pages() const { return pages_; }
 
     // Where a refused value is reported; a message box over the dialog by default.
     void SetMessageSink(std::function<void(const QString&)> sink) { sink_ = std::move(sink); }

@@ -20,6 +20,9 @@ QLabel* COptionsPage::Banner(const QString& text, QWidget* parent)
 QComboBox* COptionsPage::Combo(const QStringList& items, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
+    // Long choices are elided rather than widening the page they sit on.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(16);
     combo->addItems(items);
     return combo;
 }

@@ -20,17 +20,19 @@ CSupportPage::CSupportPage(ISettingsStore& settings, QWidget* parent) : COptions
     connect(visitHome, &QPushButton::clicked, this, [] { QDesktopServices::openUrl(QUrl(HomeUrl())); });
 
     const auto link = [](const QString& url) { return QStringLiteral("<a href=\"%1\">%1</a>").arg(url.toHtmlEscaped()); };
+    // Each address on a line of its own under its button: a long address
+    // would otherwise widen the page beyond the dialog.
     auto* places = new QGridLayout;
     places->addWidget(new QLabel(tr("Problems, questions and ideas:"), this), 0, 0);
     places->addWidget(reportProblem, 0, 1);
     auto* issues = new QLabel(link(IssuesUrl()), this);
     issues->setOpenExternalLinks(true);
-    places->addWidget(issues, 0, 2);
-    places->addWidget(new QLabel(tr("Home:"), this), 1, 0);
-    places->addWidget(visitHome, 1, 1);
+    places->addWidget(issues, 1, 0, 1, 3);
+    places->addWidget(new QLabel(tr("Home:"), this), 2, 0);
+    places->addWidget(visitHome, 2, 1);
     auto* home = new QLabel(link(HomeUrl()), this);
     home->setOpenExternalLinks(true);
-    places->addWidget(home, 1, 2);
+    places->addWidget(home, 3, 0, 1, 3);
     places->setColumnStretch(2, 1);
 
     auto* layout = new QVBoxLayout(this);

@@ -7,6 +7,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStackedWidget>
 #include <QTest>
 #include <QUrl>
 
@@ -254,6 +257,27 @@ private slots:
         QCOMPARE(dialog.CurrentPage(), page);
         QCOMPARE(dialog.HeaderText(), header);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
+    }
+
+    // At its opening size every page fits the dialog's width: nothing is cut
+    // at the right edge and no page needs a horizontal scroll bar.
+    void pagesFitTheDialogsWidth()
+    {
+        CMemorySettingsStore settings;
+        COptionsDialog dialog(settings, CommandId::LookBlue, 0);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (int page = 0; page < 3; ++page) {
+            dialog.ShowPage(page);
+            auto* scroll = qobject_cast<QScrollArea*>(dialog.Pages()->currentWidget());
+            QVERIFY(scroll);
+            QCoreApplication::processEvents();
+            QVERIFY2(scroll->widget()->minimumSizeHint().width() <= scroll->viewport()->width(),
+                     qPrintable(QStringLiteral("page %1 needs %2 px, has %3").arg(page)
+                                    .arg(scroll->widget()->minimumSizeHint().width())
+                                    .arg(scroll->viewport()->width())));
+            QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        }
     }
 
     void supportPageOffersOnlyTheProjectAddresses()
