@@ -170,6 +170,7 @@ private:
     HRESULT BeginSave(int index, const std::string& targetPath, bool force, SaveJob& job, std::string& failure,
                       std::vector<std::wstring>& leftOut);
     HRESULT EndSave(SaveJob& job, std::string& failure);
+    void WriteOffTheWindow(SaveJob& job);
     // What a save left out or failed at, for `notes`/`error` or the report.
     void ReportSave(int index, HRESULT hr, const std::string& failure, const std::vector<std::wstring>& leftOut,
                     std::string* error, std::vector<std::wstring>* notes);

@@ -120,11 +120,39 @@ HRESULT CCorvaneDoc::SavePicture(int index, const std::string& targetPath, bool 
     SaveJob job;
     HRESULT hr = BeginSave(index, targetPath, force, job, failure, leftOut);
     if (job.Ready) {
-        job.Write();
+        WriteOffTheWindow(job);
         hr = EndSave(job, failure);
     }
     ReportSave(index, hr, failure, leftOut, error, notes);
     return hr;
+}
+
+// A single save writes on the worker too: a stamped or large picture takes
+// long enough to freeze the window. Inside another run (or where no worker
+// runs, as on the command line) it is written here.
+void CCorvaneDoc::WriteOffTheWindow(SaveJob& job)
+{
+    class CSingleSaveLoop : public IBackgroundLoop {
+    public:
+        explicit CSingleSaveLoop(SaveJob& job) : job_(job) {}
+        bool Prepare(int& index) override { return index == 0; }
+        void Work(const std::atomic_bool&) override
+        {
+            job_.Write();
+            written_ = true;
+        }
+        void Apply() override {}
+        bool Written() const { return written_; }
+
+    private:
+        SaveJob& job_;
+        std::atomic_bool written_{false};
+    } loop(job);
+    if (!busy_) {
+        CBusyRun run(*this);
+        ui_.Runner().RunInBackground(kSaveAllContent, 1, loop);
+    }
+    if (!loop.Written()) job.Write();
 }
 
 void CCorvaneDoc::ReportSave(int index, HRESULT hr, const std::string& failure,

@@ -4,7 +4,9 @@
 // Cancel ends an address run within a second. The gaps are measured only
 // while the test waits for the work, never while it sets things up.
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTcpServer>
@@ -275,6 +277,52 @@ private slots:
             std::string error;
             QVERIFY2(ReadGeoTag(doc.DestinationOf(i), nullptr, &error), error.c_str());
         }
+    }
+
+    void savingOnePictureKeepsTheWindowTurning()
+    {
+        // A 24-megapixel picture with a title stamp: long enough a write to
+        // freeze the window if it ran on the window's thread.
+        QImage big(6000, 4000, QImage::Format_RGB32);
+        for (int y = 0; y < big.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(big.scanLine(y));
+            for (int x = 0; x < big.width(); ++x) line[x] = qRgb(x * 255 / 6000, y * 255 / 4000, (x ^ y) & 255);
+        }
+        QVERIFY(big.save(QDir(pictures_->path()).filePath(QStringLiteral("big.jpg")), "JPEG", 90));
+        GuiTest::RunningProgram program;
+        QVERIFY(program.Start(pictures_->path()));
+        CMainFrame& frame = program.App->Frame();
+        CCorvaneDoc& doc = program.App->Document();
+        QCOMPARE(doc.Count(), 1);
+        QStringList messages;
+        program.App->UserInterface().SetMessageSink([&](const std::wstring& text, const std::wstring&) {
+            messages << QString::fromStdWString(text);
+        });
+        QVERIFY(ShowSettled(frame));
+        frame.SetTitleChooser([](QString& title, bool& rightToLeft) {
+            title = QStringLiteral("Harbour at dawn");
+            rightToLeft = false;
+            return true;
+        });
+        frame.Execute(CommandId::MetadataView);
+        frame.ListView()->Table()->selectAll();
+        frame.Execute(CommandId::StampTitle);
+        QVERIFY(doc.HasUnsavedChanges());
+
+        CGapMeter meter;
+        bool finished = false;
+        QTimer::singleShot(0, &frame, [&] {
+            frame.Execute(CommandId::Save);
+            finished = true;
+        });
+        meter.Start();
+        QVERIFY(QTest::qWaitFor([&] { return finished; }, 60000));
+        const qint64 gap = meter.Stop();
+        QVERIFY2(gap < 100, qPrintable(QStringLiteral("the window stood still %1 ms").arg(gap)));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+        QVERIFY(!doc.HasUnsavedChanges());
+        std::string error;
+        QVERIFY2(ReadGeoTag(doc.DestinationOf(0), nullptr, &error), error.c_str());
     }
 
     void loadingALargeFolderKeepsTheWindowTurning()
