@@ -158,6 +158,50 @@ bool CopyPicture(const QString& source, const QString& folder, int count)
 class ResponsivenessTest : public QObject {
     Q_OBJECT
 
+private:
+    // Opens the folder of `count` pictures, stamps a title on all of them
+    // and runs `save` while a 10 ms timer ticks: no gap over 100 ms, no
+    // message, every picture saved and readable.
+    void StampTitlesAndSave(int count, int save)
+    {
+        GuiTest::RunningProgram program;
+        QVERIFY(program.Start(pictures_->path()));
+        CMainFrame& frame = program.App->Frame();
+        CCorvaneDoc& doc = program.App->Document();
+        QCOMPARE(doc.Count(), count);
+        QStringList messages;
+        program.App->UserInterface().SetMessageSink([&](const std::wstring& text, const std::wstring&) {
+            messages << QString::fromStdWString(text);
+        });
+        QVERIFY(ShowSettled(frame));
+        frame.SetTitleChooser([](QString& title, bool& rightToLeft) {
+            title = QStringLiteral("Harbour at dawn");
+            rightToLeft = false;
+            return true;
+        });
+        frame.Execute(CommandId::MetadataView);
+        frame.ListView()->Table()->selectAll();
+        frame.Execute(CommandId::StampTitle);
+        QVERIFY(doc.HasUnsavedChanges());
+
+        CGapMeter meter;
+        bool finished = false;
+        QTimer::singleShot(0, &frame, [&] {
+            frame.Execute(save);
+            finished = true;
+        });
+        meter.Start();
+        QVERIFY(QTest::qWaitFor([&] { return finished; }, 60000));
+        const qint64 gap = meter.Stop();
+        QVERIFY2(gap < 100, qPrintable(QStringLiteral("the window stood still %1 ms").arg(gap)));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+        QVERIFY(!doc.HasUnsavedChanges());
+        for (int i = 0; i < doc.Count(); ++i) {
+            std::string error;
+            QVERIFY2(ReadGeoTag(doc.DestinationOf(i), nullptr, &error), error.c_str());
+        }
+    }
+
 private slots:
     void init()
     {
@@ -241,42 +285,7 @@ private slots:
     {
         // Large camera pictures (8 megapixels) with a title stamp each: every save decodes and encodes.
         QVERIFY(CopyPicture(GuiTest::Samples(QStringLiteral("cameras/iphone_hdr_YES.jpg")), pictures_->path(), 3));
-        GuiTest::RunningProgram program;
-        QVERIFY(program.Start(pictures_->path()));
-        CMainFrame& frame = program.App->Frame();
-        CCorvaneDoc& doc = program.App->Document();
-        QCOMPARE(doc.Count(), 3);
-        QStringList messages;
-        program.App->UserInterface().SetMessageSink([&](const std::wstring& text, const std::wstring&) {
-            messages << QString::fromStdWString(text);
-        });
-        QVERIFY(ShowSettled(frame));
-        frame.SetTitleChooser([](QString& title, bool& rightToLeft) {
-            title = QStringLiteral("Harbour at dawn");
-            rightToLeft = false;
-            return true;
-        });
-        frame.Execute(CommandId::MetadataView);
-        frame.ListView()->Table()->selectAll();
-        frame.Execute(CommandId::StampTitle);
-        QVERIFY(doc.HasUnsavedChanges());
-
-        CGapMeter meter;
-        bool finished = false;
-        QTimer::singleShot(0, &frame, [&] {
-            frame.Execute(CommandId::SaveAll);
-            finished = true;
-        });
-        meter.Start();
-        QVERIFY(QTest::qWaitFor([&] { return finished; }, 60000));
-        const qint64 gap = meter.Stop();
-        QVERIFY2(gap < 100, qPrintable(QStringLiteral("the window stood still %1 ms").arg(gap)));
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
-        QVERIFY(!doc.HasUnsavedChanges());
-        for (int i = 0; i < doc.Count(); ++i) {
-            std::string error;
-            QVERIFY2(ReadGeoTag(doc.DestinationOf(i), nullptr, &error), error.c_str());
-        }
+        StampTitlesAndSave(3, CommandId::SaveAll);
     }
 
     void savingOnePictureKeepsTheWindowTurning()
@@ -289,40 +298,7 @@ private slots:
             for (int x = 0; x < big.width(); ++x) line[x] = qRgb(x * 255 / 6000, y * 255 / 4000, (x ^ y) & 255);
         }
         QVERIFY(big.save(QDir(pictures_->path()).filePath(QStringLiteral("big.jpg")), "JPEG", 90));
-        GuiTest::RunningProgram program;
-        QVERIFY(program.Start(pictures_->path()));
-        CMainFrame& frame = program.App->Frame();
-        CCorvaneDoc& doc = program.App->Document();
-        QCOMPARE(doc.Count(), 1);
-        QStringList messages;
-        program.App->UserInterface().SetMessageSink([&](const std::wstring& text, const std::wstring&) {
-            messages << QString::fromStdWString(text);
-        });
-        QVERIFY(ShowSettled(frame));
-        frame.SetTitleChooser([](QString& title, bool& rightToLeft) {
-            title = QStringLiteral("Harbour at dawn");
-            rightToLeft = false;
-            return true;
-        });
-        frame.Execute(CommandId::MetadataView);
-        frame.ListView()->Table()->selectAll();
-        frame.Execute(CommandId::StampTitle);
-        QVERIFY(doc.HasUnsavedChanges());
-
-        CGapMeter meter;
-        bool finished = false;
-        QTimer::singleShot(0, &frame, [&] {
-            frame.Execute(CommandId::Save);
-            finished = true;
-        });
-        meter.Start();
-        QVERIFY(QTest::qWaitFor([&] { return finished; }, 60000));
-        const qint64 gap = meter.Stop();
-        QVERIFY2(gap < 100, qPrintable(QStringLiteral("the window stood still %1 ms").arg(gap)));
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
-        QVERIFY(!doc.HasUnsavedChanges());
-        std::string error;
-        QVERIFY2(ReadGeoTag(doc.DestinationOf(0), nullptr, &error), error.c_str());
+        StampTitlesAndSave(1, CommandId::Save);
     }
 
     void loadingALargeFolderKeepsTheWindowTurning()
