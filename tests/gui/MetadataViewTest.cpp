@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTest>
 #include <cmath>
 
@@ -226,6 +227,39 @@ private slots:
         QVERIFY(GuiTest::EndEdit(Table(), next, Qt::Key_Backtab, Qt::ShiftModifier));
         QCOMPARE(Table()->currentIndex(), Table()->model()->index(0, 14));
         QVERIFY(GuiTest::EndEdit(Table(), QApplication::focusWidget(), Qt::Key_Escape));
+    }
+
+    // A value entered widens its column, and every look keeps every cell's
+    // text whole in its column.
+    void cellsFitTheirColumnsInEveryLook()
+    {
+        const int row = RowWith(true);
+        QWidget* editor = OpenEditor(row, 5);
+        auto* numeric = qobject_cast<CNumericEdit*>(editor);
+        QVERIFY(numeric);
+        numeric->selectAll();
+        QTest::keyClicks(numeric, QStringLiteral("8848.86"));
+        QVERIFY(GuiTest::EndEdit(Table(), numeric, Qt::Key_Return));
+        QCOMPARE(Cell(row, 5).trimmed(), QStringLiteral("8848.86 m Above Sea"));
+        for (int look : {CommandId::LookBlue, CommandId::LookBlack, CommandId::LookSilver, CommandId::LookAqua,
+                         CommandId::LookWindows7}) {
+            Frame().Execute(look);
+            QCoreApplication::processEvents();
+            for (int r = 0; r < View()->RowCount(); ++r)
+                for (int c = 1; c < Table()->model()->columnCount(); ++c) {
+                    const QString text = Cell(r, c);
+                    // The text and the margins the item delegate keeps on either side of it.
+                    const int margin = Table()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table()) + 1;
+                    const int needed = Table()->fontMetrics().horizontalAdvance(text) + 2 * margin;
+                    QVERIFY2(needed <= Table()->horizontalHeader()->sectionSize(c),
+                             qPrintable(QStringLiteral("look %1: \"%2\" needs %3 px in a %4 px column")
+                                            .arg(look).arg(text).arg(needed)
+                                            .arg(Table()->horizontalHeader()->sectionSize(c))));
+                }
+        }
+        Frame().Execute(CommandId::LookBlue);
+        Frame().Execute(CommandId::Undo);
+        QCOMPARE(Cell(row, 5).trimmed(), QString());
     }
 
     void clearFieldAndRecord()
