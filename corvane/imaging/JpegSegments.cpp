@@ -109,7 +109,8 @@ bool WithSourceMetadataSegments(std::string_view source, std::string_view recode
     out.reserve(recoded.size() + own.back().Offset);
     out.append("\xFF\xD8", 2);
     for (const JpegSegment& s : own)
-        if (IsMetadataSegment(s) && !IsMultiPictureIndex(sourceData, s)) out.append(source.substr(s.Offset, s.End() - s.Offset));
+        if (IsMetadataSegment(s) && !IsMultiPictureIndex(sourceData, s))
+            out.append(source.substr(s.Offset, s.End() - s.Offset));
     // The tables and frame before the first scan, then the scans as coded.
     for (const JpegSegment& s : coded) {
         if (s.Marker == kJpegSos) break;
