@@ -109,7 +109,7 @@ bool MayChange(const Edit& edit, const std::string& key, const Reading& before, 
         return true;
     if (BaseKey(key) == "File:ExifByteOrder" && !before.ExifTool.Has(key)) return true;
     if (!edit.Reencodes) return false;
-    if (tag && (isTiff ? DroppedByAllowList(*tag, true) : NotCarriedByStampedJpeg(*tag))) return true;
+    if (tag && (isTiff ? DroppedByAllowList(*tag) : NotCarriedByStampedJpeg(*tag))) return true;
     // A re-encoded TIFF's EXIF dates are written from the record: both of them.
     if (isTiff && BaseKey(key) == "ExifIFD:CreateDate" && !before.ExifTool.Has(key))
         return true;
@@ -145,15 +145,15 @@ bool HasAddress(const Listing& listing)
     return false;
 }
 
-bool DroppedByAllowList(const Tag& tag, bool isTiff)
+bool DroppedByAllowList(const Tag& tag)
 {
-    if (tag.Group == "IFD0") return !Listed(kIfdAllowList, tag.Id) || (isTiff && Listed(kTiffLayoutTags, tag.Id));
+    if (tag.Group == "IFD0") return !Listed(kIfdAllowList, tag.Id) || Listed(kTiffLayoutTags, tag.Id);
     if (tag.Group == "ExifIFD") return !Listed(kExifAllowList, tag.Id);
-    // A re-encoded JPEG carries no interoperability block, a re-encoded TIFF no thumbnail.
-    if (tag.Group == "InteropIFD") return !isTiff;
-    if (tag.Group == "IFD1") return isTiff;
-    // Blocks a re-encoded picture does not carry: APP2 (ICC profile, MPF and
-    // its images), APP14 (Adobe), IFD0's PrintIM, data after the image.
+    // A re-encoded TIFF carries no thumbnail.
+    if (tag.Group == "IFD1") return true;
+    // Blocks a re-encoded picture does not carry: the ICC profile, IFD0's
+    // PrintIM (and a JPEG's APP segments and data after the image, should a
+    // TIFF name them).
     for (const char* group : {"ICC_Profile", "ICC-header", "ICC-view", "ICC-meas", "MPF0", "Adobe", "PrintIM", "AFCP",
                               "IPTC2", "FlashPix", "Ducky"})
         if (tag.Group == group) return true;

@@ -37,9 +37,9 @@ std::vector<Finding> CompareReadings(const Edit& edit, const Reading& before, co
 // Invariant 1 alone (for a picture the edit left as it was).
 std::vector<Finding> CheckIntents(const Edit& edit, const Listing& before, const Listing& after);
 
-// Whether a re-encoded save may drop or replace this tag (the allow list of
-// re-encoded saves, kept here as data).
-bool DroppedByAllowList(const Tag& tag, bool isTiff);
+// Whether a stamped (re-encoded) TIFF may drop or replace this tag (the
+// allow list of re-encoded saves, kept here as data).
+bool DroppedByAllowList(const Tag& tag);
 // The tags a stamped JPEG may lose: none but those of what follows its image.
 bool NotCarriedByStampedJpeg(const Tag& tag);
 
