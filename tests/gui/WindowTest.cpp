@@ -444,8 +444,16 @@ private slots:
         QTest::keyClick(address, Qt::Key_Return);
         QTRY_COMPARE(List()->RowCount(), 2);
         CMetadataTableModel* model = List()->Model();
-        int row = 0;
-        while (Doc().Item(model->ItemAt(row)).Name != L"broken.jpg") ++row;
+        // The row showing broken.jpg, or -1.
+        const auto rowOf = [&]() {
+            for (int r = 0; r < model->rowCount(); ++r) {
+                const int item = model->ItemAt(r);
+                if (item >= 0 && item < Doc().Count() && Doc().Item(item).Name == L"broken.jpg") return r;
+            }
+            return -1;
+        };
+        const int row = rowOf();
+        QVERIFY(row >= 0);
         const QModelIndex name = model->index(row, PictureName);
         QVERIFY2(name.data(Qt::ToolTipRole).toString().startsWith(QLatin1String("broken.jpg: its metadata could not be read (unreadable")),
                  qPrintable(name.data(Qt::ToolTipRole).toString()));
@@ -459,13 +467,6 @@ private slots:
         // Made whole by another program, it is read again and the marks go.
         // Between the removal and the copy the watcher may drop the row and
         // add it again elsewhere: it is looked up afresh each time.
-        const auto rowOf = [&]() {
-            for (int r = 0; r < model->rowCount(); ++r) {
-                const int item = model->ItemAt(r);
-                if (item >= 0 && item < Doc().Count() && Doc().Item(item).Name == L"broken.jpg") return r;
-            }
-            return -1;
-        };
         QVERIFY(QFile::remove(broken));
         QVERIFY(QFile::copy(GuiTest::Samples(QStringLiteral("cameras/Canon_40D.jpg")), broken));
         QTRY_VERIFY(rowOf() >= 0 && Doc().Item(model->ItemAt(rowOf())).Current() != nullptr);
