@@ -35,6 +35,19 @@ bool StartsWith(const std::uint8_t* data, const JpegSegment& s, const char* sign
     return s.PayloadSize >= length && std::memcmp(data + s.PayloadOffset, signature, length) == 0;
 }
 
+// The segments up to the first scan; false when the data holds no scan.
+bool SegmentsToScan(std::string_view jpeg, std::vector<JpegSegment>& segments)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.data());
+    return ScanJpegSegments(data, jpeg.size(), segments) && !segments.empty() && segments.back().Marker == kJpegSos;
+}
+
+bool IsMultiPictureIndex(const std::uint8_t* data, const JpegSegment& s)
+{
+    static const char kMpf[] = "MPF";  // and its NUL
+    return s.Marker == kJpegApp2 && StartsWith(data, s, kMpf, sizeof kMpf);
+}
+
 }  // namespace
 
 JpegBlock BlockOf(const std::uint8_t* data, const JpegSegment& s)
@@ -56,9 +69,7 @@ JpegBlock BlockOf(const std::uint8_t* data, const JpegSegment& s)
 std::string_view JpegHeaderOf(std::string_view jpeg)
 {
     std::vector<JpegSegment> segments;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.data());
-    if (!ScanJpegSegments(data, jpeg.size(), segments) || segments.empty() || segments.back().Marker != kJpegSos)
-        return {};
+    if (!SegmentsToScan(jpeg, segments)) return {};
     return jpeg.substr(0, segments.back().End());
 }
 
@@ -79,42 +90,22 @@ JpegPhotoshopBlock FindJpegPhotoshopBlock(const std::uint8_t* data, size_t size)
     return block;
 }
 
-namespace {
-
-bool IsMetadataSegment(const JpegSegment& s)
-{
-    return (s.Marker >= 0xE0 && s.Marker <= 0xEF) || s.Marker == kJpegCom;
-}
-
-bool IsMultiPictureIndex(const std::uint8_t* data, const JpegSegment& s)
-{
-    static const char kMpf[] = "MPF";  // and its NUL
-    return s.Marker == kJpegApp2 && StartsWith(data, s, kMpf, sizeof kMpf);
-}
-
-bool SegmentsToScan(std::string_view jpeg, std::vector<JpegSegment>& segments)
-{
-    const auto* data = reinterpret_cast<const std::uint8_t*>(jpeg.data());
-    return ScanJpegSegments(data, jpeg.size(), segments) && !segments.empty() && segments.back().Marker == kJpegSos;
-}
-
-}  // namespace
-
 bool WithSourceMetadataSegments(std::string_view source, std::string_view recoded, std::string& out)
 {
     std::vector<JpegSegment> own, coded;
     if (!SegmentsToScan(source, own) || !SegmentsToScan(recoded, coded)) return false;
     const auto* sourceData = reinterpret_cast<const std::uint8_t*>(source.data());
+    const auto* codedData = reinterpret_cast<const std::uint8_t*>(recoded.data());
     out.clear();
     out.reserve(recoded.size() + own.back().Offset);
     out.append("\xFF\xD8", 2);
     for (const JpegSegment& s : own)
-        if (IsMetadataSegment(s) && !IsMultiPictureIndex(sourceData, s))
+        if (BlockOf(sourceData, s) != JpegBlock::Image && !IsMultiPictureIndex(sourceData, s))
             out.append(source.substr(s.Offset, s.End() - s.Offset));
     // The tables and frame before the first scan, then the scans as coded.
     for (const JpegSegment& s : coded) {
         if (s.Marker == kJpegSos) break;
-        if (!IsMetadataSegment(s)) out.append(recoded.substr(s.Offset, s.End() - s.Offset));
+        if (BlockOf(codedData, s) == JpegBlock::Image) out.append(recoded.substr(s.Offset, s.End() - s.Offset));
     }
     out.append(recoded.substr(coded.back().Offset));
     return true;
