@@ -738,6 +738,31 @@ std::size_t MidScanStart(std::string_view scan, long mcu, long total)
     return at;
 }
 
+// Reads MCUs from the start of the scan until one begins where `ahead`
+// marked one: `m` ends at that MCU (at `mcu` when none does before it) and
+// `next` at its mark. False on damaged data.
+bool ReadUntilInStep(BitReader& reader, const ScanTables& tables, const MidScanReader& ahead, std::uint64_t startBit,
+                     long mcu, std::int64_t* predictions, long& m, std::size_t& next)
+{
+    for (m = 0; m < mcu; ++m) {
+        reader.Need();
+        const std::uint64_t bit = reader.BitPosition();
+        if (bit >= startBit) {
+            // The other reader, far ahead as a rule, is let ahead of this one.
+            std::size_t published = ahead.Published();
+            while (!ahead.Done() && (published == 0 || ahead.Mark(published - 1).Bit < bit)) {
+                std::this_thread::yield();
+                published = ahead.Published();
+            }
+            published = ahead.Published();
+            while (next < published && ahead.Mark(next).Bit < bit) ++next;
+            if (next < published && ahead.Mark(next).Bit == bit) return true;
+        }
+        if (!WalkMcu(reader, tables, predictions)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view scan, long mcu, ScanPoint& at,
@@ -754,28 +779,12 @@ bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view sca
     MidScanThread thread(ahead);
     if (!thread.Running()) return WalkScan(info, scan, mcu, at);
 
-    // From the start, until an MCU begins where the other reader marked one.
     BitReader reader(scan);
     std::int64_t predictions[4] = {};
-    const std::uint64_t startBit = static_cast<std::uint64_t>(start) * 8;
-    std::size_t next = 0;  // the first mark not yet passed
     long m = 0;
-    for (; m < mcu; ++m) {
-        reader.Need();
-        const std::uint64_t bit = reader.BitPosition();
-        if (bit >= startBit) {
-            // The other reader, far ahead as a rule, is let ahead of this one.
-            std::size_t published = ahead.Published();
-            while (!ahead.Done() && (published == 0 || ahead.Mark(published - 1).Bit < bit)) {
-                std::this_thread::yield();
-                published = ahead.Published();
-            }
-            published = ahead.Published();
-            while (next < published && ahead.Mark(next).Bit < bit) ++next;
-            if (next < published && ahead.Mark(next).Bit == bit) break;
-        }
-        if (!WalkMcu(reader, tables, predictions)) return false;
-    }
+    std::size_t next = 0;
+    if (!ReadUntilInStep(reader, tables, ahead, static_cast<std::uint64_t>(start) * 8, mcu, predictions, m, next))
+        return false;
     if (m < mcu) {
         // In step at MCU m: the mark of MCU `mcu` is as many marks further.
         const std::size_t want = next + static_cast<std::size_t>(mcu - m);
