@@ -245,11 +245,11 @@ private slots:
                          CommandId::LookWindows7}) {
             Frame().Execute(look);
             QCoreApplication::processEvents();
+            // The margins the item delegate keeps on either side of a cell's text.
+            const int margin = Table()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table()) + 1;
             for (int r = 0; r < View()->RowCount(); ++r)
                 for (int c = 1; c < Table()->model()->columnCount(); ++c) {
                     const QString text = Cell(r, c);
-                    // The text and the margins the item delegate keeps on either side of it.
-                    const int margin = Table()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table()) + 1;
                     const int needed = Table()->fontMetrics().horizontalAdvance(text) + 2 * margin;
                     QVERIFY2(needed <= Table()->horizontalHeader()->sectionSize(c),
                              qPrintable(QStringLiteral("look %1: \"%2\" needs %3 px in a %4 px column")
