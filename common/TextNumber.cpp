@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwctype>
 #include <string_view>
+#include <type_traits>
 
 #include "XmlPullReader.h"
 
@@ -20,10 +21,19 @@ bool IsDigit(wchar_t c)
     return c >= L'0' && c <= L'9';
 }
 
+// White space as iswspace() has it; the ASCII characters without the call.
+template <typename Char>
+bool IsSpace(Char c)
+{
+    if (static_cast<std::make_unsigned_t<Char>>(c) < 0x80)
+        return c == ' ' || (c >= '\t' && c <= '\r');
+    return std::iswspace(static_cast<wint_t>(c)) != 0;
+}
+
 std::size_t SkipSpace(const std::wstring& text)
 {
     std::size_t i = 0;
-    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
+    while (i < text.size() && IsSpace(text[i]))
         ++i;
     return i;
 }
@@ -68,41 +78,68 @@ constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 
 // Digits that a whole number below 2^53 always holds.
 constexpr std::size_t kExactDigits = 15;
 
+// A plain decimal, [sign] digits [. digits] of at most 15 digits in all and
+// no exponent, is its digits as a whole number divided by its power of ten:
+// both are exact as doubles, so the one division gives the correctly rounded
+// value that the general reading would. Most numbers of a track are such.
+template <typename Char>
+bool ParsePlainDecimal(std::basic_string_view<Char> text, double& value)
+{
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::uint64_t whole = 0;
+    const std::size_t integerStart = i;
+    while (i < text.size() && IsDigit(text[i]) && i - integerStart <= kExactDigits)
+        whole = whole * 10 + static_cast<std::uint64_t>(text[i++] - '0');
+    const std::size_t integerDigits = i - integerStart;
+    std::size_t decimals = 0;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t decimalStart = ++i;
+        while (i < text.size() && IsDigit(text[i]) && integerDigits + (i - decimalStart) <= kExactDigits)
+            whole = whole * 10 + static_cast<std::uint64_t>(text[i++] - '0');
+        decimals = i - decimalStart;
+        if (decimals == 0)
+            return false;
+    }
+    if (integerDigits == 0 || integerDigits + decimals > kExactDigits)
+        return false;
+    if (i < text.size() && (IsDigit(text[i]) || text[i] == 'e' || text[i] == 'E'))
+        return false;
+    const double magnitude = static_cast<double>(whole) / kPowersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // [sign] digits [. digits] [e [sign] digits], copied as narrow characters;
-// `text` starts after the leading white space. A plain decimal of at most 15
-// digits (most numbers of a track) is its digits as a whole number divided by
-// its power of ten: both are exact as doubles, so the one division gives the
-// correctly rounded value that the general reading would.
+// `text` starts after the leading white space.
 template <typename Char>
 bool ParseDouble(std::basic_string_view<Char> text, double& value)
 {
+    if (ParsePlainDecimal(text, value))
+        return true;
     char number[kMaxNumberChars + 16];
     std::size_t n = 0;
     std::size_t i = 0;
-    std::uint64_t whole = 0;
     const auto copyDigits = [&](std::size_t limit) {
         std::size_t count = 0;
         while (i < text.size() && IsDigit(text[i]) && n < limit) {
-            const char digit = static_cast<char>(text[i++]);
-            whole = whole * 10 + static_cast<std::uint64_t>(digit - '0');
-            number[n++] = digit;
+            number[n++] = static_cast<char>(text[i++]);
             ++count;
         }
         return count;
     };
-    const bool negative = i < text.size() && text[i] == '-';
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (negative)
+        if (text[i] == '-')
             number[n++] = '-';
         ++i;
     }
     const std::size_t integerDigits = copyDigits(kMaxNumberChars);
     std::size_t decimals = 0;
-    bool point = false;
     if (i < text.size() && text[i] == '.') {
         number[n++] = '.';
         ++i;
-        point = true;
         decimals = copyDigits(kMaxNumberChars);
     }
     const std::size_t digits = integerDigits + decimals;
@@ -120,11 +157,6 @@ bool ParseDouble(std::basic_string_view<Char> text, double& value)
             n = mark;  // "7e" or "7e+": the exponent is not part of the number
             i = resume;
         }
-    }
-    if (!exponent && digits <= kExactDigits && integerDigits > 0 && (!point || decimals > 0)) {
-        const double magnitude = static_cast<double>(whole) / kPowersOfTen[decimals];
-        value = negative ? -magnitude : magnitude;
-        return true;
     }
     double parsed = 0;
     const auto [end, ec] = std::from_chars(number, number + n, parsed);
@@ -145,8 +177,7 @@ bool ParseLeadingDouble(const std::wstring& text, double& value)
 bool ParseLeadingDouble(std::string_view utf8, double& value)
 {
     std::size_t start = 0;
-    while (start < utf8.size() && static_cast<unsigned char>(utf8[start]) < 0x80 &&
-           std::iswspace(static_cast<wint_t>(utf8[start])))
+    while (start < utf8.size() && static_cast<unsigned char>(utf8[start]) < 0x80 && IsSpace(utf8[start]))
         ++start;
     // White space beyond ASCII is the wide reading's to judge.
     if (start < utf8.size() && static_cast<unsigned char>(utf8[start]) >= 0x80) {

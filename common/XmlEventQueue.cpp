@@ -1,5 +1,6 @@
 #include "XmlEventQueue.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,18 +11,63 @@
 #include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_ASAN_FIBERS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANE_ASAN_FIBERS 1
+#endif
+#endif
+#ifdef CORVANE_ASAN_FIBERS
+#include <sanitizer/common_interface_defs.h>
+#endif
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#else
+#define VALGRIND_STACK_REGISTER(start, end) 0u
+#define VALGRIND_STACK_DEREGISTER(id)
+#endif
+
 namespace {
+
+// A memory input up to this size is parsed in one go when first read: a
+// stack of its own would cost more than it saves. Files and larger inputs
+// are parsed on one.
+constexpr std::size_t kInlineLimit = 1 << 20;
+
+// The parser's stack. libxml2 parses nested elements without recursion and
+// its nesting limit stays on, so the parse needs far less; pages never
+// touched cost nothing.
+constexpr std::size_t kParserStack = std::size_t{1} << 20;
+
+// Saves where `from` stands and resumes `to`; returns when `from` is
+// resumed. swapcontext() in two steps: the address sanitizer takes that call
+// for a stack switch it cannot follow and says so on every run, where the
+// switches here are told to it as fibers.
+void SwitchContext(ucontext_t& from, const ucontext_t& to)
+{
+    volatile bool resumed = false;
+    ::getcontext(&from);
+    if (!resumed) {
+        resumed = true;
+        ::setcontext(&to);
+    }
+}
+
+// A batch is handed over at the next tag once it holds this much: large
+// enough that the hand-overs cost nothing, small enough to stay in cache.
+constexpr std::size_t kBatchText = 64 * 1024;
+constexpr std::size_t kBatchEvents = 4096;
+
+// The file is read ahead of the parser in blocks of this size.
+constexpr std::size_t kInputBlock = 256 * 1024;
 
 // No network, no entity substitution, no DTD loading; libxml2's limits on
 // name, text and attribute size and on nesting depth stay on (no XML_PARSE_HUGE).
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOWARNING;
 
-// The input is handed to the parser in pieces of this size: large enough that
-// the calls cost nothing, small enough that the events of one stay in cache.
-constexpr std::size_t kChunk = 64 * 1024;
-
 // A text longer than this fails the read, as libxml2's own tree builder
-// refuses it without XML_PARSE_HUGE: text is the one thing the queue would
+// refuses it without XML_PARSE_HUGE: text is the one thing a batch would
 // otherwise gather without bound.
 constexpr std::size_t kMaxText = XML_MAX_TEXT_LENGTH;
 
@@ -33,8 +79,16 @@ const auto* const kCommentName = reinterpret_cast<const unsigned char*>("#commen
 
 }  // namespace
 
+CXmlEventQueue::CXmlEventQueue() : batch(&batches[0]), filling(&batches[1]), spare{&batches[2]} {}
+
 CXmlEventQueue::~CXmlEventQueue()
 {
+    // A parse left half way is resumed to stop, so that libxml2 unwinds
+    // before its parser is freed.
+    if (stacked && parsed && !over) {
+        abandoned = true;
+        SwitchToParser();
+    }
     if (parser) {
         if (parser->myDoc)
             xmlFreeDoc(parser->myDoc);
@@ -44,11 +98,25 @@ CXmlEventQueue::~CXmlEventQueue()
         ::close(fd);
 }
 
+CXmlEventQueue::MappedStack::~MappedStack()
+{
+    if (base) {
+        VALGRIND_STACK_DEREGISTER(valgrindId);
+        ::munmap(base, size);
+    }
+}
+
 void CXmlEventQueue::OnStartElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                                     int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaulted,
                                     const xmlChar** values)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
+    if (self->stopped)
+        return;
+    if (!self->AtTag()) {
+        self->Stop();
+        return;
+    }
     self->rootSeen = true;
     // libxml2's parser leaves the nesting limit to whoever builds on it.
     if (++self->depth > xmlParserMaxDepth + 1) {
@@ -64,13 +132,14 @@ void CXmlEventQueue::OnStartElement(void* context, const xmlChar* localName, con
     const xmlChar* cursor = self->parser->input ? self->parser->input->cur : nullptr;
     event.empty = cursor && cursor[0] == '/' && cursor[1] == '>';
     self->selfClosed = event.empty;
-    event.firstAttribute = self->attributes.size();
+    std::vector<XmlEventAttribute>& attributes = self->filling->attributes;
+    event.firstAttribute = attributes.size();
     // Namespace declarations come first, as attributes of the xmlns
     // namespace: "xmlns" itself for the default one, the prefix otherwise.
     for (int i = 0; i < namespaceCount; ++i) {
         const xmlChar* declared = namespaces[2 * i];
         const xmlChar* boundUri = namespaces[2 * i + 1];
-        XmlEventAttribute& declaration = self->attributes.emplace_back();
+        XmlEventAttribute& declaration = attributes.emplace_back();
         declaration.localName = declared ? declared : kXmlnsName;
         declaration.prefix = declared ? kXmlnsName : nullptr;
         declaration.uri = kXmlnsUri;
@@ -80,14 +149,14 @@ void CXmlEventQueue::OnStartElement(void* context, const xmlChar* localName, con
     }
     for (int i = 0; i < attributeCount; ++i) {
         const xmlChar** a = values + 5 * i;
-        XmlEventAttribute& attribute = self->attributes.emplace_back();
+        XmlEventAttribute& attribute = attributes.emplace_back();
         attribute.localName = a[0];
         attribute.prefix = a[1];
         attribute.uri = a[2];
         attribute.isDefault = i >= attributeCount - defaulted;
         self->StoreAttributeValue(attribute, a[3], a[4]);
     }
-    event.attributes = self->attributes.size() - event.firstAttribute;
+    event.attributes = attributes.size() - event.firstAttribute;
 }
 
 // Without entity substitution the parser hands an ampersand of an attribute
@@ -97,6 +166,7 @@ void CXmlEventQueue::StoreAttributeValue(XmlEventAttribute& attribute, const xml
 {
     static constexpr char kAmpersand[] = "&#38;";
     constexpr std::size_t kAmpersandLength = sizeof kAmpersand - 1;
+    CXmlTextBuffer& text = filling->text;
     attribute.value = text.size();
     std::string_view rest(reinterpret_cast<const char*>(value), static_cast<std::size_t>(end - value));
     for (std::size_t at; (at = rest.find('&')) != std::string_view::npos;) {
@@ -112,9 +182,15 @@ void CXmlEventQueue::StoreAttributeValue(XmlEventAttribute& attribute, const xml
 void CXmlEventQueue::OnEndElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
+    if (self->stopped)
+        return;
     --self->depth;
     if (self->selfClosed) {
         self->selfClosed = false;
+        return;
+    }
+    if (!self->AtTag()) {
+        self->Stop();
         return;
     }
     XmlEvent& event = self->Push(XmlNodeType::EndElement);
@@ -123,18 +199,19 @@ void CXmlEventQueue::OnEndElement(void* context, const xmlChar* localName, const
     event.uri = uri;
 }
 
-// The parser reports a text in pieces (at each reference, at the end of a
-// chunk); the pieces are joined into the one node they make.
+// The parser reports a text in pieces (at each reference, every few hundred
+// bytes); the pieces are joined into the one node they make. Batches are
+// handed over at tags only, so a text is never split between two.
 void CXmlEventQueue::AppendText(XmlNodeType type, const xmlChar* value, int length)
 {
     if (stopped || length <= 0)
         return;
-    if (!(textOpen && events.back().type == type)) {
+    if (!(textOpen && filling->events.back().type == type)) {
         XmlEvent& event = Push(type);
         event.localName = type == XmlNodeType::CData ? kCDataName : kTextName;
         textOpen = true;
     }
-    XmlEvent& event = events.back();
+    XmlEvent& event = filling->events.back();
     if (event.length + static_cast<std::size_t>(length) > kMaxText) {
         Refuse("text node too large");
         return;
@@ -156,6 +233,8 @@ void CXmlEventQueue::OnCData(void* context, const xmlChar* value, int length)
 void CXmlEventQueue::OnComment(void* context, const xmlChar* value)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
+    if (self->stopped)
+        return;
     XmlEvent& event = self->Push(XmlNodeType::Comment);
     event.localName = kCommentName;
     event.length = value ? std::strlen(reinterpret_cast<const char*>(value)) : 0;
@@ -165,6 +244,8 @@ void CXmlEventQueue::OnComment(void* context, const xmlChar* value)
 void CXmlEventQueue::OnProcessingInstruction(void* context, const xmlChar* target, const xmlChar* data)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
+    if (self->stopped)
+        return;
     XmlEvent& event = self->Push(XmlNodeType::ProcessingInstruction);
     // Interned, so that the name outlives the callback.
     event.localName = target ? xmlDictLookup(self->parser->dict, target, -1) : nullptr;
@@ -174,15 +255,32 @@ void CXmlEventQueue::OnProcessingInstruction(void* context, const xmlChar* targe
 
 void CXmlEventQueue::Refuse(const char* why)
 {
-    owner->RecordError(xmlSAX2GetLineNumber(parser), why, false);
-    broken = true;
+    Error(xmlSAX2GetLineNumber(parser), why, false);
+    refused = true;
     Stop();
+}
+
+// Only the first error counts; it reaches the owner with the end of the input.
+void CXmlEventQueue::Error(int line, const char* message, bool inputEnded)
+{
+    if (error.met)
+        return;
+    error.met = true;
+    error.line = line;
+    error.inputEnded = inputEnded;
+    try {
+        error.message = message ? message : "";
+    } catch (...) {
+        // Without room for the words the line still tells where.
+    }
 }
 
 // Called at "<!DOCTYPE", before any declaration of the subset is read.
 void CXmlEventQueue::OnDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
 {
     auto* self = static_cast<CXmlEventQueue*>(context);
+    if (self->stopped)
+        return;
     self->Push(kXmlDocumentType);
     self->Stop();
 }
@@ -195,16 +293,21 @@ void CXmlEventQueue::OnError(void* context, XmlErrorArg error)
     // libxml2 words the end of input inside the document as an unfinished
     // tag or "extra content"; the latter also names content after the root
     // element, which is malformed rather than cut short.
-    const bool endWord = error->code == XML_ERR_TAG_NOT_FINISHED || error->code == XML_ERR_DOCUMENT_END;
+    // An input with nothing but white space, comments or a declaration is
+    // "empty" with the parser's cursor at its end: cut short before the root.
+    const xmlParserInputPtr input = self->parser->input;
+    const bool emptyToTheEnd = error->code == XML_ERR_DOCUMENT_EMPTY && input && input->cur >= input->end;
+    const bool endWord =
+        error->code == XML_ERR_TAG_NOT_FINISHED || error->code == XML_ERR_DOCUMENT_END || emptyToTheEnd;
     const bool afterRoot = self->rootSeen && self->depth == 0;
-    self->owner->RecordError(error->line, error->message, endWord && !afterRoot);
+    self->Error(error->line, error->message, endWord && !afterRoot);
 }
 
-// Makes the parser, handing it the first bytes so that it can tell the
-// encoding.
-HRESULT CXmlEventQueue::Start(CXmlPullReader* owner_)
+// Makes the parser; the input is read when the parse runs.
+HRESULT CXmlEventQueue::Start(CXmlPullReader* owner_, std::size_t inputSize)
 {
     owner = owner_;
+    stacked = fd >= 0 || inputSize > kInlineLimit;
     xmlSAXHandler handler{};
     handler.initialized = XML_SAX2_MAGIC;
     handler.startElementNs = OnStartElement;
@@ -216,108 +319,218 @@ HRESULT CXmlEventQueue::Start(CXmlPullReader* owner_)
     handler.processingInstruction = OnProcessingInstruction;
     handler.internalSubset = OnDocumentType;
     handler.serror = OnError;
-    parser = xmlCreatePushParserCtxt(&handler, this, nullptr, 0, nullptr);
+    parser = xmlCreateIOParserCtxt(&handler, this, ReadInput, nullptr, this, XML_CHAR_ENCODING_NONE);
     if (!parser)
         return E_OUTOFMEMORY;
     xmlCtxtUseOptions(parser, kParseOptions);
     return S_OK;
 }
 
-// One read of the file into the spare block.
-HRESULT CXmlEventQueue::ReadAhead()
+// The parser's reads: the next bytes of the memory input, or of the file
+// through a block read ahead. 0 at the end, -1 on a failed read.
+int CXmlEventQueue::ReadInput(void* context, char* buffer, int length)
 {
-    char* into = blocks.get() + (1 - currentBlock) * kChunk;
-    ssize_t n;
-    do {
-        n = ::read(fd, into, kChunk);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return HResultFromErrno(errno);
-    aheadSize = static_cast<std::size_t>(n);
-    return S_OK;
+    auto* self = static_cast<CXmlEventQueue*>(context);
+    if (length <= 0)
+        return 0;
+    const auto wanted = static_cast<std::size_t>(length);
+    if (self->memory) {
+        const std::size_t n = std::min(wanted, self->memorySize - self->memoryOffset);
+        std::memcpy(buffer, self->memory + self->memoryOffset, n);
+        self->memoryOffset += n;
+        self->inputDone = n == 0;
+        return static_cast<int>(n);
+    }
+    if (self->inputStart == self->inputEnd) {
+        if (!self->input)
+            self->input = std::make_unique<char[]>(kInputBlock);
+        ssize_t n;
+        do {
+            n = ::read(self->fd, self->input.get(), kInputBlock);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            self->inputFailure = HResultFromErrno(errno);
+            return -1;
+        }
+        self->inputStart = 0;
+        self->inputEnd = static_cast<std::size_t>(n);
+        self->inputDone = n == 0;
+    }
+    const std::size_t n = std::min(wanted, self->inputEnd - self->inputStart);
+    std::memcpy(buffer, self->input.get() + self->inputStart, n);
+    self->inputStart += n;
+    return static_cast<int>(n);
 }
 
-// The next piece of input, and whether it is the last: the file is read one
-// block ahead, so that the parser is told of the end together with the last
-// bytes and a document cut short fails at once.
-HRESULT CXmlEventQueue::ReadInput(const char*& data, std::size_t& size, bool& last)
+bool CXmlEventQueue::Full() const
 {
-    if (memory) {
-        data = memory + memoryOffset;
-        size = std::min(kChunk, memorySize - memoryOffset);
-        memoryOffset += size;
-        last = memoryOffset == memorySize;
-        return S_OK;
-    }
-    if (!blocks) {
-        blocks = std::make_unique<char[]>(2 * kChunk);
-        const HRESULT hr = ReadAhead();
-        if (FAILED(hr))
-            return hr;
-    }
-    currentBlock = 1 - currentBlock;
-    data = blocks.get() + currentBlock * kChunk;
-    size = aheadSize;
-    last = size == 0;
-    if (!last) {
-        const HRESULT hr = ReadAhead();
-        if (FAILED(hr))
-            return hr;
-        last = aheadSize == 0;
-    }
-    return S_OK;
+    return filling->text.size() >= kBatchText || filling->events.size() >= kBatchEvents;
 }
 
-// Keeps only what has not been delivered (at most a text the next chunk may
-// continue), so that the queue holds one chunk's events at a time.
-void CXmlEventQueue::Compact()
+// Runs the whole parse into the batches; on the parser's stack when it has
+// one.
+void CXmlEventQueue::Parse()
 {
-    current = nullptr;
-    attribute = nullptr;
-    if (next < events.size()) {
-        XmlEvent kept = events[next];
-        text.erase_front(kept.value);
-        kept.value = 0;
-        events.assign(1, kept);
-    } else {
-        events.clear();
-        text.clear();
+    try {
+        xmlParseDocument(parser);
+    } catch (...) {
+        // Out of memory in a callback: the input counts as refused.
+        Error(xmlSAX2GetLineNumber(parser), "out of memory", false);
+        refused = true;
     }
-    attributes.clear();
-    next = 0;
+    Finish();
 }
 
-// When the input fails, what was queued after the last start tag is not
-// delivered: it is the part the failure may have cut short (a text, the
-// content of an element left open).
+// The end of the parse: a text the end of the input cut off is never
+// delivered, and after a failure neither is what followed the last start tag
+// (the part the failure may have cut short).
+void CXmlEventQueue::Finish()
+{
+    if (textOpen)
+        filling->events.pop_back();
+    textOpen = false;
+    if (!parser->wellFormed || refused)
+        DropAfterLastStartTag();
+    if (stacked)
+        HandOver(true);
+}
+
 void CXmlEventQueue::DropAfterLastStartTag()
 {
+    std::vector<XmlEvent>& events = filling->events;
     std::size_t keep = events.size();
-    while (keep > next && events[keep - 1].type != XmlNodeType::Element)
+    while (keep > 0 && events[keep - 1].type != XmlNodeType::Element)
         --keep;
     events.resize(keep);
-    textOpen = false;
 }
 
-// Parses the next chunk into the queue. S_OK, or the code of a failed read.
-HRESULT CXmlEventQueue::ParseNext()
+// Puts the filled batch where the reader takes it and goes back to the
+// reader; the parse goes on into a spare batch when the reader wants the
+// next. False when the reader has gone.
+bool CXmlEventQueue::HandOver(bool last)
 {
-    Compact();
-    const char* data = nullptr;
-    std::size_t size = 0;
-    bool last = false;
-    const HRESULT hr = ReadInput(data, size, last);
-    if (FAILED(hr)) {
-        Stop();
-        return hr;
+    if (abandoned) {
+        if (last)
+            SwitchToReader(true);  // back to the reader's destructor
+        return false;
     }
-    inputEnded = last;
-    xmlParseChunk(parser, data, static_cast<int>(size), inputEnded ? 1 : 0);
-    if (!parser->wellFormed) {
-        broken = true;
-        stopped = true;
+    ready = filling;
+    over = last;
+    if (!last) {
+        filling = spare.back();
+        spare.pop_back();
+        filling->clear();
     }
-    if (broken)
-        DropAfterLastStartTag();
-    return S_OK;
+    SwitchToReader(last);
+    return !abandoned;
+}
+
+bool CXmlEventQueue::NextBatch()
+{
+    if (finished)
+        return false;
+    current = nullptr;
+    attribute = nullptr;
+    if (stacked ? TakeBatch() : ParseInline()) {
+        next = 0;
+        return true;
+    }
+    // Every batch is delivered: the parse is over.
+    finished = true;
+    readFailure = inputFailure;
+    broken = !parser->wellFormed || refused;
+    if (error.met && SUCCEEDED(readFailure))
+        owner->RecordError(error.line, error.message.c_str(), error.inputEnded && inputDone);
+    return false;
+}
+
+bool CXmlEventQueue::ParseInline()
+{
+    if (parsed)
+        return false;
+    parsed = true;
+    Parse();
+    batch = filling;
+    return true;
+}
+
+// Hands the delivered batch back and parses on until the next one is full,
+// making the parser's stack at the first call.
+bool CXmlEventQueue::TakeBatch()
+{
+    if (!parsed) {
+        parsed = true;
+        if (!StartParserStack()) {
+            inputFailure = E_OUTOFMEMORY;
+            over = true;
+            return false;
+        }
+    }
+    if (over && !ready)
+        return false;
+    spare.push_back(batch);
+    if (!ready)
+        SwitchToParser();
+    batch = ready;
+    ready = nullptr;
+    return batch != nullptr;
+}
+
+bool CXmlEventQueue::StartParserStack()
+{
+    void* base = ::mmap(nullptr, kParserStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                        -1, 0);
+    if (base == MAP_FAILED)
+        return false;
+    stack.base = base;
+    stack.size = kParserStack;
+    // Told to valgrind, which would take the switch for a stack overflow.
+    stack.valgrindId = VALGRIND_STACK_REGISTER(base, static_cast<char*>(base) + kParserStack);
+    // The lowest page stays unmapped: an overflow faults instead of
+    // writing over other memory.
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    if (::mprotect(base, page, PROT_NONE) != 0 || ::getcontext(&parserContext) != 0)
+        return false;
+    parserContext.uc_stack.ss_sp = base;
+    parserContext.uc_stack.ss_size = kParserStack;
+    parserContext.uc_link = &readerContext;
+    // makecontext passes int arguments only: the queue's address in two.
+    const auto address = reinterpret_cast<std::uintptr_t>(this);
+    ::makecontext(&parserContext, reinterpret_cast<void (*)()>(ParserEntry), 2,
+                  static_cast<unsigned>(address >> 32), static_cast<unsigned>(address & 0xFFFFFFFFu));
+    return true;
+}
+
+void CXmlEventQueue::ParserEntry(unsigned high, unsigned low)
+{
+    auto* self = reinterpret_cast<CXmlEventQueue*>((static_cast<std::uintptr_t>(high) << 32) | low);
+#ifdef CORVANE_ASAN_FIBERS
+    __sanitizer_finish_switch_fiber(nullptr, &self->readerStack, &self->readerStackSize);
+#endif
+    self->Parse();  // ends in the last hand-over, which never comes back
+}
+
+void CXmlEventQueue::SwitchToParser()
+{
+#ifdef CORVANE_ASAN_FIBERS
+    void* fakeStack = nullptr;
+    __sanitizer_start_switch_fiber(&fakeStack, stack.base, stack.size);
+    SwitchContext(readerContext, parserContext);
+    __sanitizer_finish_switch_fiber(fakeStack, nullptr, nullptr);
+#else
+    SwitchContext(readerContext, parserContext);
+#endif
+}
+
+// After the last hand-over the parser's stack is never entered again.
+void CXmlEventQueue::SwitchToReader(bool last)
+{
+#ifdef CORVANE_ASAN_FIBERS
+    __sanitizer_start_switch_fiber(last ? nullptr : &savedFakeStack, readerStack, readerStackSize);
+    SwitchContext(parserContext, readerContext);
+    __sanitizer_finish_switch_fiber(savedFakeStack, &readerStack, &readerStackSize);
+#else
+    static_cast<void>(last);
+    SwitchContext(parserContext, readerContext);
+#endif
 }

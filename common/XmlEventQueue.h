@@ -1,7 +1,12 @@
-// The inside of the XML pull reader: libxml2's push parser is handed the
-// input a chunk at a time, and its callbacks queue what it meets as light
-// events for the reader to deliver. Only the reader uses it.
+// The inside of the XML pull reader: libxml2's parser reads the input and its
+// callbacks put what it meets as light events into batches for the reader to
+// deliver. libxml2 parses a whole document in one call, so a file or a large
+// input is parsed on a stack of its own: the parse stops when a batch is full
+// and goes on when the reader wants the next, on the reader's thread. A small
+// input is parsed into one batch when first read. Only the reader uses it.
 #pragma once
+
+#include <ucontext.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -25,7 +30,7 @@ using XmlErrorArg = xmlErrorPtr;
 constexpr auto kXmlDocumentType = static_cast<XmlNodeType>(-1);
 
 // What the parser met, in document order. Names are the parser's dictionary
-// strings (they live as long as the parser); values are kept in the queue's
+// strings (they live as long as the parser); values are kept in the batch's
 // own text.
 struct XmlEvent {
     XmlNodeType type = XmlNodeType::None;
@@ -48,7 +53,7 @@ struct XmlEventAttribute {
     bool isDefault = false;
 };
 
-// The queue's text: the values of a chunk's events one after another. Its
+// The batch's text: the values of its events one after another. Its
 // appends are inline (a few per element, most of them a few bytes), where a
 // string's go through the library each time.
 class CXmlTextBuffer {
@@ -64,12 +69,6 @@ public:
         used += count;
     }
     void push_back(char c) { append(&c, 1); }
-    // Drops the first `count` bytes.
-    void erase_front(std::size_t count)
-    {
-        std::memmove(data.get(), data.get() + count, used - count);
-        used -= count;
-    }
     operator std::string_view() const { return std::string_view(data.get(), used); }
 
 private:
@@ -87,77 +86,96 @@ private:
     std::size_t room = 0;
 };
 
-// The queue and its input. The reader reads the members directly; the
-// callbacks and the input handling are the queue's own.
+// A run of events in document order, with their attributes and values.
+struct XmlEventBatch {
+    std::vector<XmlEvent> events;
+    std::vector<XmlEventAttribute> attributes;
+    CXmlTextBuffer text;
+    void clear()
+    {
+        events.clear();
+        attributes.clear();
+        text.clear();
+    }
+};
+
+// The parser, its input and the batches. The reader reads the members of the
+// reader's side directly; the callbacks and the hand-over are the queue's own.
 class CXmlEventQueue {
 public:
-    CXmlEventQueue() = default;
+    CXmlEventQueue();
+    // Stops a parse left half way, so that libxml2 is left in order.
     ~CXmlEventQueue();
     CXmlEventQueue(const CXmlEventQueue&) = delete;
     CXmlEventQueue& operator=(const CXmlEventQueue&) = delete;
 
-    // Makes the parser; `owner` is told of every error.
-    HRESULT Start(CXmlPullReader* owner);
-    // Parses the next chunk into the queue, dropping what was delivered.
-    // S_OK, or the code of a failed read of the input.
-    HRESULT ParseNext();
-    // A text at the end of the queue waits for what follows it; one that the
-    // end of the input cuts off is never delivered.
-    bool Deliverable() const { return next < events.size() && !(textOpen && next + 1 == events.size()); }
+    // Makes the parser for an input of `inputSize` bytes; `owner` is told of
+    // every error when the reader reaches the end.
+    HRESULT Start(CXmlPullReader* owner, std::size_t inputSize);
+    // Replaces the delivered batch with the next one, parsing on until it is
+    // full. False when the parse is over and every batch was taken.
+    bool NextBatch();
+    bool Deliverable() const { return next < batch->events.size(); }
 
-    CXmlPullReader* owner = nullptr;
-    xmlParserCtxtPtr parser = nullptr;
-
-    // The input: a file read a chunk at a time, or bytes in memory.
+    // The input: a file, or bytes in memory.
     int fd = -1;
-    std::unique_ptr<char[]> blocks;  // two: the one parsed, the one read ahead
-    int currentBlock = 1;
-    std::size_t aheadSize = 0;
     const char* memory = nullptr;
     std::size_t memorySize = 0;
-    std::size_t memoryOffset = 0;
-    bool inputEnded = false;  // the parser has been told the input is over
-    bool stopped = false;     // the parser met a fatal error or a DTD
-    // The input is not well-formed, or passed a limit.
-    bool broken = false;
 
-    // The queue: events[next] is the next one Read() delivers.
-    std::vector<XmlEvent> events;
-    std::vector<XmlEventAttribute> attributes;
-    CXmlTextBuffer text;
+    // The reader's side: batch->events[next] is the next one Read()
+    // delivers; `current` and `attribute` are where Read() stands.
+    XmlEventBatch* batch;
     std::size_t next = 0;
-    bool textOpen = false;    // the last event is a text the next chunk may continue
-    bool selfClosed = false;  // the last start tag closed itself: its end is no node
-    unsigned depth = 0;       // elements open
-    bool rootSeen = false;
-
-    // Where Read() stands: the event, and the attribute (or none).
     const XmlEvent* current = nullptr;
     const XmlEventAttribute* attribute = nullptr;
+    // How the parse ended, known once NextBatch() returned false: the input
+    // could not be read (its code), or is not well-formed or passed a limit.
+    HRESULT readFailure = S_OK;
+    bool broken = false;
 
 private:
-    HRESULT ReadAhead();
-    HRESULT ReadInput(const char*& data, std::size_t& size, bool& last);
-    void Compact();
+    // What the parser side records of the first error, reported to the
+    // owner when the reader reaches the end.
+    struct ParseError {
+        bool met = false;
+        int line = 0;
+        std::string message;
+        bool inputEnded = false;
+    };
+
+    void Parse();
+    void Finish();
+    bool ParseInline();
+    bool TakeBatch();
+    bool HandOver(bool last);
+    bool StartParserStack();
+    static void ParserEntry(unsigned high, unsigned low);
+    void SwitchToParser();
+    void SwitchToReader(bool last);
+    static int ReadInput(void* context, char* buffer, int length);
     void DropAfterLastStartTag();
+    void Error(int line, const char* message, bool inputEnded);
 
     XmlEvent& Push(XmlNodeType type)
     {
         textOpen = false;
         selfClosed = false;
-        events.emplace_back();
-        events.back().type = type;
-        events.back().value = text.size();
-        return events.back();
+        filling->events.emplace_back();
+        filling->events.back().type = type;
+        filling->events.back().value = filling->text.size();
+        return filling->events.back();
     }
     std::size_t Store(const xmlChar* value, std::size_t length)
     {
-        const std::size_t at = text.size();
-        text.append(reinterpret_cast<const char*>(value), length);
+        const std::size_t at = filling->text.size();
+        filling->text.append(reinterpret_cast<const char*>(value), length);
         return at;
     }
     void StoreAttributeValue(XmlEventAttribute& attribute, const xmlChar* value, const xmlChar* end);
     void AppendText(XmlNodeType type, const xmlChar* value, int length);
+    // Hands the batch over when it is full; false when the reader has gone.
+    bool AtTag() { return !stacked || !Full() || HandOver(false); }
+    bool Full() const;
     void Stop()
     {
         stopped = true;
@@ -177,4 +195,49 @@ private:
     static void OnProcessingInstruction(void* context, const xmlChar* target, const xmlChar* data);
     static void OnDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*);
     static void OnError(void* context, XmlErrorArg error);
+
+    CXmlPullReader* owner = nullptr;
+    xmlParserCtxtPtr parser = nullptr;
+    bool stacked = false;   // parsed on a stack of its own
+    bool parsed = false;    // the parse has run, or its stack is made
+    bool finished = false;  // the reader has taken every batch
+
+    // The parser's side.
+    XmlEventBatch* filling;
+    std::unique_ptr<char[]> input;  // read ahead of the parser, from the file
+    std::size_t inputStart = 0;
+    std::size_t inputEnd = 0;
+    std::size_t memoryOffset = 0;
+    HRESULT inputFailure = S_OK;
+    bool inputDone = false;  // a read met the end of the input
+    bool stopped = false;     // the parser met a fatal error or a DTD, or the reader went
+    bool refused = false;     // a limit of our own was passed
+    bool textOpen = false;    // the last event is a text the next callback may continue
+    bool selfClosed = false;  // the last start tag closed itself: its end is no node
+    unsigned depth = 0;       // elements open
+    bool rootSeen = false;
+    ParseError error;
+
+    // Two batches: one delivered, one being filled; a third spare.
+    XmlEventBatch batches[3];
+    std::vector<XmlEventBatch*> spare;
+    XmlEventBatch* ready = nullptr;  // handed over, not yet taken
+    bool over = false;               // the last batch is handed over
+    bool abandoned = false;          // the reader has gone
+
+    // The parser's stack and where each side stands.
+    struct MappedStack {
+        void* base = nullptr;
+        std::size_t size = 0;
+        unsigned valgrindId = 0;
+        ~MappedStack();
+    };
+    MappedStack stack;
+    ucontext_t readerContext{};
+    ucontext_t parserContext{};
+    // For the address sanitizer: the reader's stack, and a stack's saved
+    // state while it is left.
+    const void* readerStack = nullptr;
+    std::size_t readerStackSize = 0;
+    void* savedFakeStack = nullptr;
 };

@@ -83,9 +83,9 @@ void CXmlPullReader::RecordError(int line, const char* message, bool inputEnded)
     errorText = "line " + std::to_string(line) + ": " + text;
 }
 
-HRESULT CXmlPullReader::Open(std::unique_ptr<Impl> opened)
+HRESULT CXmlPullReader::Open(std::unique_ptr<Impl> opened, std::size_t size)
 {
-    const HRESULT hr = opened->Start(this);
+    const HRESULT hr = opened->Start(this, size);
     if (FAILED(hr))
         return hr;
     impl = std::move(opened);
@@ -105,7 +105,7 @@ HRESULT CXmlPullReader::OpenFile(const std::string& path)
         return HResultFromErrno(errno);
     if (!S_ISREG(st.st_mode))
         return E_NOT_REGULAR_FILE;
-    return Open(std::move(opened));
+    return Open(std::move(opened), static_cast<std::size_t>(st.st_size));
 }
 
 HRESULT CXmlPullReader::OpenMemory(const char* data, std::size_t size)
@@ -115,33 +115,30 @@ HRESULT CXmlPullReader::OpenMemory(const char* data, std::size_t size)
     auto opened = std::make_unique<Impl>();
     opened->memory = data ? data : "";
     opened->memorySize = data ? size : 0;
-    return Open(std::move(opened));
+    const std::size_t inputSize = opened->memorySize;
+    return Open(std::move(opened), inputSize);
 }
 
-// Parses until an event can be delivered: S_OK then, or what Read() returns
-// when none can.
+// Takes batches until an event can be delivered: S_OK then, or what Read()
+// returns when none can.
 HRESULT CXmlPullReader::Refill()
 {
     if (!impl)
         return Fail(XML_E_NOINPUT, "no input");
-    impl->attribute = nullptr;
-    while (!impl->Deliverable() && !impl->stopped && !impl->inputEnded) {
-        const HRESULT hr = impl->ParseNext();
-        if (FAILED(hr)) {
-            nodeType = XmlNodeType::None;
-            return Fail(hr, "cannot read the input");
-        }
-    }
+    while (!impl->Deliverable())
+        if (!impl->NextBatch())
+            break;
     if (impl->Deliverable())
         return S_OK;
     nodeType = XmlNodeType::None;
-    impl->current = nullptr;
+    if (FAILED(impl->readFailure))
+        return Fail(impl->readFailure, "cannot read the input");
     if (!impl->broken)
         return S_FALSE;
     // The parser met the end of the input with elements still open
     // (libxml2 words this as an unfinished tag or "extra content"): the
     // end of input inside an element, which the walk reports as S_FALSE.
-    if (endedEarly && impl->inputEnded) {
+    if (endedEarly) {
         failure = S_FALSE;
         return S_FALSE;
     }
@@ -166,7 +163,7 @@ HRESULT CXmlPullReader::Read()
             return hr;
     }
     impl->attribute = nullptr;
-    const XmlEvent& event = impl->events[impl->next++];
+    const XmlEvent& event = impl->batch->events[impl->next++];
     impl->current = &event;
     if (event.type == kXmlDocumentType)
         return FailDocumentType();
@@ -224,9 +221,10 @@ std::string_view CXmlPullReader::ValueUtf8()
 {
     if (!impl || !impl->current || nodeType == XmlNodeType::None)
         return {};
+    const std::string_view text = impl->batch->text;
     if (impl->attribute)
-        return std::string_view(impl->text).substr(impl->attribute->value, impl->attribute->length);
-    return std::string_view(impl->text).substr(impl->current->value, impl->current->length);
+        return text.substr(impl->attribute->value, impl->attribute->length);
+    return text.substr(impl->current->value, impl->current->length);
 }
 
 bool CXmlPullReader::IsEmptyElement()
@@ -247,7 +245,7 @@ HRESULT CXmlPullReader::MoveToFirstAttribute()
         return E_FAIL;
     if (AttributeCount() == 0)
         return S_FALSE;
-    impl->attribute = &impl->attributes[impl->current->firstAttribute];
+    impl->attribute = &impl->batch->attributes[impl->current->firstAttribute];
     return S_OK;
 }
 
@@ -257,7 +255,8 @@ HRESULT CXmlPullReader::MoveToNextAttribute()
         return E_FAIL;
     if (!impl->attribute)
         return MoveToFirstAttribute();
-    const XmlEventAttribute* last = &impl->attributes[impl->current->firstAttribute + impl->current->attributes - 1];
+    const XmlEventAttribute* last =
+        &impl->batch->attributes[impl->current->firstAttribute + impl->current->attributes - 1];
     if (impl->attribute == last)
         return S_FALSE;
     ++impl->attribute;

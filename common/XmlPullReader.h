@@ -1,9 +1,9 @@
 // A forward-only XML reader with the operations the element handler walk
-// needs. libxml2's push parser reads the input a chunk at a time and reports
-// what it meets to callbacks, which queue light events (a start tag with its
-// names and attributes, a text, an end tag); Read() takes them from the queue
-// and parses the next chunk when it runs dry, so no tree is built and the
-// queue never holds more than one chunk's events.
+// needs. libxml2's parser reports what it meets to callbacks, which put light
+// events (a start tag with its names and attributes, a text, an end tag) into
+// batches; Read() takes them a batch at a time, so no tree is built. A file or
+// a large input is parsed in turns with the reader, on a stack of its own,
+// a batch at a time: memory stays bounded whatever the input's size.
 //
 // Hardened for untrusted input: a document type declaration makes reading
 // fail (DTDs are prohibited), entities are never expanded, nothing is fetched
@@ -105,7 +105,7 @@ private:
     HRESULT Fail(HRESULT code, const std::string& why);
     HRESULT Refill();
     HRESULT FailDocumentType();
-    HRESULT Open(std::unique_ptr<Impl> opened);
+    HRESULT Open(std::unique_ptr<Impl> opened, std::size_t size);
     // Inline for the common case, a name met before; ConvertNew does the rest.
     const std::wstring& Convert(const unsigned char* name, NameCache& cache)
     {

@@ -43,7 +43,7 @@ constexpr int kLastYear = 9999;
 constexpr std::int64_t kSecondsPerDay = 86400;
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
+constexpr std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
 {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -52,6 +52,9 @@ std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
     const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
 }
+
+// The first second after the last year a GPX time may have.
+constexpr std::int64_t kEndOfTime = DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay;
 
 void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d)
 {
@@ -198,19 +201,20 @@ std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimals
     // Adding and taking away 1.5 * 2^52 rounds a number below 2^51 to the
     // nearest whole number.
     constexpr double kRounder = 6755399441055744.0;
-    if (value == 0 || !(std::fabs(value) < kLimit))
+    const double magnitude = std::fabs(value);
+    if (value == 0 || !(magnitude < kLimit))
         return 0;
     int k = std::min(decimals, static_cast<int>(std::size(kPowers)) - 1);
-    while (k > 0 && !(std::fabs(value) * kPowers[k] < kLimit))
+    while (k > 0 && !(magnitude * kPowers[k] < kLimit))
         --k;
-    const double whole = (value * kPowers[k] + kRounder) - kRounder;
-    if (whole / kPowers[k] != value)
+    const double whole = (magnitude * kPowers[k] + kRounder) - kRounder;
+    if (whole / kPowers[k] != magnitude)
         return 0;
-    // r's trailing zeros dropped with as many decimals, and its digits with
-    // the point k digits from the right.
-    auto r = static_cast<std::uint64_t>(std::fabs(whole));
-    for (const auto& [factor, zeros] : {std::pair<std::uint64_t, int>{10000, 4}, {100, 2}, {10, 1}})
-        while (k >= zeros && r % factor == 0) {
+    // r with k decimals, less its trailing zeros (at most 15: eight, four,
+    // two and one at a time), then its digits with the point k from the right.
+    auto r = static_cast<std::uint64_t>(whole);
+    for (const auto& [factor, zeros] : {std::pair<std::uint64_t, int>{100000000, 8}, {10000, 4}, {100, 2}, {10, 1}})
+        if (k >= zeros && r % factor == 0) {
             r /= factor;
             k -= zeros;
         }
@@ -280,7 +284,7 @@ bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction)
         throw CStatusException(E_INVALIDARG, "time out of range");
     const std::int64_t utc = DaysFromCivil(f.year, static_cast<int>(f.month), static_cast<int>(f.day)) * kSecondsPerDay +
                              f.hour * 3600 + f.minute * 60 + f.second - f.offsetSeconds;
-    if (utc < 0 || utc >= DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay)
+    if (utc < 0 || utc >= kEndOfTime)
         return false;
     seconds = utc;
     fraction = f.fraction;
@@ -303,8 +307,7 @@ void FormatGPXTime(GPXTime time, std::wstring& text)
 
 std::size_t FormatGPXTime(GPXTime time, char (&text)[kGPXTimeLength + 1])
 {
-    const std::int64_t last = DaysFromCivil(kLastYear + 1, 1, 1) * kSecondsPerDay;
-    if (time < 0 || time >= last)
+    if (time < 0 || time >= kEndOfTime)
         throw CStatusException(E_INVALIDARG, "time out of range");
     std::int64_t year;
     int month, day;

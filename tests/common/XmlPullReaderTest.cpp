@@ -1,6 +1,7 @@
-// The pull reader over the push parser: what it delivers must not depend on
-// where the input is cut into chunks, whether it comes from a file or from
-// memory, and it stays bounded and hardened for hostile input.
+// The pull reader: what it delivers must not depend on where the parse is
+// cut into batches, whether it comes from a file or from memory, or on other
+// readers open at the same time, and it stays bounded and hardened for
+// hostile input.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,7 +15,7 @@
 
 namespace {
 
-// The parser is handed the input in pieces of this size.
+// A batch is handed over at the first tag after this much text.
 constexpr std::size_t kChunk = 64 * 1024;
 
 // A file holding `bytes`, removed at the end of the test.
@@ -219,6 +220,8 @@ const FailureCase kFailureCases[] = {
     {"NestingBeyondTheLimit", Nested(300), XML_E_MALFORMED, "line 1: "},
     {"TextBeyondTheLimit", "<r>" + std::string(10'000'001, 't') + "</r>", XML_E_MALFORMED, "line 1: "},
     {"DoctypeAfterAComment", "<!--c--><!DOCTYPE r><r/>", XML_E_DTDPROHIBITED, ""},
+    {"NothingAtAll", "", S_FALSE, ""},
+    {"NoMarkup", "Internal Server Error", XML_E_MALFORMED, "line 1: "},
 };
 
 class ReaderFailureTest : public testing::TestWithParam<FailureCase> {};
@@ -234,6 +237,73 @@ TEST_P(ReaderFailureTest, EndsWithTheRightStatus)
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ReaderFailureTest, testing::ValuesIn(kFailureCases),
                          [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// A unit of every kind of node, repeated into a document of many batches
+// (read from a file, and from memory large enough to be parsed in batches
+// too), reads as the unit alone does each time.
+TEST(CXmlPullReader, ADocumentOfManyBatchesReadsAsItsParts)
+{
+    const std::string unit = "<u xmlns:g='urn:g' g:a='x&amp;y' b='1'><g:e/><t>one &amp; two</t>"
+                             "<![CDATA[a < b]]><!--note--><?pi data?>\n <n>46.0001</n></u>\n";
+    const Transcript one = FromMemory("<r>" + unit + "</r>");
+    ASSERT_EQ(S_FALSE, one.end);
+    const std::vector<std::string> unitNodes(one.nodes.begin() + 1, one.nodes.end() - 1);
+    std::string xml = "<r>";
+    constexpr std::size_t kUnits = 40000;  // about 4 MB
+    for (std::size_t i = 0; i < kUnits; ++i)
+        xml += unit;
+    xml += "</r>";
+    for (const Transcript& t : {FromFile(xml), FromMemory(xml)}) {
+        ASSERT_EQ(S_FALSE, t.end) << t.error;
+        ASSERT_EQ(kUnits * unitNodes.size() + 2, t.nodes.size());
+        for (std::size_t i = 0; i < kUnits; ++i)
+            for (std::size_t k = 0; k < unitNodes.size(); ++k)
+                ASSERT_EQ(unitNodes[k], t.nodes[1 + i * unitNodes.size() + k]) << "unit " << i << ", node " << k;
+    }
+}
+
+// Readers left half way, or read in turns, keep to their own documents.
+TEST(CXmlPullReader, ReadersInTurnsAndLeftHalfWay)
+{
+    std::string first = "<r>", second = "<s>";
+    for (int i = 0; i < 30000; ++i) {
+        first += "<a>" + std::to_string(i) + "</a>";
+        second += "<b n='" + std::to_string(i) + "'/>";
+    }
+    first += "</r>";
+    second += "</s>";
+    TempXml firstFile(first), secondFile(second);
+    for (int left : {0, 1, 5000}) {
+        CXmlPullReader abandoned;
+        ASSERT_EQ(S_OK, abandoned.OpenFile(firstFile.Path()));
+        for (int i = 0; i < left; ++i)
+            ASSERT_EQ(S_OK, abandoned.Read());
+    }
+    CXmlPullReader a, b;
+    ASSERT_EQ(S_OK, a.OpenFile(firstFile.Path()));
+    ASSERT_EQ(S_OK, b.OpenMemory(second.data(), second.size()));
+    int texts = 0, empties = 0;
+    HRESULT endA = S_OK, endB = S_OK;
+    while (endA == S_OK || endB == S_OK) {
+        for (int step = 0; step < 7 && endA == S_OK; ++step)
+            if ((endA = a.Read()) == S_OK && a.NodeType() == XmlNodeType::Text) {
+                std::wstring value;
+                a.GetValue(value);
+                ASSERT_EQ(std::to_wstring(texts++), value);
+            }
+        for (int step = 0; step < 3 && endB == S_OK; ++step)
+            if ((endB = b.Read()) == S_OK && b.NodeType() == XmlNodeType::Element && b.IsEmptyElement()) {
+                ASSERT_EQ(S_OK, b.MoveToFirstAttribute());
+                std::wstring value;
+                b.GetValue(value);
+                ASSERT_EQ(std::to_wstring(empties++), value);
+            }
+    }
+    EXPECT_EQ(S_FALSE, endA) << a.ErrorText();
+    EXPECT_EQ(S_FALSE, endB) << b.ErrorText();
+    EXPECT_EQ(30000, texts);
+    EXPECT_EQ(30000, empties);
+}
 
 TEST(CXmlPullReader, NestingUpToTheLimitIsRead)
 {
