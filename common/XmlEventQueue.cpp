@@ -19,6 +19,7 @@
 #endif
 #endif
 #ifdef CORVANE_ASAN_FIBERS
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
 #if __has_include(<valgrind/valgrind.h>)
@@ -484,6 +485,11 @@ bool CXmlEventQueue::StartParserStack()
         return false;
     stack.base = base;
     stack.size = kParserStack;
+#ifdef CORVANE_ASAN_FIBERS
+    // The sanitizer's marks of frames left on an earlier parser's stack at
+    // these addresses (a parse ends with its frames in place) are not ours.
+    __asan_unpoison_memory_region(base, kParserStack);
+#endif
     // Told to valgrind, which would take the switch for a stack overflow.
     stack.valgrindId = VALGRIND_STACK_REGISTER(base, static_cast<char*>(base) + kParserStack);
     // The lowest page stays unmapped: an overflow faults instead of

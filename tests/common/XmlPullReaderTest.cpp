@@ -305,6 +305,19 @@ TEST(CXmlPullReader, ReadersInTurnsAndLeftHalfWay)
     EXPECT_EQ(30000, empties);
 }
 
+// Each parse of a file runs on a fresh stack, often where the last one's
+// was; what the last parse left there must not count against the next: in a
+// clang build with the address sanitizer, libxml2's report of a bad encoding,
+// written on that stack, was taken for an overflow.
+TEST(CXmlPullReader, OneParseAfterAnother)
+{
+    const std::string badEncoding("\0\0\0<text>", 10);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(S_FALSE, FromFile("<r><a>" + std::to_string(i) + "</a></r>").end);
+        EXPECT_EQ(XML_E_MALFORMED, FromFile(badEncoding).end);
+    }
+}
+
 TEST(CXmlPullReader, NestingUpToTheLimitIsRead)
 {
     const Transcript t = FromMemory(Nested(256));
