@@ -353,6 +353,47 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
     return DrainWhenFull();
 }
 
+bool CXmlStreamWriter::NameIsBound(const CXmlName& name)
+{
+    if (name.namespaceUri.empty())
+        return true;
+    BoundName& bound = boundNames[name.id % std::size(boundNames)];
+    if (bound.nameId == name.id && bound.version == bindingsVersion)
+        return true;
+    if (!IsBound(name.prefix, name.namespaceUri))
+        return false;
+    bound = {name.id, bindingsVersion};
+    return true;
+}
+
+HRESULT CXmlStreamWriter::WriteAsciiElement(const CXmlName& name, std::string_view asciiValue)
+{
+    if (failure != S_OK || file < 0)
+        return Fail(E_FAIL);
+    if (!name.valid)
+        return Fail(E_INVALIDARG);
+    // A name whose namespace needs declaring takes the general way.
+    if (!NameIsBound(name)) {
+        WriteStartElement(name);
+        WriteAsciiString(asciiValue);
+        return WriteFullEndElement();
+    }
+    CloseStartTag();
+    if (!open.empty())
+        open.back().hasChildElements = true;
+    NewLine(open.size());
+    const std::string& qualified = name.qualified;
+    Put("<", 1);
+    Put(qualified.data(), qualified.size());
+    Put(">", 1);
+    if (FAILED(AppendEscapedAscii(asciiValue, false)))
+        return Fail(E_INVALIDARG);
+    Put("</", 2);
+    Put(qualified.data(), qualified.size());
+    Put(">", 1);
+    return DrainWhenFull();
+}
+
 HRESULT CXmlStreamWriter::WriteAttributeString(const std::wstring& prefix, const std::wstring& localName,
                                                const std::wstring& namespaceUri, const std::wstring& value)
 {

@@ -74,6 +74,10 @@ public:
     // Text is escaped; characters that XML 1.0 cannot hold give E_INVALIDARG.
     HRESULT WriteString(const std::wstring& text);
     HRESULT WriteAsciiString(std::string_view text);
+    // A whole element holding only text known to be ASCII (a number, a
+    // time): the same bytes as a start, WriteAsciiString and a full end
+    // element, in one step.
+    HRESULT WriteAsciiElement(const CXmlName& name, std::string_view asciiValue);
     // Always a start and an end tag, never an empty-element tag.
     HRESULT WriteFullEndElement();
     // Closes every open element.
@@ -93,6 +97,9 @@ private:
     HRESULT CloseStartTag();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
+    // Whether a prepared name's namespace is bound here (no declaration
+    // needed), remembering it until the bindings change.
+    bool NameIsBound(const CXmlName& name);
     HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri,
                      std::uint64_t nameId);
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);

@@ -153,9 +153,7 @@ void CGPXElementWriter::TextElement(const wchar_t* localName, const std::wstring
 
 void CGPXElementWriter::AsciiElement(const wchar_t* localName, std::string_view asciiValue)
 {
-    Start(localName);
-    writer.WriteAsciiString(asciiValue);
-    End();
+    writer.WriteAsciiElement(ElementName(localName, children), asciiValue);
 }
 
 void CGPXElementWriter::Text(const wchar_t* localName, const std::wstring& value)

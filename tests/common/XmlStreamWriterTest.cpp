@@ -73,6 +73,50 @@ TEST_F(XmlStreamWriterTest, PreparedNamesAndAsciiTextWriteWhatTheWideCallsWrite)
               ReadFile(path));
 }
 
+// An element written in one step is the same bytes as its start, its text
+// and its end written apart: indented or not, its namespace bound already,
+// bound by the element's parent, or declared on the element itself (also
+// where an earlier binding went out of scope), text to escape; a byte beyond
+// ASCII fails the writer.
+TEST_F(XmlStreamWriterTest, AnElementInOneStepIsTheSameBytesAsInThree)
+{
+    const CXmlName root(L"", L"r", L"urn:a"), inner(L"g", L"i", L"urn:g"), plain(L"", L"n", L"urn:a");
+    const CXmlName prefixed(L"g", L"v", L"urn:g"), unbound(L"h", L"w", L"urn:h");
+    const auto write = [&](bool oneStep, bool indent) {
+        CXmlStreamWriter w;
+        EXPECT_EQ(S_OK, w.OpenFile(path, indent));
+        const auto element = [&](const CXmlName& name, std::string_view text) {
+            if (oneStep)
+                return w.WriteAsciiElement(name, text);
+            w.WriteStartElement(name);
+            w.WriteAsciiString(text);
+            return w.WriteFullEndElement();
+        };
+        w.WriteStartElement(root);
+        EXPECT_EQ(S_OK, element(plain, "1.5"));
+        EXPECT_EQ(S_OK, element(unbound, "2 < 3 & 4"));
+        w.WriteStartElement(inner);
+        EXPECT_EQ(S_OK, element(prefixed, "5"));
+        EXPECT_EQ(S_OK, element(unbound, "6"));
+        w.WriteFullEndElement();
+        EXPECT_EQ(S_OK, element(prefixed, "7"));
+        EXPECT_EQ(S_OK, w.WriteEndDocument());
+        EXPECT_EQ(S_OK, w.Close());
+        return ReadFile(path);
+    };
+    for (bool indent : {false, true})
+        EXPECT_EQ(write(false, indent), write(true, indent)) << (indent ? "indented" : "not indented");
+    EXPECT_EQ("<r xmlns=\"urn:a\"><n>1.5</n><h:w xmlns:h=\"urn:h\">2 &lt; 3 &amp; 4</h:w>"
+              "<g:i xmlns:g=\"urn:g\"><g:v>5</g:v><h:w xmlns:h=\"urn:h\">6</h:w></g:i>"
+              "<g:v xmlns:g=\"urn:g\">7</g:v></r>\n",
+              write(true, false));
+    CXmlStreamWriter w;
+    ASSERT_EQ(S_OK, w.OpenFile(path, false));
+    w.WriteStartElement(root);
+    EXPECT_EQ(E_INVALIDARG, w.WriteAsciiElement(plain, "caf\xC3\xA9"));
+    EXPECT_EQ(E_INVALIDARG, w.Close());
+}
+
 // A prepared name found bound inside an element is declared again once that
 // element's binding has gone out of scope.
 TEST_F(XmlStreamWriterTest, APreparedNameIsDeclaredAgainWhereItsBindingEnded)
