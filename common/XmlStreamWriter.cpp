@@ -341,28 +341,21 @@ HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstrin
     open.push_back({openNames.size(), bindings.size(), false});
     openNames.append(qualified);
     startTagOpen = true;
-    if (!namespaceUri.empty()) {
-        BoundName& bound = boundNames[nameId % std::size(boundNames)];
-        const bool known = nameId != 0 && bound.nameId == nameId && bound.version == bindingsVersion;
-        if (!known && !IsBound(prefix, namespaceUri))
-            return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
-                                        namespaceUri);
-        if (nameId != 0)
-            bound = {nameId, bindingsVersion};
-    }
+    if (!namespaceUri.empty() && !IsBound(prefix, namespaceUri, nameId))
+        return WriteAttributeString(prefix.empty() ? L"" : L"xmlns", prefix.empty() ? L"xmlns" : prefix, L"",
+                                    namespaceUri);
     return DrainWhenFull();
 }
 
-bool CXmlStreamWriter::NameIsBound(const CXmlName& name)
+bool CXmlStreamWriter::IsBound(const std::wstring& prefix, const std::wstring& uri, std::uint64_t nameId)
 {
-    if (name.namespaceUri.empty())
+    BoundName& bound = boundNames[nameId % std::size(boundNames)];
+    if (nameId != 0 && bound.nameId == nameId && bound.version == bindingsVersion)
         return true;
-    BoundName& bound = boundNames[name.id % std::size(boundNames)];
-    if (bound.nameId == name.id && bound.version == bindingsVersion)
-        return true;
-    if (!IsBound(name.prefix, name.namespaceUri))
+    if (!IsBound(prefix, uri))
         return false;
-    bound = {name.id, bindingsVersion};
+    if (nameId != 0)
+        bound = {nameId, bindingsVersion};
     return true;
 }
 
@@ -373,7 +366,7 @@ HRESULT CXmlStreamWriter::WriteAsciiElement(const CXmlName& name, std::string_vi
     if (!name.valid)
         return Fail(E_INVALIDARG);
     // A name whose namespace needs declaring takes the general way.
-    if (!NameIsBound(name)) {
+    if (!name.namespaceUri.empty() && !IsBound(name.prefix, name.namespaceUri, name.id)) {
         WriteStartElement(name);
         WriteAsciiString(asciiValue);
         return WriteFullEndElement();

@@ -97,9 +97,9 @@ private:
     HRESULT CloseStartTag();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
-    // Whether a prepared name's namespace is bound here (no declaration
-    // needed), remembering it until the bindings change.
-    bool NameIsBound(const CXmlName& name);
+    // The same for a prepared name (id not 0), remembering it until the
+    // bindings change.
+    bool IsBound(const std::wstring& prefix, const std::wstring& uri, std::uint64_t nameId);
     HRESULT StartTag(std::string_view qualified, const std::wstring& prefix, const std::wstring& namespaceUri,
                      std::uint64_t nameId);
     HRESULT AppendEscaped(const std::wstring& text, bool attribute);
