@@ -92,8 +92,8 @@ Transcript FromFile(const std::string& xml)
     return Walk(reader);
 }
 
-// A document whose interesting part starts `shift` bytes before the first
-// chunk edge (negative: after it), behind padding text.
+// A document whose interesting part starts `shift` bytes before the point
+// where the first batch is full (negative: after it), behind padding text.
 std::string AcrossTheEdge(int shift, const std::string& tail)
 {
     const std::string head = "<r><p>";
@@ -106,7 +106,7 @@ struct EdgeCase {
     std::string tail;
 };
 
-// Each part of the tail lies across the chunk edge for one of the shifts.
+// Each part of the tail lies across that point for one of the shifts.
 const EdgeCase kEdgeCases[] = {
     {"EmptyElementAndLongName", "<empty/><a-name-longer-than-a-few-bytes xmlns:g='urn:g' g:attr='a&amp;b'/>"},
     {"TextWithReferences", "<t>one &amp; two &#x41;&lt;three</t>"},
@@ -325,8 +325,8 @@ TEST(CXmlPullReader, NestingUpToTheLimitIsRead)
     EXPECT_EQ(512u, t.nodes.size());
 }
 
-// A document cut short delivers what came before the cut chunk and then
-// S_FALSE, and never the text the cut left unfinished.
+// A document cut short delivers what came before the cut and then S_FALSE,
+// and never the text the cut left unfinished.
 TEST(CXmlPullReader, CutTextIsNeverDelivered)
 {
     const std::string xml = "<r><p>" + std::string(3 * kChunk, 'x') + "</p><t>unfinished";
