@@ -329,13 +329,19 @@ HRESULT CXmlStreamWriter::WriteStartElement(const CXmlName& name)
     return StartTag(name.qualified, name.prefix, name.namespaceUri, name.id);
 }
 
-HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstring& prefix,
-                                   const std::wstring& namespaceUri, std::uint64_t nameId)
+// Closes the parent's start tag and puts a new element on a line of its own.
+void CXmlStreamWriter::BeginChildElement()
 {
     CloseStartTag();
     if (!open.empty())
         open.back().hasChildElements = true;
     NewLine(open.size());
+}
+
+HRESULT CXmlStreamWriter::StartTag(std::string_view qualified, const std::wstring& prefix,
+                                   const std::wstring& namespaceUri, std::uint64_t nameId)
+{
+    BeginChildElement();
     Put("<", 1);
     Put(qualified.data(), qualified.size());
     open.push_back({openNames.size(), bindings.size(), false});
@@ -371,10 +377,7 @@ HRESULT CXmlStreamWriter::WriteAsciiElement(const CXmlName& name, std::string_vi
         WriteAsciiString(asciiValue);
         return WriteFullEndElement();
     }
-    CloseStartTag();
-    if (!open.empty())
-        open.back().hasChildElements = true;
-    NewLine(open.size());
+    BeginChildElement();
     const std::string& qualified = name.qualified;
     Put("<", 1);
     Put(qualified.data(), qualified.size());

@@ -95,6 +95,7 @@ private:
     };
     HRESULT Fail(HRESULT code);
     HRESULT CloseStartTag();
+    void BeginChildElement();
     void NewLine(std::size_t depth);
     bool IsBound(const std::wstring& prefix, const std::wstring& uri) const;
     // The same for a prepared name (id not 0), remembering it until the
