@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <new>
@@ -42,6 +43,7 @@ struct Region {
     FreeBlock* freeBlocks = nullptr;
     std::size_t live = 0;
     std::size_t untouched = 0;  // offset of the first block never handed out
+    std::size_t populated = 0;  // offset up to which pages are in place
 };
 constexpr std::size_t kFirstBlock = (sizeof(Region) + 63) / 64 * 64;
 
@@ -103,10 +105,26 @@ Region* NewRegion()
     const std::uintptr_t end = start + 2 * kRegion;
     if (end > aligned + kRegion)
         ::munmap(reinterpret_cast<void*>(aligned + kRegion), end - aligned - kRegion);
-    ::madvise(reinterpret_cast<void*>(aligned), kRegion, MADV_HUGEPAGE);
+    // Small pages even where the system would back an aligned 2 MiB mapping
+    // with a huge one by default: see the header.
+    ::madvise(reinterpret_cast<void*>(aligned), kRegion, MADV_NOHUGEPAGE);
     auto* region = new (reinterpret_cast<void*>(aligned)) Region();
     region->untouched = kFirstBlock;
     return region;
+}
+
+// Puts the pages in place up to the next step past the blocks handed out:
+// one call for a stretch of pages instead of a fault for each, and a small
+// document's regions stay small. Only a hint: where the system cannot (an
+// older kernel, memory short), pages come with the first write as before.
+constexpr std::size_t kPopulateStep = std::size_t{256} << 10;
+void Populate(Region* region)
+{
+    const std::size_t to = std::min(kRegion, (region->untouched + kPopulateStep - 1) / kPopulateStep * kPopulateStep);
+#ifdef MADV_POPULATE_WRITE
+    ::madvise(reinterpret_cast<char*>(region) + region->populated, to - region->populated, MADV_POPULATE_WRITE);
+#endif
+    region->populated = to;
 }
 
 bool Full(const Region* region, std::size_t blockSize)
@@ -144,6 +162,8 @@ void* Allocate(std::size_t size)
         } else {
             block = reinterpret_cast<char*>(region) + region->untouched;
             region->untouched += blockSize;
+            if (region->untouched > region->populated)
+                Populate(region);
         }
         ++region->live;
         if (Full(region, blockSize))

@@ -3,8 +3,11 @@
 // their values, and the storage serves records of any size a caller derives.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <thread>
 #include <vector>
@@ -116,6 +119,35 @@ TEST(RecordStorage, EveryRecordIsAlignedForItsType)
     EXPECT_TRUE(AllAligned<WideExtension>());
     EXPECT_TRUE(AllAligned<GPXGARTrackPointExtension>());
     EXPECT_TRUE(AllAligned<GPXTrackPoint>());
+}
+
+// Resident memory of this process, in bytes.
+std::size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    std::size_t total = 0, resident = 0;
+    statm >> total >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// A size no record of the library has, so its storage starts afresh.
+struct LoneExtension : GPXExtensions {
+    char text[328];
+};
+
+TEST(RecordStorage, AFewRecordsCostLittleMemory)
+{
+    // Pages are put in place ahead of the records, but only a stretch ahead:
+    // a small document must not cost a whole region (2 MiB) per size.
+    const std::size_t before = ResidentBytes();
+    std::vector<LoneExtension*> made;
+    for (int i = 0; i < 10; ++i)
+        made.push_back(new LoneExtension());
+    const std::size_t grown = ResidentBytes() - before;
+    for (LoneExtension* record : made)
+        delete record;
+    ASSERT_GT(before, 0u);
+    EXPECT_LT(grown, std::size_t{1} << 20);
 }
 
 }  // namespace
