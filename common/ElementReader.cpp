@@ -11,6 +11,17 @@ bool IsXmlSpace(wchar_t c)
 
 }  // namespace
 
+std::string_view TrimmedXmlSpace(std::string_view text)
+{
+    std::size_t end = text.size();
+    while (end > 0 && IsXmlSpace(static_cast<wchar_t>(text[end - 1])))
+        --end;
+    std::size_t begin = 0;
+    while (begin < end && IsXmlSpace(static_cast<wchar_t>(text[begin])))
+        ++begin;
+    return text.substr(begin, end - begin);
+}
+
 void TrimXmlSpace(std::wstring& text)
 {
     std::size_t end = text.size();
@@ -123,11 +134,14 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
         case XmlNodeType::CData:
             // CDATA is text too: descriptions are often wrapped in it, and
             // dropping them would lose data.
-            if (ElementHandler* handler = table.FindSimple(*currentName))
-                if (SUCCEEDED(reader.GetValue(text))) {
+            if (SimpleHandler* handler = table.FindSimpleHandler(*currentName)) {
+                if (handler->utf8) {
+                    handler->utf8(TrimmedXmlSpace(reader.ValueUtf8()));
+                } else if (SUCCEEDED(reader.GetValue(text))) {
                     TrimXmlSpace(text);
-                    (*handler)(std::move(text));
+                    handler->wide(std::move(text));
                 }
+            }
             break;
         case XmlNodeType::EndElement:
             currentName = &reader.LocalName();

@@ -8,7 +8,8 @@
 //   tags are not skipped, so the children of an unrecognised element are
 //   matched as if they were direct children;
 // - a text node (also CDATA) under a simple key calls that handler once with
-//   the text trimmed of space, tab, CR and LF;
+//   the text trimmed of space, tab, CR and LF (as UTF-8 for a handler that
+//   takes it);
 // - handler results are ignored; a reader failure or the end of input ends
 //   the walk with the reader's code (negative, or S_FALSE).
 // Given a namespace set, the walk reads only elements of those namespaces: an
@@ -19,6 +20,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "GPXMap.h"
@@ -55,3 +57,4 @@ HRESULT ReadAttributes(CXmlPullReader& reader, CXAttributeList* attributes);
 
 // Removes space, tab, CR and LF from both ends.
 void TrimXmlSpace(std::wstring& text);
+std::string_view TrimmedXmlSpace(std::string_view text);

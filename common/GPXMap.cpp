@@ -1,32 +1,22 @@
 #include "GPXMap.h"
 
-namespace {
-
-// Keys are a few characters long: compared in place, without a library call
-// per key.
-bool SameName(const std::wstring& key, const std::wstring& name)
-{
-    const std::size_t size = key.size();
-    if (size != name.size())
-        return false;
-    const wchar_t* a = key.data();
-    const wchar_t* b = name.data();
-    for (std::size_t i = 0; i < size; ++i)
-        if (a[i] != b[i])
-            return false;
-    return true;
-}
-
-}  // namespace
-
 GPXMap::GPXMap() = default;
 
 GPXMap::~GPXMap() = default;
 
 void GPXMap::InsertSimpleHandler(const std::wstring& name, ElementHandler handler)
 {
-    ElementHandler& entry = simpleHandlers[name];
-    entry = std::move(handler);
+    SimpleHandler& entry = simpleHandlers[name];
+    entry = SimpleHandler{std::move(handler), nullptr};
+    simpleKeys.push_back(name);
+    simpleEntries.push_back(&entry);
+    ++size;
+}
+
+void GPXMap::InsertUtf8TextHandler(const std::wstring& name, Utf8TextHandler handler)
+{
+    SimpleHandler& entry = simpleHandlers[name];
+    entry = SimpleHandler{nullptr, std::move(handler)};
     simpleKeys.push_back(name);
     simpleEntries.push_back(&entry);
     ++size;
@@ -41,12 +31,18 @@ void GPXMap::InsertComplexHandler(const std::wstring& name, ElementHandler handl
     ++size;
 }
 
-ElementHandler* GPXMap::FindSimple(const std::wstring& name)
+SimpleHandler* GPXMap::FindSimpleHandler(const std::wstring& name)
 {
     for (std::size_t i = 0; i < simpleKeys.size(); ++i)
         if (SameName(simpleKeys[i], name))
             return simpleEntries[i];
     return nullptr;
+}
+
+ElementHandler* GPXMap::FindSimple(const std::wstring& name)
+{
+    SimpleHandler* handler = FindSimpleHandler(name);
+    return handler && handler->wide ? &handler->wide : nullptr;
 }
 
 ElementHandler* GPXMap::FindComplex(const std::wstring& name)

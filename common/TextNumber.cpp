@@ -16,9 +16,10 @@ namespace {
 // no more precision to give, an integer would overflow anyway).
 constexpr std::size_t kMaxNumberChars = 400;
 
-bool IsDigit(wchar_t c)
+template <typename Char>
+bool IsDigit(Char c)
 {
-    return c >= L'0' && c <= L'9';
+    return c >= '0' && c <= '9';
 }
 
 // White space as iswspace() has it; the ASCII characters without the call.
@@ -30,7 +31,8 @@ bool IsSpace(Char c)
     return std::iswspace(static_cast<wint_t>(c)) != 0;
 }
 
-std::size_t SkipSpace(const std::wstring& text)
+template <typename Char>
+std::size_t SkipSpace(std::basic_string_view<Char> text)
 {
     std::size_t i = 0;
     while (i < text.size() && IsSpace(text[i]))
@@ -39,10 +41,11 @@ std::size_t SkipSpace(const std::wstring& text)
 }
 
 // Copies [sign]digits into `out`; returns false when no digit follows.
-bool TakeInteger(const std::wstring& text, std::size_t& i, std::string& out, bool allowMinus)
+template <typename Char>
+bool TakeInteger(std::basic_string_view<Char> text, std::size_t& i, std::string& out, bool allowMinus)
 {
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        if (text[i] == L'-') {
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') {
             if (!allowMinus)
                 return false;
             out += '-';
@@ -55,8 +58,8 @@ bool TakeInteger(const std::wstring& text, std::size_t& i, std::string& out, boo
     return out.size() > start;
 }
 
-template <typename T>
-bool ParseInteger(const std::wstring& text, T& value, bool allowMinus)
+template <typename T, typename Char>
+bool ParseInteger(std::basic_string_view<Char> text, T& value, bool allowMinus)
 {
     std::size_t i = SkipSpace(text);
     std::string digits;
@@ -68,6 +71,23 @@ bool ParseInteger(const std::wstring& text, T& value, bool allowMinus)
         return false;
     value = parsed;
     return true;
+}
+
+// UTF-8 text whose leading white space goes beyond ASCII: the wide reading
+// judges that space, as for text that came wide.
+bool LeadsWithWideSpace(std::string_view utf8, std::size_t& start)
+{
+    start = 0;
+    while (start < utf8.size() && static_cast<unsigned char>(utf8[start]) < 0x80 && IsSpace(utf8[start]))
+        ++start;
+    return start < utf8.size() && static_cast<unsigned char>(utf8[start]) >= 0x80;
+}
+
+std::wstring Wide(std::string_view utf8)
+{
+    std::wstring wide;
+    AppendUtf8AsWide(wide, utf8.data(), utf8.size());
+    return wide;
 }
 
 }  // namespace
@@ -170,32 +190,42 @@ bool ParseDouble(std::basic_string_view<Char> text, double& value)
 
 bool ParseLeadingDouble(const std::wstring& text, double& value)
 {
-    const std::size_t start = SkipSpace(text);
-    return ParseDouble(std::wstring_view(text).substr(start), value);
+    const std::wstring_view view(text);
+    return ParseDouble(view.substr(SkipSpace(view)), value);
 }
 
 bool ParseLeadingDouble(std::string_view utf8, double& value)
 {
-    std::size_t start = 0;
-    while (start < utf8.size() && static_cast<unsigned char>(utf8[start]) < 0x80 && IsSpace(utf8[start]))
-        ++start;
-    // White space beyond ASCII is the wide reading's to judge.
-    if (start < utf8.size() && static_cast<unsigned char>(utf8[start]) >= 0x80) {
-        std::wstring wide;
-        AppendUtf8AsWide(wide, utf8.data(), utf8.size());
-        return ParseLeadingDouble(wide, value);
-    }
+    std::size_t start;
+    if (LeadsWithWideSpace(utf8, start))
+        return ParseLeadingDouble(Wide(utf8), value);
     return ParseDouble(utf8.substr(start), value);
 }
 
 bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value)
 {
-    return ParseInteger(text, value, true);
+    return ParseInteger(std::wstring_view(text), value, true);
+}
+
+bool ParseLeadingInt32(std::string_view utf8, std::int32_t& value)
+{
+    std::size_t start;
+    if (LeadsWithWideSpace(utf8, start))
+        return ParseLeadingInt32(Wide(utf8), value);
+    return ParseInteger(utf8, value, true);
 }
 
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value)
 {
-    return ParseInteger(text, value, false);
+    return ParseInteger(std::wstring_view(text), value, false);
+}
+
+bool ParseLeadingUInt32(std::string_view utf8, std::uint32_t& value)
+{
+    std::size_t start;
+    if (LeadsWithWideSpace(utf8, start))
+        return ParseLeadingUInt32(Wide(utf8), value);
+    return ParseInteger(utf8, value, false);
 }
 
 bool ParseWholeDouble(std::string_view text, double& value)

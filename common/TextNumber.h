@@ -14,8 +14,10 @@ bool ParseLeadingDouble(const std::wstring& text, double& value);
 // The same on UTF-8 text (as the XML reader holds it), read as its wide form.
 bool ParseLeadingDouble(std::string_view utf8, double& value);
 bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value);
+bool ParseLeadingInt32(std::string_view utf8, std::int32_t& value);
 // A minus sign is refused rather than wrapped around.
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value);
+bool ParseLeadingUInt32(std::string_view utf8, std::uint32_t& value);
 
 // The whole text as one finite decimal number ("-12.5", "3e2"), the full
 // stop as decimal point whatever the locale; false for anything else

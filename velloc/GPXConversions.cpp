@@ -77,24 +77,29 @@ int DaysInMonth(std::int64_t year, int month)
 }
 
 // A cursor over a time text, taking the pieces of an XML Schema dateTime.
+// Wide or UTF-8: every piece is ASCII, which no byte of a longer UTF-8
+// sequence can be taken for.
+template <typename Char>
 class TimeText {
 public:
-    explicit TimeText(const std::wstring& text_) : text(text_) {}
-    bool NextIsDigit() const { return i < text.size() && text[i] >= L'0' && text[i] <= L'9'; }
-    bool Take(wchar_t c)
+    explicit TimeText(std::basic_string_view<Char> text_) : text(text_) {}
+    bool NextIsDigit() const { return i < text.size() && text[i] >= '0' && text[i] <= '9'; }
+    bool Take(char c)
     {
-        if (i < text.size() && text[i] == c) {
+        if (i < text.size() && text[i] == static_cast<Char>(c)) {
             ++i;
             return true;
         }
         return false;
     }
-    bool TakeOneOf(const wchar_t* set, wchar_t& taken)
+    bool TakeOneOf(const char* set, char& taken)
     {
-        if (i < text.size() && std::wcschr(set, text[i]) && text[i] != L'\0') {
-            taken = text[i++];
-            return true;
-        }
+        for (; i < text.size() && *set; ++set)
+            if (text[i] == static_cast<Char>(*set)) {
+                taken = *set;
+                ++i;
+                return true;
+            }
         return false;
     }
     // Between `least` and `most` decimal digits.
@@ -102,8 +107,8 @@ public:
     {
         std::size_t n = 0;
         value = 0;
-        while (i < text.size() && n < most && text[i] >= L'0' && text[i] <= L'9') {
-            value = value * 10 + (text[i++] - L'0');
+        while (i < text.size() && n < most && text[i] >= '0' && text[i] <= '9') {
+            value = value * 10 + (text[i++] - '0');
             ++n;
         }
         return n >= least;
@@ -113,9 +118,9 @@ public:
     {
         std::int64_t digits = 0, scale = 1;
         std::size_t n = 0;
-        for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, ++n)
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++n)
             if (n < 9) {
-                digits = digits * 10 + (text[i] - L'0');
+                digits = digits * 10 + (text[i] - '0');
                 scale *= 10;
             }
         fraction = static_cast<double>(digits) / static_cast<double>(scale);
@@ -123,7 +128,7 @@ public:
     }
 
 private:
-    const std::wstring& text;
+    std::basic_string_view<Char> text;
     std::size_t i = 0;
 };
 
@@ -139,43 +144,46 @@ struct TimeFields {
 };
 
 // "hh:mm[:ss[.f]]" after the date's separator.
-void ReadClock(TimeText& t, TimeFields& f)
+template <typename Char>
+void ReadClock(TimeText<Char>& t, TimeFields& f)
 {
-    if (!t.Digits(1, 2, f.hour) || !t.Take(L':') || !t.Digits(1, 2, f.minute))
+    if (!t.Digits(1, 2, f.hour) || !t.Take(':') || !t.Digits(1, 2, f.minute))
         InvalidTime();
-    if (t.Take(L':')) {
+    if (t.Take(':')) {
         if (!t.Digits(1, 2, f.second))
             InvalidTime();
-        if ((t.Take(L'.') || t.Take(L',')) && !t.Fraction(f.fraction))
+        if ((t.Take('.') || t.Take(',')) && !t.Fraction(f.fraction))
             InvalidTime();
     }
 }
 
 // "Z", or "+hh:mm", "-hhmm", "+hh"; nothing means UTC.
-void ReadZone(TimeText& t, TimeFields& f)
+template <typename Char>
+void ReadZone(TimeText<Char>& t, TimeFields& f)
 {
-    wchar_t sign;
-    if (t.Take(L'Z') || t.Take(L'z') || !t.TakeOneOf(L"+-", sign))
+    char sign;
+    if (t.Take('Z') || t.Take('z') || !t.TakeOneOf("+-", sign))
         return;
     std::int64_t hours = 0, minutes = 0;
     if (!t.Digits(2, 2, hours))
         InvalidTime();
-    if ((t.Take(L':') || t.NextIsDigit()) && !t.Digits(2, 2, minutes))
+    if ((t.Take(':') || t.NextIsDigit()) && !t.Digits(2, 2, minutes))
         InvalidTime();
     if (hours > 23 || minutes > 59)
         InvalidTime();
-    f.offsetSeconds = (sign == L'-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+    f.offsetSeconds = (sign == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
 }
 
-TimeFields ReadTimeFields(const std::wstring& text)
+template <typename Char>
+TimeFields ReadTimeFields(std::basic_string_view<Char> text)
 {
-    TimeText t(text);
+    TimeText<Char> t(text);
     TimeFields f;
-    if (!t.Digits(4, 9, f.year) || !t.Take(L'-') || !t.Digits(1, 2, f.month) || !t.Take(L'-') ||
+    if (!t.Digits(4, 9, f.year) || !t.Take('-') || !t.Digits(1, 2, f.month) || !t.Take('-') ||
         !t.Digits(1, 2, f.day))
         InvalidTime();
-    wchar_t separator;
-    if (t.TakeOneOf(L"Tt ", separator)) {
+    char separator;
+    if (t.TakeOneOf("Tt ", separator)) {
         ReadClock(t, f);
         ReadZone(t, f);
     }
@@ -277,7 +285,10 @@ GPXGARDisplayColor DisplayColorFromWord(const std::wstring& word)
     return static_cast<GPXGARDisplayColor>(ValueOf(kDisplayColorWords, word));
 }
 
-bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction)
+namespace {
+
+template <typename Char>
+bool ParseTime(std::basic_string_view<Char> text, GPXTime& seconds, double& fraction)
 {
     const TimeFields f = ReadTimeFields(text);
     if (f.day > DaysInMonth(f.year, static_cast<int>(f.month)))
@@ -289,6 +300,18 @@ bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction)
     seconds = utc;
     fraction = f.fraction;
     return true;
+}
+
+}  // namespace
+
+bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction)
+{
+    return ParseTime(std::wstring_view(text), seconds, fraction);
+}
+
+bool ParseGPXTime(std::string_view utf8, GPXTime& seconds, double& fraction)
+{
+    return ParseTime(utf8, seconds, fraction);
 }
 
 std::wstring FormatGPXTime(GPXTime time)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "GPXModel.h"
 
@@ -29,6 +30,8 @@ GPXGARDisplayColor DisplayColorFromWord(const std::wstring& word);
 // out of range (month, day 1-31, hour, minute, second, offset), E_INVALIDARG
 // for a day the month does not have.
 bool ParseGPXTime(const std::wstring& text, GPXTime& seconds, double& fraction);
+// The same on UTF-8 text, as the XML reader holds it.
+bool ParseGPXTime(std::string_view utf8, GPXTime& seconds, double& fraction);
 // "%Y-%m-%dT%H:%M:%SZ" in UTC; CStatusException(E_INVALIDARG) for values
 // before 1970 or after 9999.
 std::wstring FormatGPXTime(GPXTime time);

@@ -68,21 +68,22 @@ void DeleteAndClear(GPXOptional<T>& field)
 
 // A later occurrence of an optional number replaces the earlier one; a text
 // that is not a number leaves the field as it was.
-inline void SetDouble(GPXOptional<double>& field, const std::wstring& text)
+// The texts come as the reader holds them (UTF-8).
+inline void SetDouble(GPXOptional<double>& field, std::string_view text)
 {
     double value;
     if (ParseLeadingDouble(text, value))
         SetOptional(field, value);
 }
 
-inline void SetInt(GPXOptional<std::int32_t>& field, const std::wstring& text)
+inline void SetInt(GPXOptional<std::int32_t>& field, std::string_view text)
 {
     std::int32_t value;
     if (ParseLeadingInt32(text, value))
         SetOptional(field, value);
 }
 
-inline void SetUInt(GPXOptional<std::uint32_t>& field, const std::wstring& text)
+inline void SetUInt(GPXOptional<std::uint32_t>& field, std::string_view text)
 {
     std::uint32_t value;
     if (ParseLeadingUInt32(text, value))

@@ -9,7 +9,6 @@
 #include "XmlPullReader.h"
 
 using namespace GPXDecoding;
-using namespace std::string_view_literals;
 
 namespace {
 
@@ -132,9 +131,9 @@ std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
     bool valid = true;
     auto record = ReadWithAttributes<T>(point, table, gpxNamespaces,
                                         [&valid](T& p, const std::wstring& name, const AttributeValue& value) {
-                                            if (name == L"lat"sv)
+                                            if (SameName(name, L"lat"))
                                                 valid = ReadCoordinate(p.lat, value, 90) && valid;
-                                            else if (name == L"lon"sv)
+                                            else if (SameName(name, L"lon"))
                                                 valid = ReadCoordinate(p.lon, value, 180) && valid;
                                         });
     if (record && !valid) {
@@ -146,7 +145,7 @@ std::unique_ptr<T> CGPXDecoderTables::ReadPoint(GPXMap& table)
 
 // A time the model cannot hold (the year 1234) is left out and counted: one
 // such value must not cost the whole file. False when it was left out.
-bool CGPXDecoderTables::SetTime(GPXOptional<GPXTime>& field, double* fraction, const std::wstring& text)
+bool CGPXDecoderTables::SetTime(GPXOptional<GPXTime>& field, double* fraction, std::string_view text)
 {
     GPXTime seconds;
     double part;
@@ -160,7 +159,7 @@ bool CGPXDecoderTables::SetTime(GPXOptional<GPXTime>& field, double* fraction, c
     return true;
 }
 
-void CGPXDecoderTables::SetPointTime(const std::wstring& text)
+void CGPXDecoderTables::SetPointTime(std::string_view text)
 {
     double fraction = 0;
     if (!SetTime(point->time, &fraction, text))
@@ -211,8 +210,8 @@ void CGPXDecoderTables::BuildRootTables()
         Append(metadata->link, ReadLink());
         return S_OK;
     });
-    metadataTable.InsertSimpleHandler(L"time",
-                                      TextHandler([this](const std::wstring& t) { SetTime(metadata->time, nullptr, t); }));
+    metadataTable.InsertUtf8TextHandler(L"time",
+                                      [this](std::string_view t) { SetTime(metadata->time, nullptr, t); });
     metadataTable.InsertSimpleHandler(L"keywords", TextHandler([this](const std::wstring& t) { metadata->keywords = t; }));
     metadataTable.InsertComplexHandler(L"bounds", [this](std::wstring) {
         GPXBounds* unused = nullptr;
@@ -255,16 +254,16 @@ void CGPXDecoderTables::BuildPersonTables()
     linkTable.InsertSimpleHandler(L"text", TextHandler([this](const std::wstring& t) { link->text = t; }));
     linkTable.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { link->type = t; }));
 
-    copyrightTable.InsertSimpleHandler(L"year", TextHandler([this](const std::wstring& t) { SetInt(copyright->year, t); }));
+    copyrightTable.InsertUtf8TextHandler(L"year", [this](std::string_view t) { SetInt(copyright->year, t); });
     copyrightTable.InsertSimpleHandler(L"license", TextHandler([this](const std::wstring& t) { copyright->license = t; }));
 }
 
 void CGPXDecoderTables::AddPointEntries(GPXMap& table)
 {
-    table.InsertSimpleHandler(L"ele", TextHandler([this](const std::wstring& t) { SetDouble(point->ele, t); }));
-    table.InsertSimpleHandler(L"time", TextHandler([this](const std::wstring& t) { SetPointTime(t); }));
-    table.InsertSimpleHandler(L"magvar", TextHandler([this](const std::wstring& t) { SetDouble(point->magvar, t); }));
-    table.InsertSimpleHandler(L"geoidheight", TextHandler([this](const std::wstring& t) { SetDouble(point->geoidheight, t); }));
+    table.InsertUtf8TextHandler(L"ele", [this](std::string_view t) { SetDouble(point->ele, t); });
+    table.InsertUtf8TextHandler(L"time", [this](std::string_view t) { SetPointTime(t); });
+    table.InsertUtf8TextHandler(L"magvar", [this](std::string_view t) { SetDouble(point->magvar, t); });
+    table.InsertUtf8TextHandler(L"geoidheight", [this](std::string_view t) { SetDouble(point->geoidheight, t); });
     table.InsertSimpleHandler(L"name", TextHandler([this](const std::wstring& t) { point->name = t; }));
     table.InsertSimpleHandler(L"cmt", TextHandler([this](const std::wstring& t) { point->cmt = t; }));
     table.InsertSimpleHandler(L"desc", TextHandler([this](const std::wstring& t) { point->desc = t; }));
@@ -276,12 +275,12 @@ void CGPXDecoderTables::AddPointEntries(GPXMap& table)
     table.InsertSimpleHandler(L"sym", TextHandler([this](const std::wstring& t) { point->sym = t; }));
     table.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { point->type = t; }));
     table.InsertSimpleHandler(L"fix", TextHandler([this](const std::wstring& t) { point->fix = FixFromWord(t); }));
-    table.InsertSimpleHandler(L"sat", TextHandler([this](const std::wstring& t) { SetUInt(point->sat, t); }));
-    table.InsertSimpleHandler(L"hdop", TextHandler([this](const std::wstring& t) { SetDouble(point->hdop, t); }));
-    table.InsertSimpleHandler(L"vdop", TextHandler([this](const std::wstring& t) { SetDouble(point->vdop, t); }));
-    table.InsertSimpleHandler(L"pdop", TextHandler([this](const std::wstring& t) { SetDouble(point->pdop, t); }));
-    table.InsertSimpleHandler(L"ageofdgpsdata", TextHandler([this](const std::wstring& t) { SetDouble(point->ageofdgpsdata, t); }));
-    table.InsertSimpleHandler(L"dgpsid", TextHandler([this](const std::wstring& t) { SetInt(point->dgpsid, t); }));
+    table.InsertUtf8TextHandler(L"sat", [this](std::string_view t) { SetUInt(point->sat, t); });
+    table.InsertUtf8TextHandler(L"hdop", [this](std::string_view t) { SetDouble(point->hdop, t); });
+    table.InsertUtf8TextHandler(L"vdop", [this](std::string_view t) { SetDouble(point->vdop, t); });
+    table.InsertUtf8TextHandler(L"pdop", [this](std::string_view t) { SetDouble(point->pdop, t); });
+    table.InsertUtf8TextHandler(L"ageofdgpsdata", [this](std::string_view t) { SetDouble(point->ageofdgpsdata, t); });
+    table.InsertUtf8TextHandler(L"dgpsid", [this](std::string_view t) { SetInt(point->dgpsid, t); });
 }
 
 void CGPXDecoderTables::BuildPointTables()
@@ -320,7 +319,7 @@ void CGPXDecoderTables::AddRouteTrackEntries(GPXMap& table)
         Append(routeTrack->link, ReadLink());
         return S_OK;
     });
-    table.InsertSimpleHandler(L"number", TextHandler([this](const std::wstring& t) { SetUInt(routeTrack->number, t); }));
+    table.InsertUtf8TextHandler(L"number", [this](std::string_view t) { SetUInt(routeTrack->number, t); });
     table.InsertSimpleHandler(L"type", TextHandler([this](const std::wstring& t) { routeTrack->type = t; }));
 }
 

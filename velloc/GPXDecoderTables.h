@@ -59,8 +59,8 @@ private:
     std::unique_ptr<GPXLink> ReadLink();
     template <typename T>
     std::unique_ptr<T> ReadPoint(GPXMap& table);
-    bool SetTime(GPXOptional<GPXTime>& field, double* fraction, const std::wstring& text);
-    void SetPointTime(const std::wstring& text);
+    bool SetTime(GPXOptional<GPXTime>& field, double* fraction, std::string_view text);
+    void SetPointTime(std::string_view text);
     // Skips the content of an element nothing of which is read.
     HRESULT Skip(GPXExtensions*& field);
 

@@ -28,9 +28,9 @@ bool CGPXDecoderTables::ReadTrackPointExtension(const std::wstring& uri, const s
 void CGPXDecoderTables::BuildGarminPointTables()
 {
     GPXMap& w = garWaypointTable;
-    w.InsertSimpleHandler(L"Proximity", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Proximity, t); }));
-    w.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Temperature, t); }));
-    w.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garWaypoint->Depth, t); }));
+    w.InsertUtf8TextHandler(L"Proximity", [this](std::string_view t) { SetDouble(garWaypoint->Proximity, t); });
+    w.InsertUtf8TextHandler(L"Temperature", [this](std::string_view t) { SetDouble(garWaypoint->Temperature, t); });
+    w.InsertUtf8TextHandler(L"Depth", [this](std::string_view t) { SetDouble(garWaypoint->Depth, t); });
     w.InsertSimpleHandler(L"DisplayMode",
                           TextHandler([this](const std::wstring& t) { garWaypoint->DisplayMode = DisplayModeFromWord(t); }));
     w.InsertComplexHandler(L"Categories",
@@ -71,8 +71,8 @@ void CGPXDecoderTables::BuildGarminPointTables()
     a.InsertComplexHandler(L"Extensions", [this](std::wstring) { return Skip(address->Extensions); });
 
     GPXMap& tp = garTrackPointTable;
-    tp.InsertSimpleHandler(L"Temperature", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Temperature, t); }));
-    tp.InsertSimpleHandler(L"Depth", TextHandler([this](const std::wstring& t) { SetDouble(garTrackPoint->Depth, t); }));
+    tp.InsertUtf8TextHandler(L"Temperature", [this](std::string_view t) { SetDouble(garTrackPoint->Temperature, t); });
+    tp.InsertUtf8TextHandler(L"Depth", [this](std::string_view t) { SetDouble(garTrackPoint->Depth, t); });
     tp.InsertComplexHandler(L"Extensions", [this](std::wstring) { return Skip(garTrackPoint->Extensions); });
 }
 
@@ -110,13 +110,13 @@ void CGPXDecoderTables::BuildGarminOtherTables()
 void CGPXDecoderTables::BuildTrackPointV2Table()
 {
     GPXMap& x = trackPointV2Table;
-    x.InsertSimpleHandler(L"atemp", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->atemp, t); }));
-    x.InsertSimpleHandler(L"wtemp", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->wtemp, t); }));
-    x.InsertSimpleHandler(L"depth", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->depth, t); }));
-    x.InsertSimpleHandler(L"hr", TextHandler([this](const std::wstring& t) { SetUInt(trackPointV2->hr, t); }));
-    x.InsertSimpleHandler(L"cad", TextHandler([this](const std::wstring& t) { SetUInt(trackPointV2->cad, t); }));
-    x.InsertSimpleHandler(L"speed", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->speed, t); }));
-    x.InsertSimpleHandler(L"course", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->course, t); }));
-    x.InsertSimpleHandler(L"bearing", TextHandler([this](const std::wstring& t) { SetDouble(trackPointV2->bearing, t); }));
+    x.InsertUtf8TextHandler(L"atemp", [this](std::string_view t) { SetDouble(trackPointV2->atemp, t); });
+    x.InsertUtf8TextHandler(L"wtemp", [this](std::string_view t) { SetDouble(trackPointV2->wtemp, t); });
+    x.InsertUtf8TextHandler(L"depth", [this](std::string_view t) { SetDouble(trackPointV2->depth, t); });
+    x.InsertUtf8TextHandler(L"hr", [this](std::string_view t) { SetUInt(trackPointV2->hr, t); });
+    x.InsertUtf8TextHandler(L"cad", [this](std::string_view t) { SetUInt(trackPointV2->cad, t); });
+    x.InsertUtf8TextHandler(L"speed", [this](std::string_view t) { SetDouble(trackPointV2->speed, t); });
+    x.InsertUtf8TextHandler(L"course", [this](std::string_view t) { SetDouble(trackPointV2->course, t); });
+    x.InsertUtf8TextHandler(L"bearing", [this](std::string_view t) { SetDouble(trackPointV2->bearing, t); });
     x.InsertComplexHandler(L"Extensions", [this](std::wstring) { return Skip(trackPointV2->Extensions); });
 }

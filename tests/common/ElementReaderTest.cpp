@@ -203,6 +203,33 @@ TEST(GPXMap, SecondInsertionReplacesTheHandlerAndCountsTwice)
     EXPECT_EQ(nullptr, map.FindSimple(L"A"));
 }
 
+// Numbers and times take the text as the reader holds it: the same trimmed
+// text as a wide handler gets, in UTF-8, and the same replacement rules.
+TEST(ReadElement, AUtf8HandlerGetsTheTrimmedTextAsTheReaderHoldsIt)
+{
+    Walk walk("<r><n> \t4\xC2\xBD \r\n</n><n><![CDATA[ 7 ]]></n><w> \xC3\xA9 </w><n>\n</n></r>");
+    std::vector<std::string> utf8;
+    walk.table.InsertUtf8TextHandler(L"n", [&utf8](std::string_view text) { utf8.emplace_back(text); });
+    walk.Simple(L"w");
+    EXPECT_EQ(S_OK, walk.Run());
+    EXPECT_EQ((std::vector<std::string>{"4\xC2\xBD", "7"}), utf8) << "blank text is no value, as for wide handlers";
+    EXPECT_EQ((std::vector<std::wstring>{L"w=\u00E9"}), walk.calls);
+}
+
+TEST(GPXMap, AUtf8HandlerAndAWideOneReplaceEachOther)
+{
+    GPXMap map;
+    map.InsertSimpleHandler(L"a", [](std::wstring) { return 1; });
+    map.InsertUtf8TextHandler(L"a", [](std::string_view) {});
+    EXPECT_EQ(nullptr, map.FindSimple(L"a")) << "no wide handler is left to call";
+    ASSERT_NE(nullptr, map.FindSimpleHandler(L"a"));
+    EXPECT_TRUE(map.FindSimpleHandler(L"a")->utf8);
+    map.InsertSimpleHandler(L"a", [](std::wstring) { return 2; });
+    ASSERT_NE(nullptr, map.FindSimple(L"a"));
+    EXPECT_FALSE(map.FindSimpleHandler(L"a")->utf8);
+    EXPECT_EQ(3u, map.GetSize());
+}
+
 TEST(ReadElement, RegisteredEmptyHandlerIsABadFunctionCall)
 {
     Walk walk("<r><a/></r>");

@@ -70,6 +70,19 @@ TEST(ParseDouble, Utf8WithTextBeyondAsciiAgreesWithTheWideReading)
     }
 }
 
+TEST(ParseInteger, Utf8AgreesWithTheWideReading)
+{
+    for (const std::wstring text : {L"7", L" +12 ", L"-3", L"\u00A042", L"\u300042x", L"\u00E97", L"4294967295",
+                                    L"4294967296", L"-2147483648", L"2147483648", L"", L" ", L"+", L"12\u00BD"}) {
+        std::int32_t wide = -1, narrow = -1;
+        EXPECT_EQ(ParseLeadingInt32(text, wide), ParseLeadingInt32(std::string_view(Utf8Of(text)), narrow));
+        EXPECT_EQ(wide, narrow);
+        std::uint32_t wideCount = 9, narrowCount = 9;
+        EXPECT_EQ(ParseLeadingUInt32(text, wideCount), ParseLeadingUInt32(std::string_view(Utf8Of(text)), narrowCount));
+        EXPECT_EQ(wideCount, narrowCount);
+    }
+}
+
 // Short plain decimals take a quicker way than the general reading; both
 // must give the same double to the last bit, for every digit count and
 // position of the point, and keep the sign of a negative zero.
