@@ -90,6 +90,15 @@ std::wstring Wide(std::string_view utf8)
     return wide;
 }
 
+template <typename T>
+bool ParseLeadingInteger(std::string_view utf8, T& value, bool allowMinus)
+{
+    std::size_t start;
+    if (LeadsWithWideSpace(utf8, start))
+        return ParseInteger(std::wstring_view(Wide(utf8)), value, allowMinus);
+    return ParseInteger(utf8, value, allowMinus);
+}
+
 }  // namespace
 
 namespace {
@@ -209,10 +218,7 @@ bool ParseLeadingInt32(const std::wstring& text, std::int32_t& value)
 
 bool ParseLeadingInt32(std::string_view utf8, std::int32_t& value)
 {
-    std::size_t start;
-    if (LeadsWithWideSpace(utf8, start))
-        return ParseLeadingInt32(Wide(utf8), value);
-    return ParseInteger(utf8, value, true);
+    return ParseLeadingInteger(utf8, value, true);
 }
 
 bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value)
@@ -222,10 +228,7 @@ bool ParseLeadingUInt32(const std::wstring& text, std::uint32_t& value)
 
 bool ParseLeadingUInt32(std::string_view utf8, std::uint32_t& value)
 {
-    std::size_t start;
-    if (LeadsWithWideSpace(utf8, start))
-        return ParseLeadingUInt32(Wide(utf8), value);
-    return ParseInteger(utf8, value, false);
+    return ParseLeadingInteger(utf8, value, false);
 }
 
 bool ParseWholeDouble(std::string_view text, double& value)

@@ -192,6 +192,18 @@ TimeFields ReadTimeFields(std::basic_string_view<Char> text)
     return f;
 }
 
+// Takes `Zeros` trailing zeros off r when k has that many decimals left. The
+// divisor is a constant, which the compiler turns into a multiplication
+// rather than a division instruction.
+template <std::uint64_t Factor, int Zeros>
+void StripZeros(std::uint64_t& r, int& k)
+{
+    if (k >= Zeros && r % Factor == 0) {
+        r /= Factor;
+        k -= Zeros;
+    }
+}
+
 // Most numbers of a track have a few decimals (46.1234567, 372.5). Scaled
 // by the largest power of ten 10^K that keeps it below 2^50, such a value
 // rounds to a whole number r that reads back as the value, which r / 10^K
@@ -220,25 +232,11 @@ std::size_t FormatFewDecimals(double value, int decimals, char (&text)[kDecimals
         return 0;
     // r with k decimals, less its trailing zeros (at most 15: eight, four,
     // two and one at a time), then its digits with the point k from the right.
-    // Written out, so that each divisor is a constant the compiler turns
-    // into a multiplication rather than a division instruction.
     auto r = static_cast<std::uint64_t>(whole);
-    if (k >= 8 && r % 100000000 == 0) {
-        r /= 100000000;
-        k -= 8;
-    }
-    if (k >= 4 && r % 10000 == 0) {
-        r /= 10000;
-        k -= 4;
-    }
-    if (k >= 2 && r % 100 == 0) {
-        r /= 100;
-        k -= 2;
-    }
-    if (k >= 1 && r % 10 == 0) {
-        r /= 10;
-        k -= 1;
-    }
+    StripZeros<100000000, 8>(r, k);
+    StripZeros<10000, 4>(r, k);
+    StripZeros<100, 2>(r, k);
+    StripZeros<10, 1>(r, k);
     char digits[24];
     const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, r).ptr - digits);
     char* out = text;
