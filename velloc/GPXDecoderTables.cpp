@@ -210,8 +210,7 @@ void CGPXDecoderTables::BuildRootTables()
         Append(metadata->link, ReadLink());
         return S_OK;
     });
-    metadataTable.InsertUtf8TextHandler(L"time",
-                                      [this](std::string_view t) { SetTime(metadata->time, nullptr, t); });
+    metadataTable.InsertUtf8TextHandler(L"time", [this](std::string_view t) { SetTime(metadata->time, nullptr, t); });
     metadataTable.InsertSimpleHandler(L"keywords", TextHandler([this](const std::wstring& t) { metadata->keywords = t; }));
     metadataTable.InsertComplexHandler(L"bounds", [this](std::wstring) {
         GPXBounds* unused = nullptr;
