@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -338,9 +339,26 @@ public:
     // Where whole bytes go from now on, after what `next` holds.
     void WriteTo(std::string& next)
     {
-        out = &next;
+        grown = &next;
+        data = next.data();
+        capacity = next.size();
         used = next.size();
+        overflow = false;
     }
+
+    // Or into `capacity` bytes that never move, after the first `written`.
+    void WriteTo(char* next, std::size_t room, std::size_t written)
+    {
+        grown = nullptr;
+        data = next;
+        capacity = room;
+        used = written;
+        overflow = (written > room);
+    }
+
+    // The bytes did not fit in the fixed room: what was written is incomplete.
+    bool Overflowed() const { return overflow; }
+    std::size_t Used() const { return used; }
 
     bool Put(const EncodeTable& table, int symbol, std::uint32_t value, int size)
     {
@@ -358,17 +376,27 @@ public:
     {
         if (count % 8) Emit((1u << (8 - count % 8)) - 1, 8 - count % 8);
         Drain(0);
-        Room(2);
-        out->data()[used++] = static_cast<char>(0xff);
-        out->data()[used++] = static_cast<char>(0xd0 + number);
+        if (!Room(2)) return;
+        data[used++] = static_cast<char>(0xff);
+        data[used++] = static_cast<char>(0xd0 + number);
     }
 
-    // Writes every whole byte and leaves the output at its length; the bits
-    // of the byte begun stay.
+    // Writes every whole byte and leaves a grown output at its length; the
+    // bits of the byte begun stay.
     void Flush()
     {
         Drain(0);
-        out->resize(used);
+        if (grown) grown->resize(used);
+    }
+
+    // Goes back to a place written before: `bytes` whole bytes, then the
+    // `bits` low bits of `lead` begun.
+    void Restore(std::size_t bytes, unsigned lead, int bits)
+    {
+        used = bytes;
+        buffer = lead & ((1u << bits) - 1);
+        count = bits;
+        overflow = false;
     }
 
     // The bits of the byte begun (after Flush()).
@@ -379,11 +407,16 @@ public:
     }
 
 private:
-    // The output grows ahead of the bytes written, which go in through a
-    // pointer; Flush() cuts it to them.
-    void Room(std::size_t bytes)
+    // A grown output grows ahead of the bytes written, which go in through a
+    // pointer; Flush() cuts it to them. Fixed room that is full takes nothing more.
+    bool Room(std::size_t bytes)
     {
-        if (out->size() - used < bytes) out->resize(std::max(out->size() + out->size() / 2, used + bytes + 65536));
+        if (capacity - used >= bytes && !overflow) return true;
+        if (!grown) return overflow = true, false;
+        grown->resize(std::max(grown->size() + grown->size() / 2, used + bytes + 65536));
+        data = grown->data();
+        capacity = grown->size();
+        return true;
     }
 
     // Called for every code: the bits stay in the buffer until it holds 32.
@@ -402,8 +435,11 @@ private:
             Drain(32);
             return;
         }
-        Room(4);
-        char* at = out->data() + used;
+        if (!Room(4)) {
+            count -= 32;
+            return;
+        }
+        char* at = data + used;
         at[0] = static_cast<char>(word >> 24);
         at[1] = static_cast<char>(word >> 16);
         at[2] = static_cast<char>(word >> 8);
@@ -417,15 +453,18 @@ private:
     {
         while (count >= 8 && count >= keep) {
             const auto byte = static_cast<char>(buffer >> (count - 8));
-            Room(2);
-            out->data()[used++] = byte;
-            if (byte == static_cast<char>(0xff)) out->data()[used++] = '\0';
             count -= 8;
+            if (!Room(2)) continue;
+            data[used++] = byte;
+            if (byte == static_cast<char>(0xff)) data[used++] = '\0';
         }
     }
 
-    std::string* out = nullptr;
-    std::size_t used = 0;      // bytes of *out written; the rest is room
+    std::string* grown = nullptr;  // grown as needed, or null: fixed room
+    char* data = nullptr;
+    std::size_t capacity = 0;
+    std::size_t used = 0;      // bytes of data written; the rest is room
+    bool overflow = false;
     std::uint64_t buffer = 0;  // the low `count` bits are pending
     int count = 0;
 };
@@ -655,49 +694,74 @@ struct McuMark {  // left uninitialised: only the marks made are touched
 class MidScanReader {
 public:
     MidScanReader(const ScanTables& tables, std::string_view scan, std::size_t start, std::size_t capacity)
-        : tables(tables), scan(scan), start(start), capacity(capacity), marks(new McuMark[capacity])
+        : tables(tables), scan(scan), start(start), from(static_cast<std::uint64_t>(start) * 8), capacity(capacity),
+          marks(new McuMark[capacity])
     {
     }
 
     void Run()
     {
-        std::uint64_t from = static_cast<std::uint64_t>(start) * 8;
-        std::size_t n = 0;
-        for (std::uint32_t run = 0; n < capacity && from / 8 < scan.size(); ++run) {
-            const std::size_t byte = static_cast<std::size_t>(from / 8);
-            BitReader reader(scan.substr(byte));
-            reader.Need();
-            reader.Get(static_cast<int>(from % 8));
-            std::int64_t sums[4] = {};
-            bool read = true;
-            for (; n < capacity && read; ++n) {
-                if (stop.load(std::memory_order_relaxed)) return Finish();
-                reader.Need();
-                McuMark& mark = marks[n];
-                mark.Bit = reader.BitPosition() + static_cast<std::uint64_t>(byte) * 8;
-                std::copy(sums, sums + 4, mark.Sums);
-                mark.Run = run;
-                published.store(n + 1, std::memory_order_release);
-                read = WalkMcu(reader, tables, sums);
-            }
-            if (read || reader.RanOut()) break;
-            from = std::max(reader.BitPosition() + static_cast<std::uint64_t>(byte) * 8, marks[n - 1].Bit + 1);
-        }
+        ReadUntil(scan.size());
         Finish();
     }
 
+    // Reads on until the next MCU would start at or past byte `until`; it
+    // goes on from there when called again. True while there is more to read.
+    bool ReadUntil(std::size_t until)
+    {
+        while (!ended && n < capacity) {
+            if (!reader && !Begin()) break;
+            reader->Need();
+            const std::uint64_t bit = reader->BitPosition() + static_cast<std::uint64_t>(byte) * 8;
+            if (bit / 8 >= until) return true;
+            if (stop.load(std::memory_order_relaxed)) break;
+            McuMark& mark = marks[n];
+            mark.Bit = bit;
+            std::copy(sums, sums + 4, mark.Sums);
+            mark.Run = run;
+            published.store(++n, std::memory_order_release);
+            if (WalkMcu(*reader, tables, sums)) continue;
+            if (reader->RanOut()) break;
+            // Out of step: the next run of reading starts past this one's last mark.
+            from = std::max(reader->BitPosition() + static_cast<std::uint64_t>(byte) * 8, marks[n - 1].Bit + 1);
+            reader.reset();
+            ++run;
+        }
+        ended = true;
+        return false;
+    }
+
     void Finish() { done.store(true, std::memory_order_release); }
+    std::size_t Start() const { return start; }
     std::size_t Published() const { return published.load(std::memory_order_acquire); }
     bool Done() const { return done.load(std::memory_order_acquire); }
     const McuMark& Mark(std::size_t n) const { return marks[n]; }
     void Stop() { stop.store(true, std::memory_order_relaxed); }
 
 private:
+    bool Begin()
+    {
+        byte = static_cast<std::size_t>(from / 8);
+        if (byte >= scan.size()) return false;
+        reader.emplace(scan.substr(byte));
+        reader->Need();
+        reader->Get(static_cast<int>(from % 8));
+        std::fill(sums, sums + 4, 0);
+        return true;
+    }
+
     const ScanTables& tables;
     std::string_view scan;
     std::size_t start;
+    std::uint64_t from;  // where the next run of reading starts
     std::size_t capacity;
     std::unique_ptr<McuMark[]> marks;
+    std::optional<BitReader> reader;  // of the run of reading under way
+    std::size_t byte = 0;             // where that reader starts
+    std::int64_t sums[4] = {};
+    std::uint32_t run = 0;
+    std::size_t n = 0;  // marks made
+    bool ended = false;
     std::atomic<std::size_t> published{0};
     std::atomic<bool> done{false}, stop{false};
 };
@@ -729,9 +793,10 @@ private:
 
 // A byte about halfway to MCU `mcu` (guessed from its share of the MCUs)
 // that is neither a marker's nor a stuffed zero.
-std::size_t MidScanStart(std::string_view scan, long mcu, long total)
+std::size_t MidScanStart(std::string_view scan, long mcu, long total, double share = 0.5)
 {
-    std::size_t at = std::max<std::size_t>(1, static_cast<std::size_t>(static_cast<double>(scan.size()) * mcu / total / 2));
+    const double guess = static_cast<double>(scan.size()) * static_cast<double>(mcu) / static_cast<double>(total);
+    std::size_t at = std::max<std::size_t>(1, static_cast<std::size_t>(guess * share));
     while (at + 1 < scan.size() && (static_cast<unsigned char>(scan[at - 1]) == 0xff ||
                                     static_cast<unsigned char>(scan[at]) == 0xff))
         ++at;
@@ -806,6 +871,74 @@ bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view sca
     return SetPredictions(predictions, at);
 }
 
+struct MidScanMarks::State {
+    ScanTables Tables;
+    std::unique_ptr<MidScanReader> Reader;
+};
+
+std::size_t MidScanMarks::StartOf(const jpeg_decompress_struct& info, std::string_view scan, long target,
+                                  double share)
+{
+    const long total = McusPerRow(info) * McuRows(info);
+    if (!IsWalkableScan(info) || info.restart_interval != 0 || target < 2 || target >= total || scan.size() < 64)
+        return std::string_view::npos;
+    return MidScanStart(scan, target, total, share);
+}
+
+MidScanMarks::MidScanMarks(const jpeg_decompress_struct& info, std::string_view scan, long target, double share)
+    : state_(std::make_unique<State>())
+{
+    const std::size_t start = StartOf(info, scan, target, share);
+    if (start == std::string_view::npos || !BuildTables(info, nullptr, nullptr, state_->Tables)) return;
+    state_->Reader = std::make_unique<MidScanReader>(state_->Tables, scan, start,
+                                                    static_cast<std::size_t>(McusPerRow(info) * McuRows(info)));
+}
+
+MidScanMarks::~MidScanMarks() = default;
+
+std::size_t MidScanMarks::Start() const
+{
+    return state_->Reader ? state_->Reader->Start() : std::string_view::npos;
+}
+
+bool MidScanMarks::ReadUntil(std::size_t until)
+{
+    return state_->Reader && state_->Reader->ReadUntil(until);
+}
+
+bool MidScanMarks::LastMark(ScanPoint& at, std::size_t& index) const
+{
+    const MidScanReader* reader = state_->Reader.get();
+    const std::size_t n = reader ? reader->Published() : 0;
+    if (n == 0) return false;
+    const std::uint64_t bit = reader->Mark(n - 1).Bit;
+    at = ScanPoint();
+    at.Offset = static_cast<std::size_t>(bit / 8);
+    at.Bit = static_cast<int>(bit % 8);
+    index = n - 1;
+    return true;
+}
+
+bool MidScanMarks::Meets(const ScanPoint& point, std::size_t index, long& count) const
+{
+    const MidScanReader* reader = state_->Reader.get();
+    const std::size_t n = reader ? reader->Published() : 0;
+    if (index >= n) return false;
+    const std::uint64_t bit = static_cast<std::uint64_t>(point.Offset) * 8 + static_cast<std::uint64_t>(point.Bit);
+    // Marks lie in the order of their bits.
+    std::size_t low = 0, high = index + 1;
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (reader->Mark(mid).Bit < bit)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    if (low > index || reader->Mark(low).Bit != bit || reader->Mark(low).Run != reader->Mark(index).Run) return false;
+    count = static_cast<long>(index - low);
+    return true;
+}
+
 struct ScanRecoder::State {
     EncodeTable DcTables[4], AcTables[4];
     TranscodeTable Transcode[4];
@@ -834,14 +967,35 @@ bool ScanRecoder::Code(std::string_view scan, const ScanPoint& from, long first,
     state->Sink.Writer.WriteTo(out);
     const bool read = Walk(info, state->Tables, scan, from, first, mcu, at, state->Sink);
     state->Sink.Writer.Flush();
-    if (!read) return false;
+    return read && Coded(out.size() - before, at, written);
+}
+
+bool ScanRecoder::Code(std::string_view scan, const ScanPoint& from, long first, long mcu, ScanPoint& at,
+                       ScanPoint& written, char* out, std::size_t capacity)
+{
+    if (!ready) return false;
+    BitWriter& writer = state->Sink.Writer;
+    writer.WriteTo(out, capacity, state->Written);
+    const bool read = Walk(info, state->Tables, scan, from, first, mcu, at, state->Sink);
+    writer.Flush();
+    return read && !writer.Overflowed() && Coded(writer.Used() - state->Written, at, written);
+}
+
+bool ScanRecoder::Coded(std::size_t bytes, const ScanPoint& at, ScanPoint& written)
+{
     int bits = 0;
     state->Sink.Writer.Pending(bits);
-    state->Written += out.size() - before;
+    state->Written += bytes;
     written = at;
     written.Offset = state->Written;
     written.Bit = bits;
     return true;
+}
+
+void ScanRecoder::Rewind(const ScanPoint& written, unsigned lead)
+{
+    state->Written = written.Offset;
+    state->Sink.Writer.Restore(written.Offset, lead, written.Bit);
 }
 
 unsigned ScanRecoder::Pending(int& bits)
@@ -901,6 +1055,46 @@ void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view c
         buffer &= (1u << count) - 1;
     }
     if (count) emit(static_cast<std::uint8_t>(buffer << (8 - count) | ((1u << (8 - count)) - 1)));
+}
+
+bool AppendCodedBits(char* out, std::size_t capacity, std::size_t& used, unsigned& lead, int& bits,
+                     std::string_view coded)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(coded.data());
+    std::uint64_t pending = lead & ((1u << bits) - 1);
+    const int count = bits;  // stays the same: a byte out for every byte in
+    const auto put = [&](std::uint8_t byte) {
+        if (capacity - used < 2) return false;
+        out[used++] = static_cast<char>(byte);
+        if (byte == 0xff) out[used++] = '\0';
+        return true;
+    };
+    for (std::size_t i = 0; i < coded.size();) {
+        if (coded.size() - i >= 8 && capacity - used >= 8) {
+            // Eight bytes at once when neither they nor what they become hold 0xFF.
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if (!HasByteFF(word)) {
+                const std::uint64_t in = __builtin_bswap64(word);
+                const std::uint64_t shifted = count ? pending << (64 - count) | in >> count : in;
+                if (!HasByteFF(shifted)) {
+                    const std::uint64_t bytes = __builtin_bswap64(shifted);
+                    std::memcpy(out + used, &bytes, 8);
+                    used += 8;
+                    pending = count ? in & ((std::uint64_t{1} << count) - 1) : 0;
+                    i += 8;
+                    continue;
+                }
+            }
+        }
+        const std::uint8_t byte = data[i];
+        i += byte == 0xff ? 2 : 1;  // the stuffed zero after it
+        pending = pending << 8 | byte;
+        if (!put(static_cast<std::uint8_t>(pending >> count))) return false;
+        pending &= (1u << count) - 1;
+    }
+    lead = static_cast<unsigned>(pending);
+    return true;
 }
 
 void RenumberRestarts(std::string& coded, int delta)

@@ -49,6 +49,38 @@ bool WalkScanInParallel(const jpeg_decompress_struct& info, std::string_view sca
 bool WalkScanFrom(const jpeg_decompress_struct& info, std::string_view scan, const ScanPoint& from, long first,
                   long mcu, ScanPoint& at);
 
+// Where MCUs start, read from `share` of the way to MCU `target` on (see
+// WalkScanInParallel): a reader there falls into step with the codes within
+// a few MCUs. A reading from the start that meets one of the marks knows
+// from then on which MCU each later mark of the same run of reading is.
+// Read on one thread; asked once reading is done.
+class MidScanMarks {
+public:
+    // Nothing is read when the scan does not allow it (restart markers, a
+    // target at either end).
+    MidScanMarks(const jpeg_decompress_struct& info, std::string_view scan, long target, double share = 0.5);
+    ~MidScanMarks();
+    MidScanMarks(const MidScanMarks&) = delete;
+    MidScanMarks& operator=(const MidScanMarks&) = delete;
+
+    // The byte reading starts at; npos when nothing is read.
+    std::size_t Start() const;
+    static std::size_t StartOf(const jpeg_decompress_struct& info, std::string_view scan, long target,
+                               double share = 0.5);
+    // Reads on until the next MCU would start at or past byte `until`; it
+    // goes on from there when called again. False once it can read no further.
+    bool ReadUntil(std::size_t until);
+    // The last mark made (predictions left zero) and its number.
+    bool LastMark(ScanPoint& at, std::size_t& index) const;
+    // `point`, where an MCU starts, is a mark that mark `index` follows in the
+    // same run of reading, `count` MCUs later.
+    bool Meets(const ScanPoint& point, std::size_t index, long& count) const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // Writes a scan's codes again in the Huffman tables `dc` and `ac` (one each
 // per scan component), a run of MCUs at a time, so that what is written can
 // be read back while the next run is coded.
@@ -67,10 +99,21 @@ public:
     // False when a table lacks a code or the scan does not read.
     bool Code(std::string_view scan, const ScanPoint& from, long first, long mcu, ScanPoint& at, ScanPoint& written,
               std::string& out);
+    // The same into the `capacity` bytes at `out`, after what earlier runs
+    // wrote there: bytes already written never move, so that another thread
+    // may read them meanwhile. False too when the codes do not fit.
+    bool Code(std::string_view scan, const ScanPoint& from, long first, long mcu, ScanPoint& at, ScanPoint& written,
+              char* out, std::size_t capacity);
     // The bits of the byte begun last (its `bits` low bits).
     unsigned Pending(int& bits);
+    // Goes back to where an earlier run ended (`written`, from Code), with
+    // the bits of the byte begun there (its first `written.Bit` bits): what
+    // comes next is written from there on.
+    void Rewind(const ScanPoint& written, unsigned lead);
 
 private:
+    bool Coded(std::size_t bytes, const ScanPoint& at, ScanPoint& written);
+
     struct State;
     std::unique_ptr<State> state;
     const jpeg_decompress_struct& info;
@@ -91,6 +134,13 @@ std::size_t ScanEnd(std::string_view scan);
 // (stuffed coded bytes without markers; of its last byte only the first
 // `lastBits`), stuffed again, the last byte filled with one bits.
 void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view coded, int lastBits = 8);
+
+// Appends `coded` (whole stuffed bytes without markers) to the `capacity`
+// bytes at `out`, of which `used` are written, after the `bits` (0-7) low
+// bits of `lead`, stuffed again; the bits of the byte begun are left in
+// `lead` (as many as before). False when the room is too small.
+bool AppendCodedBits(char* out, std::size_t capacity, std::size_t& used, unsigned& lead, int& bits,
+                     std::string_view coded);
 
 // Adds `delta` (mod 8) to the number of every restart marker in `coded`.
 void RenumberRestarts(std::string& coded, int delta);

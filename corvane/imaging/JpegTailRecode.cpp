@@ -14,14 +14,11 @@
 // holds is off by the prediction in force at the cut, which is added back
 // before drawing and taken away again before coding.
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <future>
-#include <mutex>
-#include <system_error>
+#include <memory>
 
 #include "JpegBlockSteps.h"
+#include "JpegHeadRecoding.h"
 #include "JpegScanWalk.h"
 #include "JpegSegments.h"
 
@@ -30,10 +27,6 @@ namespace jpegio {
 namespace {
 
 constexpr std::string_view kEndOfImage = "\xFF\xD9";
-
-// A head coded again is read back in this many runs, each while the next
-// is coded.
-constexpr long kHeadRuns = 8;
 
 // Sets the frame height in a JPEG header (up to its first scan).
 bool PatchFrameHeight(std::string& header, long height)
@@ -162,18 +155,9 @@ bool CodedAsMeant(const std::string& coded, JpegDecompressor& t, jvirt_barray_pt
            ReadCoefficients(back, backArrays) && !back.Errors.CorruptData && SameBlocks(t, arrays, back, backArrays);
 }
 
-// The head before the cut, as written: its coded bytes, and the bits of
-// the byte begun last (the `Bits` low bits of `Lead`).
-struct Head {
-    std::string Bytes;
-    unsigned Lead = 0;
-    int Bits = 0;
-    ScanPoint Cut;  // the cut in the source's scan
-};
-
 // The spliced picture reads from the cut (MCU `first`, where `head` ends)
 // to a complete end.
-bool Complete(const std::string& jpeg, const Head& head, long first)
+bool Complete(const std::string& jpeg, const RecodedHead& head, long first)
 {
     JpegDecompressor check;
     if (!OpenDecompressor(check, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size())) return false;
@@ -188,10 +172,10 @@ bool Complete(const std::string& jpeg, const Head& head, long first)
 }
 
 // The source's coded data before MCU `first`, as it is.
-bool CopyHead(JpegDecompressor& d, std::string_view scan, long first, Head& head)
+bool CopyHead(JpegDecompressor& d, std::string_view scan, long first, RecodedHead& head)
 {
     if (!WalkScanInParallel(d.Info, scan, first, head.Cut)) return false;
-    head.Bytes.assign(scan.substr(0, head.Cut.Offset));
+    head.Bytes = scan.substr(0, head.Cut.Offset);
     head.Bits = head.Cut.Bit;
     head.Lead = head.Bits ? static_cast<unsigned char>(scan[head.Cut.Offset]) >> (8 - head.Bits) : 0;
     return true;
@@ -216,147 +200,6 @@ struct CodingTables {
         return true;
     }
 };
-
-// Reads a head coded again back on another thread, a run of MCUs at a time
-// while the next run is coded, and the last run while the tail is drawn.
-// It gathers the runs' bytes, which become the head's once read back.
-class HeadReader {
-public:
-    HeadReader(JpegDecompressor& d, const CodingTables& tables) : d(d), tables(tables) {}
-    ~HeadReader()
-    {
-        Abandon();
-        if (result.valid()) result.wait();
-    }
-    HeadReader(const HeadReader&) = delete;
-    HeadReader& operator=(const HeadReader&) = delete;
-
-    // `expected`: about the size the runs will have together.
-    void Start(std::size_t expected)
-    {
-        bytes.reserve(expected);
-        try {
-            result = std::async(std::launch::async, [this] { return Read(); });
-        } catch (const std::system_error&) {
-            result = std::async(std::launch::deferred, [this] { return Read(); });
-        }
-    }
-
-    // A run coded: its bytes, and where the MCU after it starts in all written.
-    void Add(std::string bytes, const ScanPoint& end, long mcu)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        runs.push_back({std::move(bytes), end, mcu});
-        more.notify_one();
-    }
-
-    // Every run is in; `bits` low bits of `lead` follow the last.
-    void Finish(unsigned lead, int bits)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        lastLead = lead;
-        lastBits = bits;
-        finished = true;
-        more.notify_one();
-    }
-
-    void Abandon()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        abandoned = true;
-        more.notify_one();
-    }
-
-    // True when every run read back as it was coded; the bytes go to `head`.
-    bool Wait(std::string& head)
-    {
-        if (result.valid()) {
-            readBack = result.get();
-            if (readBack) head = std::move(bytes);
-        }
-        return readBack;
-    }
-
-private:
-    struct Run {
-        std::string Bytes;
-        ScanPoint End;
-        long Mcu = 0;
-    };
-
-    // The next run, or false when there is none (`finished`) or coding stopped.
-    bool Next(Run& run, bool& last)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        more.wait(lock, [this] { return abandoned || !runs.empty() || finished; });
-        if (abandoned) return false;
-        last = runs.empty();
-        if (!last) {
-            run = std::move(runs.front());
-            runs.pop_front();
-        }
-        return true;
-    }
-
-    // A run is read once the next is in, so that the reader's look ahead
-    // finds coded bytes.
-    bool Read()
-    {
-        ScanPoint from;
-        long first = 0;
-        Run run, waiting;
-        bool last = false, anyWaiting = false;
-        while (Next(run, last) && !last) {
-            bytes += run.Bytes;
-            if (anyWaiting && !CheckScanPart(d.Info, bytes, tables.DcOf, tables.AcOf, from, first, waiting.Mcu,
-                                             waiting.End))
-                return false;
-            if (anyWaiting) from = waiting.End, first = waiting.Mcu;
-            waiting = std::move(run);
-            anyWaiting = true;
-        }
-        if (!last || !anyWaiting) return false;
-        const std::size_t size = bytes.size();
-        if (lastBits) AppendShifted(bytes, lastLead, lastBits, {});
-        const bool same =
-            CheckScanPart(d.Info, bytes, tables.DcOf, tables.AcOf, from, first, waiting.Mcu, waiting.End);
-        bytes.resize(size);
-        return same;
-    }
-
-    JpegDecompressor& d;
-    const CodingTables& tables;
-    std::mutex mutex;
-    std::condition_variable more;
-    std::deque<Run> runs;
-    bool finished = false, abandoned = false;
-    unsigned lastLead = 0;
-    int lastBits = 0;
-    std::string bytes;  // of the runs read so far
-    std::future<bool> result;
-    bool readBack = false;
-};
-
-// The source's codes before MCU `first`, written again in `tables` in runs
-// that `reader` reads back meanwhile; the head's bytes come from the reader.
-bool RecodeHead(JpegDecompressor& d, std::string_view scan, long first, const CodingTables& tables, Head& head,
-                HeadReader& reader)
-{
-    ScanRecoder recoder(d.Info, tables.DcOf, tables.AcOf);
-    reader.Start(scan.size() + scan.size() / 8);
-    const long step = std::max(McusPerRow(d.Info), (first + kHeadRuns - 1) / kHeadRuns);
-    ScanPoint from, at, written;
-    for (long m = 0; m < first; m = std::min(first, m + step), from = at) {
-        std::string run;
-        run.reserve(scan.size() / kHeadRuns + 4096);
-        if (!recoder.Code(scan, from, m, std::min(first, m + step), at, written, run)) return reader.Abandon(), false;
-        reader.Add(std::move(run), written, std::min(first, m + step));
-    }
-    head.Cut = at;
-    head.Lead = recoder.Pending(head.Bits);
-    reader.Finish(head.Lead, head.Bits);
-    return true;
-}
 
 // The source's coded data from the cut on, as a picture of its own.
 std::string TailPicture(std::string_view header, std::string_view scan, std::size_t end, const ScanPoint& at,
@@ -411,7 +254,7 @@ bool CodedBits(const std::string& jpeg, std::string_view& data, int& lastBits)
 }
 
 // The tail's header, the head, then the tail's coded bits.
-bool Splice(const Head& head, const std::string& coded, long height, int restartDelta, std::string& out)
+bool Splice(const RecodedHead& head, const std::string& coded, long height, int restartDelta, std::string& out)
 {
     std::string_view codedHeader = JpegHeaderOf(coded), codedData;
     int lastBits = 8;
@@ -435,6 +278,53 @@ bool Splice(const Head& head, const std::string& coded, long height, int restart
     return true;
 }
 
+// The work on the rows from the cut on: decoded as a picture of their own,
+// drawn on, coded again by `Coder` into `Coded` and read back. It needs only
+// the cut, so it may run while the head is still being coded.
+struct TailWork {
+    TailWork(std::string_view header, std::string_view scan, std::size_t end, JpegDecompressor& source,
+             JpegCompressor& coder, std::string& coded, const std::vector<PixelRect>& joined,
+             const BlockRegionDraw& draw, int top, int height, int restartDelta, std::string* error)
+        : Header(header), Scan(scan), End(end), Source(source), Coder(coder), Coded(coded), Joined(joined),
+          Draw(draw), Top(top), Height(height), RestartDelta(restartDelta), Error(error)
+    {
+    }
+
+    std::string_view Header, Scan;
+    std::size_t End;  // of the scan's coded data
+    JpegDecompressor& Source;
+    JpegCompressor& Coder;
+    std::string& Coded;
+    const std::vector<PixelRect>& Joined;
+    const BlockRegionDraw& Draw;
+    int Top, Height;   // the tail's first row in the picture, and its rows
+    int RestartDelta;  // added to the tail's restart marker numbers
+    std::string* Error;
+
+    HRESULT Result = S_FALSE;  // S_FALSE: the whole-picture path decides
+    std::string Bytes;         // the tail as a picture of its own
+    JpegDecompressor Tail;
+    jvirt_barray_ptr* Arrays = nullptr;
+
+    void Run(const ScanPoint& cut) { Result = Recode(cut); }
+
+private:
+    HRESULT Recode(const ScanPoint& cut)
+    {
+        Bytes = TailPicture(Header, Scan, End, cut, Height, RestartDelta);
+        if (Bytes.empty() ||
+            !OpenDecompressor(Tail, reinterpret_cast<const unsigned char*>(Bytes.data()), Bytes.size()) ||
+            !ReadCoefficients(Tail, Arrays) || Tail.Errors.CorruptData || !ShiftDc(Tail, Arrays, cut, 1))
+            return S_FALSE;
+        if (!QuantTablesEncodable(Source.Info, Error)) return E_FAIL;
+        const HRESULT hr = DrawTail(Tail, Arrays, Joined, Top, Draw, Error);
+        if (FAILED(hr)) return hr;
+        if (!ShiftDc(Tail, Arrays, cut, -1) || !WriteTail(Coder, Source, Arrays) || !CodedAsMeant(Coded, Tail, Arrays))
+            return S_FALSE;
+        return S_OK;
+    }
+};
+
 }  // namespace
 
 HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::vector<PixelRect>& joined,
@@ -455,33 +345,26 @@ HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::
     std::string coded(source.size() / 4 + 65536, '\0');
     JpegCompressor c;
     CodingTables tables;
-    Head head;
-    HeadReader reader(d, tables);
-    if (!PrepareTail(c, d, grid.Height - top, copy, coded) || !tables.Read(c.Info) ||
-        !(copy ? CopyHead(d, scan.substr(0, end), first, head)
-               : RecodeHead(d, scan.substr(0, end), first, tables, head, reader)))
-        return S_FALSE;  // damaged or unusual: the whole-picture path decides
-    // A head coded again is whole once read back.
-    const auto waitForCheck = [&] { return copy || reader.Wait(head.Bytes); };
-
+    if (!PrepareTail(c, d, grid.Height - top, copy, coded) || !tables.Read(c.Info)) return S_FALSE;
     // Restart markers in the tail are numbered from where it starts in the source.
     const long interval = static_cast<long>(d.Info.restart_interval);
     const int skipped = interval ? static_cast<int>((first / interval) % 8) : 0;
-    const std::string tailBytes = TailPicture(header, scan, end, head.Cut, grid.Height - top, skipped ? 8 - skipped : 0);
-    JpegDecompressor t;
-    jvirt_barray_ptr* arrays = nullptr;
-    if (tailBytes.empty() ||
-        !OpenDecompressor(t, reinterpret_cast<const unsigned char*>(tailBytes.data()), tailBytes.size()) ||
-        !ReadCoefficients(t, arrays) || t.Errors.CorruptData || !ShiftDc(t, arrays, head.Cut, 1))
-        return waitForCheck(), S_FALSE;
+    TailWork tail(header, scan, end, d, c, coded, joined, draw, top, grid.Height - top, skipped ? 8 - skipped : 0,
+                  error);
 
-    if (!QuantTablesEncodable(d.Info, error)) return waitForCheck(), E_FAIL;
-    const HRESULT hr = DrawTail(t, arrays, joined, top, draw, error);
-    if (FAILED(hr)) return waitForCheck(), hr;
+    RecodedHead head;
+    std::unique_ptr<HeadRecoding> recoding;  // holds a head coded again
+    if (copy) {
+        if (!CopyHead(d, scan.substr(0, end), first, head)) return S_FALSE;
+        tail.Run(head.Cut);
+    } else {
+        recoding = std::make_unique<HeadRecoding>(d.Info, scan.substr(0, end), first, tables.DcOf, tables.AcOf,
+                                                  [&tail](const ScanPoint& cut) { tail.Run(cut); });
+        if (!recoding->Run(head)) return S_FALSE;  // damaged or unusual: the whole-picture path decides
+    }
+    if (tail.Result != S_OK) return tail.Result;
     std::string spliced;
-    if (!ShiftDc(t, arrays, head.Cut, -1) || !WriteTail(c, d, arrays) || !CodedAsMeant(coded, t, arrays) ||
-        !waitForCheck() || !Splice(head, coded, grid.Height, skipped, spliced) || !Complete(spliced, head, first))
-        return waitForCheck(), S_FALSE;
+    if (!Splice(head, coded, grid.Height, skipped, spliced) || !Complete(spliced, head, first)) return S_FALSE;
     out = std::move(spliced);
     return S_OK;
 }

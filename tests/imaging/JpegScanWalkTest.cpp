@@ -166,8 +166,51 @@ TEST_P(JpegScanWalkTest, ReadingFromTheMiddleTooGivesTheSameCut)
         ScanPoint one, two;
         const bool read = WalkScan(d.Info, damaged, cut, one);
         EXPECT_EQ(WalkScanInParallel(d.Info, damaged, cut, two, 0), read) << "byte " << at;
-        if (read) EXPECT_TRUE(SamePoint(one, two)) << "byte " << at;
+        if (read) {
+            EXPECT_TRUE(SamePoint(one, two)) << "byte " << at;
+        }
     }
+}
+
+// Marks read from the middle are MCU starts the walk from the start finds,
+// and a mark met tells how many MCUs on a later mark is.
+TEST_P(JpegScanWalkTest, MarksFromTheMiddleAreMcuStarts)
+{
+    const std::string_view coded = scan.substr(0, ScanEnd(scan));
+    const long total = McusPerRow(d.Info) * McuRows(d.Info);
+    MidScanMarks marks(d.Info, coded, total - 1);
+    if (d.Info.restart_interval) {
+        EXPECT_EQ(marks.Start(), std::string_view::npos) << "restart markers: nothing is read";
+        return;
+    }
+    ASSERT_NE(marks.Start(), std::string_view::npos);
+    marks.ReadUntil(marks.Start() + 4096);
+    ScanPoint last;
+    std::size_t index = 0;
+    ASSERT_TRUE(marks.LastMark(last, index));
+    // Every MCU start from the start of the scan up to the last mark.
+    std::vector<ScanPoint> starts(1);
+    for (long m = 0; m < total && starts.back().Offset * 8 + starts.back().Bit < last.Offset * 8 + last.Bit; ++m) {
+        ScanPoint next;
+        ASSERT_TRUE(WalkScanFrom(d.Info, coded, starts.back(), m, m + 1, next)) << "MCU " << m;
+        starts.push_back(next);
+    }
+    const long lastMcu = static_cast<long>(starts.size()) - 1;
+    ASSERT_EQ(starts.back().Offset, last.Offset);
+    ASSERT_EQ(starts.back().Bit, last.Bit);
+    long met = 0;
+    for (long m = lastMcu; m >= 0; --m) {
+        long count = -1;
+        if (!marks.Meets(starts[static_cast<std::size_t>(m)], index, count)) break;
+        EXPECT_EQ(count, lastMcu - m) << "MCU " << m;
+        ++met;
+    }
+    EXPECT_GE(met, 4) << "the reading fell into step late";
+    EXPECT_GT(lastMcu + 1, met) << "marks before the middle";
+    ScanPoint between = last;
+    between.Bit = (last.Bit + 3) % 8;
+    long count = 0;
+    EXPECT_FALSE(marks.Meets(between, index, count));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, JpegScanWalkTest, ::testing::ValuesIn(kPictures),
@@ -352,6 +395,44 @@ TEST(JpegScanBits, MovedBitsAreTheSameBitsStuffedAgain)
             }
             EXPECT_NE(static_cast<unsigned char>(out.back()), 0xff);
         }
+    }
+}
+
+TEST(JpegScanBits, BitsAppendedAfterOthersAreTheSameBitsStuffedAgain)
+{
+    // Long enough for eight bytes at a time, with stuffed 0xFF bytes of its own
+    // and bytes that make 0xFF when moved.
+    std::string coded;
+    for (int i = 0; i < 40; ++i) coded += std::string("\x7F\xF0\xFF\x00\x01\x23\x45\x67\x89\xAB\xCD\xEF\xFE\x80", 14);
+    const std::string body = BitsOf(coded);
+    for (int bits = 0; bits < 8; ++bits) {
+        std::string out(3, 'x');
+        out.resize(coded.size() * 2 + 16);
+        std::size_t used = 3;
+        unsigned lead = 0x5a;
+        int pending = bits;
+        ASSERT_TRUE(AppendCodedBits(out.data(), out.size(), used, lead, pending, coded)) << bits;
+        EXPECT_EQ(pending, bits);
+        std::string expected;
+        for (int b = bits - 1; b >= 0; --b) expected += (0x5a >> b & 1) ? '1' : '0';
+        expected += body;
+        std::string written = BitsOf(std::string_view(out).substr(3, used - 3));
+        for (int b = bits - 1; b >= 0; --b) written += (lead >> b & 1) ? '1' : '0';
+        EXPECT_EQ(written, expected) << bits << " bits before";
+        for (std::size_t i = 3; i + 1 < used; ++i) {
+            if (static_cast<unsigned char>(out[i]) == 0xff) {
+                EXPECT_EQ(out[i + 1], '\0') << "unstuffed at " << i;
+                ++i;
+            }
+        }
+        EXPECT_EQ(out.substr(0, 3), "xxx") << "bytes before were touched";
+        // Too little room is refused, not overrun.
+        std::string small(coded.size() / 2, '\0');
+        std::size_t none = 0;
+        unsigned again = 0x5a;
+        int count = bits;
+        EXPECT_FALSE(AppendCodedBits(small.data(), small.size(), none, again, count, coded));
+        EXPECT_LE(none, small.size());
     }
 }
 
