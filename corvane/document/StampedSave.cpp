@@ -124,10 +124,9 @@ HRESULT StampJpegKeepingMetadata(std::string_view bytes, int orientation, CGeoTa
                                  const CGPSMetadataInfo& record, const std::vector<PendingStamp>& operations,
                                  std::string& encoded, std::string* error, int maxMegapixels)
 {
-    std::string recoded;
-    const HRESULT hr = StampJpeg(bytes, orientation, decoder, record, operations, recoded, error, maxMegapixels);
+    const HRESULT hr = StampJpeg(bytes, orientation, decoder, record, operations, encoded, error, maxMegapixels);
     if (FAILED(hr)) return hr;
-    if (!WithSourceMetadataSegments(bytes, recoded, encoded)) {
+    if (!WithSourceMetadataSegments(bytes, encoded)) {
         if (error) *error = "write failed: the stamped picture has no image data";
         return E_FAIL;
     }
@@ -209,8 +208,10 @@ HRESULT SaveStampedPicture(const std::string& source, const std::string& target,
     if (!stamped) return E_FAIL;
     if (format == PictureFormatTiff) KeepOwnTiffLayout(*stamped->Root(), *targetRoot);
     if (FAILED(hr = stamped->Commit(*targetRoot, error))) return hr;
-    return batch ? batch->Stage(target, stamped->Bytes(), error, std::move(locked))
-                 : WriteFileAtomically(target, stamped->Bytes(), error, locked.get());
+    // The new file is written in pieces: its header, then the image data as held.
+    const ContentWriter write = [&stamped](int fd, std::string* e) { return stamped->WriteTo(fd, e); };
+    return batch ? batch->Stage(target, write, stamped->WrittenSize(), error, std::move(locked))
+                 : WriteFileAtomically(target, write, error, locked.get());
 }
 
 HRESULT SaveStampedPicture(const std::string& source, const std::string& target, const CGPSMetadataInfo& record,

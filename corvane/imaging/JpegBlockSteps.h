@@ -40,7 +40,7 @@ HRESULT RecodeRegion(JpegDecompressor& d, jvirt_barray_ptr* arrays, const McuGri
 // The bottom of a single-scan sequential picture re-coded from the first
 // MCU row `joined` (joined regions) reach on, everything coded before it
 // copied as bytes. S_FALSE when the picture or the regions do not allow it
-// (nothing is drawn then); the whole-picture path is taken instead.
+// (whatever was drawn is dropped); the whole-picture path is taken instead.
 HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::vector<PixelRect>& joined,
                        const BlockRegionDraw& draw, std::string& out, std::string* error);
 

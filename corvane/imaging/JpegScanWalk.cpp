@@ -184,8 +184,14 @@ public:
     }
 
 private:
-    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(buffer >> (bits - n)) & ((1u << n) - 1); }
-    void Drop(int n) { bits -= n; }
+    // The bits readable stand at the top of the buffer: a look at the next
+    // ones is one shift, and passing them another.
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(buffer >> (64 - n)); }
+    void Drop(int n)
+    {
+        buffer <<= n;
+        bits -= n;
+    }
 
     void Fill()
     {
@@ -197,14 +203,14 @@ private:
             if (!HasByteFF(word)) {
                 const int take = (63 - bits) / 8;
                 const std::uint64_t ahead = __builtin_bswap64(word);
-                buffer = buffer << (8 * take) | ahead >> (64 - 8 * take);
+                buffer |= ahead >> (64 - 8 * take) << (64 - bits - 8 * take);
                 for (int k = 0; k < take; ++k) starts[loaded++ % 16] = pos++;
                 bits += 8 * take;
             }
         }
         while (bits <= 56 && !atMarker && pos < size && data[pos] != 0xff) {
             starts[loaded++ % 16] = pos;
-            buffer = buffer << 8 | data[pos++];
+            buffer |= static_cast<std::uint64_t>(data[pos++]) << (56 - bits);
             bits += 8;
         }
         while (bits <= 56) LoadByte();
@@ -232,7 +238,7 @@ private:
                 if (next - 1 > pos) pos = next - 1;  // the marker itself
             }
         }
-        buffer = buffer << 8 | byte;
+        buffer |= static_cast<std::uint64_t>(byte) << (56 - bits);
         bits += 8;
     }
 

@@ -90,23 +90,21 @@ JpegPhotoshopBlock FindJpegPhotoshopBlock(const std::uint8_t* data, size_t size)
     return block;
 }
 
-bool WithSourceMetadataSegments(std::string_view source, std::string_view recoded, std::string& out)
+bool WithSourceMetadataSegments(std::string_view source, std::string& recoded)
 {
     std::vector<JpegSegment> own, coded;
     if (!SegmentsToScan(source, own) || !SegmentsToScan(recoded, coded)) return false;
     const auto* sourceData = reinterpret_cast<const std::uint8_t*>(source.data());
     const auto* codedData = reinterpret_cast<const std::uint8_t*>(recoded.data());
-    out.clear();
-    out.reserve(recoded.size() + own.back().Offset);
-    out.append("\xFF\xD8", 2);
+    std::string header("\xFF\xD8", 2);
     for (const JpegSegment& s : own)
         if (BlockOf(sourceData, s) != JpegBlock::Image && !IsMultiPictureIndex(sourceData, s))
-            out.append(source.substr(s.Offset, s.End() - s.Offset));
+            header.append(source.substr(s.Offset, s.End() - s.Offset));
     // The tables and frame before the first scan, then the scans as coded.
     for (const JpegSegment& s : coded) {
         if (s.Marker == kJpegSos) break;
-        if (BlockOf(codedData, s) == JpegBlock::Image) out.append(recoded.substr(s.Offset, s.End() - s.Offset));
+        if (BlockOf(codedData, s) == JpegBlock::Image) header.append(recoded, s.Offset, s.End() - s.Offset);
     }
-    out.append(recoded.substr(coded.back().Offset));
+    recoded.replace(0, coded.back().Offset, header);
     return true;
 }

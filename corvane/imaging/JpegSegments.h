@@ -46,9 +46,10 @@ struct JpegPhotoshopBlock {
 };
 JpegPhotoshopBlock FindJpegPhotoshopBlock(const std::uint8_t* data, size_t size);
 
-// `recoded` (a JPEG whose image data was coded again from `source`) with the
-// metadata segments of `source` in place of its own: every APPn and COM
+// Gives `recoded` (a JPEG whose image data was coded again from `source`)
+// the metadata segments of `source` in place of its own: every APPn and COM
 // segment before the source's first scan, in its order and bytes, except a
 // multi-picture index (it points at images after the source's own, which
-// are not carried). False when either stream has no scan.
-bool WithSourceMetadataSegments(std::string_view source, std::string_view recoded, std::string& out);
+// are not carried). The image data moves within `recoded` where its
+// capacity allows. False, and `recoded` unchanged, when either stream has no scan.
+bool WithSourceMetadataSegments(std::string_view source, std::string& recoded);

@@ -254,13 +254,15 @@ bool CodedBits(const std::string& jpeg, std::string_view& data, int& lastBits)
 }
 
 // The tail's header, the head, then the tail's coded bits.
-bool Splice(const RecodedHead& head, const std::string& coded, long height, int restartDelta, std::string& out)
+bool Splice(const RecodedHead& head, const std::string& coded, long height, int restartDelta, std::size_t spare,
+            std::string& out)
 {
     std::string_view codedHeader = JpegHeaderOf(coded), codedData;
     int lastBits = 8;
     if (codedHeader.empty() || !CodedBits(coded, codedData, lastBits)) return false;
-    // Shifted bits may need a stuffed zero more now and then.
-    out.reserve(codedHeader.size() + head.Bytes.size() + codedData.size() + codedData.size() / 64 + 16);
+    // Shifted bits may need a stuffed zero more now and then; `spare` is room
+    // for a longer header later.
+    out.reserve(codedHeader.size() + head.Bytes.size() + codedData.size() + codedData.size() / 64 + 16 + spare);
     out.assign(codedHeader);
     if (!PatchFrameHeight(out, height)) return false;
     out += head.Bytes;
@@ -364,7 +366,9 @@ HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::
     }
     if (tail.Result != S_OK) return tail.Result;
     std::string spliced;
-    if (!Splice(head, coded, grid.Height, skipped, spliced) || !Complete(spliced, head, first)) return S_FALSE;
+    // Room for the source's metadata segments, which take the place of the coded header.
+    if (!Splice(head, coded, grid.Height, skipped, header.size(), spliced) || !Complete(spliced, head, first))
+        return S_FALSE;
     out = std::move(spliced);
     return S_OK;
 }

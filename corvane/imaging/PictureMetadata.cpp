@@ -182,7 +182,16 @@ std::map<std::uint8_t, std::string> CPictureMetadata::TrailerLocation() const
 
 std::string_view CPictureMetadata::Bytes() const
 {
-    return impl_->Committed ? std::string_view(written_) : std::string_view(bytes_);
+    const Impl& impl = *impl_;
+    if (!impl.Committed) return bytes_;
+    if (format_ == PictureFormatJpeg && !impl.Source && written_.empty()) {
+        const size_t end = static_cast<size_t>(impl.TrailerStart(bytes_));
+        written_.reserve(impl.NewHeader.size() + (end - impl.Header.size()) + impl.NewTrailer.size());
+        written_ += impl.NewHeader;
+        written_.append(bytes_, impl.Header.size(), end - impl.Header.size());
+        written_ += impl.NewTrailer;
+    }
+    return written_;
 }
 
 std::uint64_t CPictureMetadata::WrittenSize() const
@@ -214,9 +223,13 @@ bool WriteAll(int fd, std::string_view bytes, std::string* error)
 bool CPictureMetadata::WriteTo(int fd, std::string* error) const
 {
     const Impl& impl = *impl_;
-    if (format_ != PictureFormatJpeg || !impl.Committed || !impl.Source) return WriteAll(fd, Bytes(), error);
-    // The image data goes from the original file to the new one in pieces, never whole.
-    return WriteAll(fd, impl.NewHeader, error) &&
-           impl.Source->CopyRange(impl.Header.size(), impl.TrailerStart(bytes_), fd, error) &&
-           WriteAll(fd, impl.NewTrailer, error);
+    if (format_ != PictureFormatJpeg || !impl.Committed) return WriteAll(fd, Bytes(), error);
+    // The image data goes to the new file in pieces, never joined first: from
+    // the original file, or from the bytes held.
+    const size_t start = impl.Header.size(), end = static_cast<size_t>(impl.TrailerStart(bytes_));
+    const auto image = [&] {
+        return impl.Source ? impl.Source->CopyRange(start, end, fd, error)
+                           : WriteAll(fd, std::string_view(bytes_).substr(start, end - start), error);
+    };
+    return WriteAll(fd, impl.NewHeader, error) && image() && WriteAll(fd, impl.NewTrailer, error);
 }

@@ -77,7 +77,9 @@ private:
     PictureFormat format_ = PictureFormatOther;
     std::shared_ptr<MetadataBlock> root_;
     std::string bytes_;    // OpenBytes: the picture; TIFF for editing: the file
-    std::string written_;  // OpenBytes or TIFF: the new file after a commit
+    // OpenBytes or TIFF: the new file after a commit (of a JPEG held in
+    // memory, made from its pieces when first asked for).
+    mutable std::string written_;
     std::set<std::uint8_t> trailerRemovals_;
     std::unique_ptr<Impl> impl_;
 };

@@ -323,14 +323,7 @@ HRESULT CPictureMetadata::CommitJpeg(TreeCollector& c, bool refreshDigest, std::
         if (!impl.Trailer.Rewrite(moved, trailerRemovals_, impl.NewTrailer, error)) return E_FAIL;
     }
     impl.Committed = true;
-    if (!impl.Source) {
-        const size_t end = static_cast<size_t>(impl.TrailerStart(bytes_));
-        written_.clear();
-        written_.reserve(impl.NewHeader.size() + (end - impl.Header.size()) + impl.NewTrailer.size());
-        written_ += impl.NewHeader;
-        written_.append(bytes_, impl.Header.size(), end - impl.Header.size());
-        written_ += impl.NewTrailer;
-    }
+    written_.clear();  // made when asked for: WriteTo writes the pieces
     return S_OK;
 }
 
