@@ -378,13 +378,16 @@ void HeadRecoding::State::Help()
 long HeadRecoding::State::RunEnd(long m, long limit, const ScanPoint& from, Split split, bool helping) const
 {
     const long step = std::max(McusPerRow(Info), (First + kRuns - 1) / kRuns);
-    const double perMcu = m ? std::max(1.0, static_cast<double>(from.Offset) / static_cast<double>(m))
-                            : static_cast<double>(Scan.size()) / static_cast<double>(McusPerRow(Info) * McuRows(Info));
+    const double perMcu = std::max(
+        1.0, m ? static_cast<double>(from.Offset) / static_cast<double>(m)
+               : static_cast<double>(Scan.size()) / static_cast<double>(McusPerRow(Info) * McuRows(Info)));
+    // MCUs up to `byte`, guessed from the bytes per MCU so far, at most those left.
     const auto mcusTo = [&](std::size_t byte) {
-        return static_cast<long>(static_cast<double>(byte - std::min(byte, from.Offset)) / perMcu);
+        const double mcus = static_cast<double>(byte - std::min(byte, from.Offset)) / perMcu;
+        return mcus < static_cast<double>(limit - m) ? static_cast<long>(mcus) : limit - m;
     };
     long next = std::min(limit, m + step);
-    if (split == Split::Pending && helping && from.Offset < SecondGuess) {
+    if (split == Split::Pending && helping && SecondGuess != std::string_view::npos && from.Offset < SecondGuess) {
         const long left = mcusTo(SecondGuess);
         if (left < 2) return 0;
         next = std::min(next, m + left / 2);

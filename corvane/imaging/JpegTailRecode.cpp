@@ -344,7 +344,9 @@ HRESULT RecodeJpegTail(std::string_view source, JpegDecompressor& d, const std::
     // Tables that lack codes the band may need: the head is coded again, code
     // for code, in the standard tables the tail is coded in.
     const bool copy = HuffmanTablesComplete(d.Info);
-    std::string coded(source.size() / 4 + 65536, '\0');
+    // The tail coded again takes about its share of the rows' bytes, half as much again in the standard tables.
+    const double share = static_cast<double>(grid.Height - top) / grid.Height;
+    std::string coded(static_cast<std::size_t>(static_cast<double>(scan.size()) * share * 1.5) + 65536, '\0');
     JpegCompressor c;
     CodingTables tables;
     if (!PrepareTail(c, d, grid.Height - top, copy, coded) || !tables.Read(c.Info)) return S_FALSE;
