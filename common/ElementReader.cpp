@@ -1,5 +1,7 @@
 #include "ElementReader.h"
 
+#include <iterator>
+
 #include "XmlPullReader.h"
 
 namespace {
@@ -76,6 +78,17 @@ bool CXmlNamespaceSet::Contains(const std::wstring& uri) const
     return false;
 }
 
+bool CXmlNamespaceSet::ContainsName(const std::wstring& readerName) const
+{
+    for (const std::wstring* name : found)
+        if (name == &readerName)
+            return true;
+    if (!Contains(readerName))
+        return false;
+    found[foundNext++ % std::size(found)] = &readerName;
+    return true;
+}
+
 HRESULT SkipElement(CXmlPullReader& reader)
 {
     if (reader.IsEmptyElement())
@@ -117,7 +130,7 @@ HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attr
             return hr;
         switch (reader.NodeType()) {
         case XmlNodeType::Element:
-            if (namespaces && &reader.NamespaceUri() != accepted && !namespaces->Contains(reader.NamespaceUri())) {
+            if (namespaces && &reader.NamespaceUri() != accepted && !namespaces->ContainsName(reader.NamespaceUri())) {
                 // Its end tag is consumed here, so the current name stays.
                 const HRESULT skipped = SkipElement(reader);
                 if (skipped != S_OK)

@@ -38,9 +38,15 @@ public:
     CXmlNamespaceSet(std::initializer_list<const wchar_t*> uris);
     void Add(const std::wstring& uri);
     bool Contains(const std::wstring& uri) const;
+    // Contains for a name of the pull reader, which keeps one lasting object
+    // per distinct name: the names found are remembered by address, so a set
+    // asked this way serves one reader, which outlives its use.
+    bool ContainsName(const std::wstring& readerName) const;
 
 private:
     std::vector<std::wstring> uris;
+    mutable const std::wstring* found[4] = {};
+    mutable unsigned foundNext = 0;
 };
 
 HRESULT ReadElement(CXmlPullReader& reader, GPXMap& table, CXAttributeList* attributes,
