@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -55,13 +56,14 @@ struct Part {
     unsigned Lead = 0;           // and the `Bits` low bits of the byte begun
     int Bits = 0;
 
-    void Allocate(std::size_t scanBytes)
+    bool Allocate(std::size_t scanBytes)
     {
         // Codes in the standard tables take a few percent more than the
         // picture's own; room never written costs no memory.
         Capacity = scanBytes * 2 + 65536;
-        Buffer.reset(new char[Capacity]);
+        Buffer.reset(new (std::nothrow) char[Capacity]);
         Runs.reserve(static_cast<std::size_t>(kRuns) + 8);
+        return Buffer != nullptr;
     }
 };
 
@@ -105,7 +107,7 @@ struct HeadRecoding::State {
     bool TwoParts = false;
     ScanPoint Cut;
     Stage CutStage = Stage::Waiting, JoinStage = Stage::Waiting;
-    bool CheckFailed = false, JoinFailed = false;
+    bool CheckFailed = false, JoinFailed = false, CutFailed = false;
     std::size_t JoinedSize = 0;  // the head's whole bytes, in the first part's buffer
     unsigned JoinedLead = 0;
     int JoinedBits = 0;
@@ -180,8 +182,14 @@ struct HeadRecoding::State {
         CutStage = Stage::Running;
         const ScanPoint cut = Cut;
         lock.unlock();
-        CutWork(cut);
+        bool done = true;
+        try {
+            CutWork(cut);
+        } catch (...) {
+            done = false;  // memory, as a rule: the whole-picture path decides
+        }
         lock.lock();
+        CutFailed = !done;
         CutStage = Stage::Done;
         Changed.notify_all();
     }
@@ -263,14 +271,17 @@ bool HeadRecoding::State::JoinParts()
 bool HeadRecoding::State::StartSecond()
 {
     if (Scan.size() < kSplitFrom) return false;
-    Marks = std::make_unique<MidScanMarks>(Info, Scan, First);
+    try {
+        Marks = std::make_unique<MidScanMarks>(Info, Scan, First);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     const std::size_t start = Marks->Start();
     if (start == std::string_view::npos) return false;
     Marks->ReadUntil(start + kStepBytes);
     ScanPoint at;
     std::size_t mark = 0;
-    if (!Marks->LastMark(at, mark)) return false;
-    Parts[1].Allocate(Scan.size());
+    if (!Marks->LastMark(at, mark) || !Parts[1].Allocate(Scan.size())) return false;
     std::lock_guard<std::mutex> lock(Mutex);
     if (SplitState != Split::Pending) return false;
     SecondStart = at;
@@ -360,7 +371,13 @@ void HeadRecoding::State::CodeSecond()
 void HeadRecoding::State::Help()
 {
     if (StartSecond()) {
-        CodeSecond();
+        try {
+            CodeSecond();
+        } catch (const std::bad_alloc&) {
+            std::lock_guard<std::mutex> lock(Mutex);  // a run's record: the first thread codes on
+            SecondFailed = true;
+            Changed.notify_all();
+        }
     } else {
         std::lock_guard<std::mutex> lock(Mutex);
         if (SplitState == Split::Pending) SplitState = Split::Off;
@@ -513,8 +530,7 @@ HeadRecoding::~HeadRecoding() { state_->Abandon(); }
 bool HeadRecoding::Run(RecodedHead& head)
 {
     State& s = *state_;
-    if (s.First <= 0 || s.Parts[0].Buffer) return false;
-    s.Parts[0].Allocate(s.Scan.size());
+    if (s.First <= 0 || s.Parts[0].Buffer || !s.Parts[0].Allocate(s.Scan.size())) return false;
     try {
         s.Helper = std::thread([&s] { s.Help(); });
     } catch (const std::system_error&) {
@@ -530,7 +546,7 @@ bool HeadRecoding::Run(RecodedHead& head)
             if (!s.TakeWork(lock, true)) s.Changed.wait(lock);
     }
     s.Abandon();  // nothing is left for the second thread; it is joined
-    if (s.CheckFailed || s.JoinFailed) return false;
+    if (s.CheckFailed || s.JoinFailed || s.CutFailed) return false;
     const Part& first = s.Parts[0];
     head.Bytes = std::string_view(first.Buffer.get(), s.TwoParts ? s.JoinedSize : first.Size);
     head.Lead = s.TwoParts ? s.JoinedLead : first.Lead;
