@@ -1041,26 +1041,33 @@ std::size_t ScanEnd(std::string_view scan)
 
 void AppendShifted(std::string& out, unsigned lead, int bits, std::string_view coded, int lastBits)
 {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(coded.data());
-    out.reserve(out.size() + coded.size() + coded.size() / 64 + 2);
-    std::uint32_t buffer = lead & ((1u << bits) - 1);
+    // The whole bytes go as AppendCodedBits moves them; of the last data byte
+    // (the one before a final stuffed zero, if any) only the first lastBits.
+    std::size_t last = coded.size();
+    if (last > 0) --last;
+    if (last > 0 && coded[last] == '\0' && static_cast<unsigned char>(coded[last - 1]) == 0xff) --last;
+    std::size_t used = out.size();
+    // Stuffing again may at most double the bytes.
+    out.resize(used + 2 * coded.size() + 4);
+    unsigned pending = lead & ((1u << bits) - 1);
     int count = bits;
-    auto emit = [&out](std::uint8_t byte) {
-        out.push_back(static_cast<char>(byte));
-        if (byte == 0xff) out.push_back('\0');
+    AppendCodedBits(out.data(), out.size(), used, pending, count, coded.substr(0, last));
+    std::uint32_t buffer = pending;
+    const auto put = [&](unsigned byte) {
+        out[used++] = static_cast<char>(byte);
+        if (byte == 0xff) out[used++] = '\0';
     };
-    for (std::size_t i = 0; i < coded.size(); ++i) {
-        const std::uint8_t byte = data[i];
-        if (byte == 0xff) ++i;  // the stuffed zero after it
-        const int take = i + 1 >= coded.size() ? lastBits : 8;
-        buffer = buffer << take | byte >> (8 - take);
-        count += take;
-        if (count < 8) continue;
-        emit(static_cast<std::uint8_t>(buffer >> (count - 8)));
-        count -= 8;
-        buffer &= (1u << count) - 1;
+    if (last < coded.size()) {
+        buffer = buffer << lastBits | static_cast<unsigned char>(coded[last]) >> (8 - lastBits);
+        count += lastBits;
+        if (count >= 8) {
+            put((buffer >> (count - 8)) & 0xff);
+            count -= 8;
+            buffer &= (1u << count) - 1;
+        }
     }
-    if (count) emit(static_cast<std::uint8_t>(buffer << (8 - count) | ((1u << (8 - count)) - 1)));
+    if (count) put((buffer << (8 - count) | ((1u << (8 - count)) - 1)) & 0xff);
+    out.resize(used);
 }
 
 bool AppendCodedBits(char* out, std::size_t capacity, std::size_t& used, unsigned& lead, int& bits,
